@@ -1,0 +1,243 @@
+#include "BootloaderTransfer.h"
+
+#include "BlockFrame.h"
+#include "LinkTexts.h"
+#include "Poller.h"
+#include "PortSettings.h"
+
+namespace {
+
+constexpr char Soh = 0x01;
+constexpr char Eot = 0x04;
+constexpr char Ack = 0x06;
+constexpr char Nak = 0x15;
+constexpr char Can = 0x18;
+
+constexpr int ResetPasses = 600;
+constexpr qint64 PollsPerResetPass = 1000;
+constexpr qint64 HandshakePolls = 1'000'000;
+constexpr int NaksTolerated = 10;
+
+// b / n × 100 to the nearest whole number, a half going to the even neighbour.
+int percentOf(int b, int n)
+{
+    const qint64 scaled = qint64(b) * 100;
+    qint64 whole = scaled / n;
+    const qint64 twiceRest = 2 * (scaled % n);
+    if (twiceRest > n || (twiceRest == n && whole % 2 != 0))
+        ++whole;
+    return int(whole);
+}
+
+// A number written with a leading sign position: a blank for positive numbers.
+QString signedField(int value)
+{
+    return value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value);
+}
+
+class Transfer
+{
+public:
+    Transfer(SerialPort &port, const FlashImage &image, const TransferVariant &variant,
+             const LinkHooks &hooks)
+        : m_port(port), m_image(image), m_variant(variant), m_hooks(hooks), m_poller(port, hooks)
+    {}
+
+    bool run()
+    {
+        const int blocks = m_image.blockCount();
+        if (blocks > FlashImage::MaxBlocks)
+            return end(LinkTexts::imageTooLarge(blocks));
+        if (!m_port.isOpen())
+            return end(LinkTexts::connectionLost());
+        const Step reset = waitForReset();
+        if (reset != Step::Done)
+            return endAfter(reset);
+        const Step handshake = waitForHandshake();
+        if (handshake != Step::Done)
+            return endAfter(handshake);
+        m_hooks.Add_Item(QStringLiteral("Blöcke gesamt: ") + signedField(blocks));
+        for (int b = 1; b <= blocks; ++b) {
+            const Step sent = sendBlock(b, blocks);
+            if (sent != Step::Done)
+                return endAfter(sent);
+        }
+        m_hooks.Add_Item(QStringLiteral("sende 'End of transmitted'"));
+        if (!m_port.write(QByteArray(1, Eot)))
+            return end(LinkTexts::connectionLost());
+        m_hooks.Add_Item(QStringLiteral("Erfolgreich geflasht!"));
+        m_port.close();
+        return true;
+    }
+
+private:
+    enum class Step
+    {
+        Done,
+        TimedOut,
+        NoReset,
+        NoHandshake,
+        Abandon,
+        Lost,
+        Cancelled
+    };
+
+    Step waitForReset()
+    {
+        m_hooks.Add_Item(QStringLiteral("auf Controllerreset warten..."));
+        const QByteArray entry(1, m_variant.entryCharacter);
+        for (int pass = ResetPasses; pass >= 1; --pass) {
+            if (!m_port.write(entry))
+                return Step::Lost;
+            const Step answer = awaitExactly(entry, PollsPerResetPass);
+            if (answer != Step::TimedOut)
+                return answer;
+        }
+        return Step::NoReset;
+    }
+
+    Step waitForHandshake()
+    {
+        if (m_hooks.entryAnswer)
+            m_hooks.entryAnswer();
+        m_hooks.Add_Item(QStringLiteral("Controllerreset empfangen"));
+        const Step answer = awaitExactly(QByteArray(1, Nak), HandshakePolls);
+        if (answer != Step::Done)
+            return answer == Step::TimedOut ? Step::NoHandshake : answer;
+        m_hooks.Add_Item(QStringLiteral("Handshake abgeschlossen"));
+        return Step::Done;
+    }
+
+    // Polls until one read returns exactly `expected`; anything else is dropped.
+    Step awaitExactly(const QByteArray &expected, qint64 polls)
+    {
+        qint64 left = polls;
+        while (left > 0) {
+            const Poller::Read read = m_poller.next(left);
+            left -= read.polls;
+            if (read.end == Poller::End::Lost)
+                return Step::Lost;
+            if (read.end == Poller::End::Cancelled)
+                return Step::Cancelled;
+            if (read.bytes == expected)
+                return Step::Done;
+        }
+        return Step::TimedOut;
+    }
+
+    Step sendBlock(int b, int blocks)
+    {
+        const QByteArray frame = BuildBlockFrame(b, m_image.block(b));
+        m_blocksStarted = true;
+        for (;;) {
+            if (m_hooks.percent)
+                m_hooks.percent(percentOf(b, blocks));
+            if (!m_port.write(frame.left(1)))
+                return Step::Lost;
+            m_hooks.Add_Item(QStringLiteral("sende Blocknummer: ") + signedField(b));
+            if (!m_port.write(frame.mid(1, 1)) || !m_port.write(frame.mid(2, 1)) ||
+                !m_port.write(frame.mid(3, FlashImage::BlockSize)) || !m_port.write(frame.right(1)))
+                return Step::Lost;
+
+            const Step answer = awaitAnswer();
+            if (answer != Step::Done) // a NAK within the tolerance resends the same frame
+                return answer;
+            if (!m_resend)
+                return Step::Done;
+        }
+    }
+
+    // Waits for ACK or NAK of the block just sent; sets m_resend on a tolerated NAK.
+    Step awaitAnswer()
+    {
+        m_resend = false;
+        qint64 left = m_variant.answerLimit;
+        while (left > 0) {
+            const Poller::Read read = m_poller.next(left);
+            left -= read.polls;
+            if (read.end == Poller::End::Lost)
+                return Step::Lost;
+            if (read.end == Poller::End::Cancelled)
+                return Step::Cancelled;
+            if (read.bytes == QByteArray(1, Ack)) {
+                m_hooks.Add_Item(QStringLiteral("ACK"));
+                return Step::Done;
+            }
+            if (read.bytes == QByteArray(1, Nak)) {
+                m_hooks.Add_Item(QStringLiteral("NAK"));
+                if (m_nakCount == NaksTolerated)
+                    return Step::Abandon;
+                ++m_nakCount;
+                m_resend = true;
+                return Step::Done;
+            }
+        }
+        return Step::Abandon;
+    }
+
+    bool endAfter(Step step)
+    {
+        switch (step) {
+        case Step::NoReset:
+            return end(QStringLiteral("Reset nicht erkannt!"));
+        case Step::NoHandshake:
+            return end(QString()); // the log ends at "Controllerreset empfangen"
+        case Step::Abandon:
+            m_port.write(QByteArray(1, Can));
+            return end(QStringLiteral("Retry error!"));
+        case Step::Lost:
+            return end(LinkTexts::connectionLost());
+        case Step::Cancelled:
+            // The gauge may be waiting for a block: tell it the image is abandoned.
+            if (m_blocksStarted)
+                m_port.write(QByteArray(1, Can));
+            return end(LinkTexts::cancelled());
+        case Step::Done:
+        case Step::TimedOut:
+            break;
+        }
+        return end(QString());
+    }
+
+    bool end(const QString &line)
+    {
+        if (!line.isEmpty())
+            m_hooks.Add_Item(line);
+        m_port.close();
+        return false;
+    }
+
+    SerialPort &m_port;
+    const FlashImage &m_image;
+    const TransferVariant m_variant;
+    const LinkHooks &m_hooks;
+    Poller m_poller;
+    int m_nakCount = 0;
+    bool m_resend = false;
+    bool m_blocksStarted = false;
+};
+
+} // namespace
+
+bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const LinkHooks &hooks)
+{
+    hooks.Add_Item(QStringLiteral("öffne COM-Port"));
+    if (port.open(comNumber, PortSettings::forBaud(baudRate)))
+        return true;
+    ReportOpenFailure(port, hooks);
+    return false;
+}
+
+void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks)
+{
+    hooks.Add_Item(LinkTexts::openFailed());
+    if (port.permissionDenied())
+        hooks.Add_Item(LinkTexts::dialoutHint());
+    port.close();
+}
+
+bool UploadImage(SerialPort &port, const FlashImage &image, const TransferVariant &variant,
+                 const LinkHooks &hooks)
+{
+    return Transfer(port, image, variant, hooks).run();
+}

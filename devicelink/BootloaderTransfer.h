@@ -1,0 +1,36 @@
+#pragma once
+
+#include "FlashImage.h"
+#include "LinkHooks.h"
+#include "SerialPort.h"
+
+// What differs between the three uploads: the entry character the bootloader echoes and how
+// many polls the PC waits for the answer to a block.
+struct TransferVariant
+{
+    char entryCharacter;
+    qint64 answerLimit;
+
+    // The flasher's firmware upload (also the online update): percentage and entry notice.
+    static TransferVariant firmware() { return {0x7B, 100'000}; }
+    // The flasher's EEPROM upload: percentage and entry notice.
+    static TransferVariant eeprom() { return {0x7C, 1'000'000}; }
+    // The configurator's upload of its settings: always 19200 bit/s, no notices.
+    static TransferVariant configuration() { return {0x7C, 1'000'000}; }
+};
+
+// The baud rate of the configurator's upload and search.
+constexpr int ConfigurationBaudRate = 19200;
+
+// Logs "öffne COM-Port" and opens the port for a transfer. A port that cannot be opened is
+// logged ("Fehler beim öffnen des Comports", with the dialout hint where it applies) and closed.
+bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const LinkHooks &hooks);
+
+// Logs why the port could not be opened and closes it.
+void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks);
+
+// The bootloader transfer on a port opened for it: reset wait, handshake, the blocks, and EOT.
+// True when it ended by sending EOT. Every log line goes through Add_Item. The port is closed
+// before it returns, whatever the ending.
+bool UploadImage(SerialPort &port, const FlashImage &image, const TransferVariant &variant,
+                 const LinkHooks &hooks);

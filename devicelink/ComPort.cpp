@@ -1,0 +1,125 @@
+#include "ComPort.h"
+
+#include "ComPortNames.h"
+#include "PollTiming.h"
+#include "PortSettings.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+namespace {
+// A write that cannot leave the PC within this time means the port is stuck or gone.
+constexpr int WriteTimeoutMs = 2000;
+} // namespace
+
+ComPort::~ComPort()
+{
+    close();
+}
+
+bool ComPort::open(int comNumber, const QString &settings)
+{
+    close();
+    m_error.clear();
+    m_permissionDenied = false;
+
+    // 1. Port number. Every number 1..99 is accepted here; a missing device fails at the open.
+    const QString device = ComPortNames::deviceFor(comNumber);
+    if (device.isEmpty())
+        return fail(QStringLiteral("COM%1 gibt es auf diesem System nicht").arg(comNumber));
+    m_port.setPortName(device);
+    // 2. No handshaking.
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    // 3. The receive threshold has no counterpart: reads are polled, never signalled.
+    // 4. RTS on: QSerialPort drives the line only on an open port, so it follows the open.
+    // 5. Settings string.
+    const std::optional<PortSettings> parsed = PortSettings::parse(settings);
+    if (!parsed)
+        return fail(QStringLiteral("Ungültige Porteinstellung \"%1\"").arg(settings));
+    m_port.setBaudRate(parsed->baudRate);
+    m_port.setParity(parsed->parity);
+    m_port.setDataBits(parsed->dataBits);
+    m_port.setStopBits(parsed->stopBits);
+    // 6. The send threshold has no counterpart either: writes go out at once.
+    // 7. Open.
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        // A lock held by another program is reported as a permission error too; only a device
+        // the user may not touch earns the hint about access rights.
+        m_permissionDenied = m_port.error() == QSerialPort::PermissionError &&
+                             QFileInfo::exists(device) && !QFileInfo(device).isWritable();
+        return fail(m_port.errorString());
+    }
+    m_port.setRequestToSend(true); // pseudo-terminals have no RTS line: not an error
+    m_port.clearError();
+    // Whatever arrived before the open belongs to nobody.
+    m_port.clear(QSerialPort::Input);
+    return true;
+}
+
+void ComPort::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+}
+
+bool ComPort::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+bool ComPort::write(const QByteArray &bytes)
+{
+    if (!m_port.isOpen() || m_port.write(bytes) != bytes.size())
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (m_port.bytesToWrite() > 0) {
+        if (portFailed() || clock.elapsed() > WriteTimeoutMs)
+            return false;
+        m_port.waitForBytesWritten(50);
+    }
+    return !portFailed();
+}
+
+PollResult ComPort::poll(qint64 maxPolls)
+{
+    PollResult result;
+    const qint64 intervalUs = PollTiming::intervalUs();
+    const qint64 budgetNs = qMax<qint64>(1, maxPolls) * intervalUs * 1000;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (!m_port.isOpen() || portFailed()) {
+            result.lost = true;
+            break;
+        }
+        if (m_port.bytesAvailable() > 0) {
+            result.bytes = m_port.readAll();
+            break;
+        }
+        const qint64 leftNs = budgetNs - clock.nsecsElapsed();
+        if (leftNs <= 0)
+            break;
+        // Blocks until a byte arrives or the time is up; an empty wait is a timeout, not a fault.
+        if (!m_port.waitForReadyRead(int((leftNs + 999'999) / 1'000'000)) &&
+            m_port.error() == QSerialPort::TimeoutError)
+            m_port.clearError();
+    }
+    const qint64 spent = (clock.nsecsElapsed() / 1000 + intervalUs - 1) / intervalUs;
+    result.polls = qBound<qint64>(1, spent, qMax<qint64>(1, maxPolls));
+    return result;
+}
+
+bool ComPort::fail(const QString &error)
+{
+    m_error = error;
+    m_port.clearError();
+    return false;
+}
+
+bool ComPort::portFailed() const
+{
+    const QSerialPort::SerialPortError error = m_port.error();
+    return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "SerialPort.h"
+
+#include <QSerialPort>
+
+// The real serial port, on QSerialPort.
+class ComPort : public SerialPort
+{
+public:
+    ComPort() = default;
+    ~ComPort() override;
+
+    bool open(int comNumber, const QString &settings) override;
+    void close() override;
+    bool isOpen() const override;
+    bool write(const QByteArray &bytes) override;
+    PollResult poll(qint64 maxPolls) override;
+    QString errorString() const override { return m_error; }
+    bool permissionDenied() const override { return m_permissionDenied; }
+
+private:
+    bool fail(const QString &error);
+    bool portFailed() const;
+
+    QSerialPort m_port;
+    QString m_error;
+    bool m_permissionDenied = false;
+};

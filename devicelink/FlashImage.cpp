@@ -1,0 +1,35 @@
+#include "FlashImage.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+FlashImage::FlashImage(const QByteArray &fileBytes) : m_bytes(fileBytes)
+{
+    m_bytes.append(BlockSize - fileBytes.size() % BlockSize, '\0');
+}
+
+bool LoadImageFile(const QString &path, FlashImage &image)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    image = FlashImage(bytes);
+    return true;
+}
+
+bool FileExists(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        return false;
+#ifdef Q_OS_WIN
+    if (info.isHidden())
+        return false;
+#endif
+    return true;
+}

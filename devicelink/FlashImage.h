@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// One file prepared for the bootloader: its bytes followed by zeros up to the next multiple of
+// 128 strictly above the file's length, so a file that fills its last block exactly still gets
+// a block of zeros, and an empty file gives one block of zeros.
+class FlashImage
+{
+public:
+    static constexpr int BlockSize = 128;
+    // The block number on the wire is counted in a signed 16-bit integer.
+    static constexpr int MaxBlocks = 32767;
+
+    FlashImage() = default;
+    explicit FlashImage(const QByteArray &fileBytes);
+
+    int blockCount() const { return int(m_bytes.size() / BlockSize); }
+    // Block b, counted from 1.
+    QByteArray block(int b) const { return m_bytes.mid(qsizetype(b - 1) * BlockSize, BlockSize); }
+    const QByteArray &bytes() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+};
+
+// Replaces `image` with the padded contents of the file. False (image unchanged) when the file
+// cannot be read.
+bool LoadImageFile(const QString &path, FlashImage &image);
+
+// True when the path names an existing ordinary file; false for an empty path, a folder, and
+// on Windows a file marked hidden.
+bool FileExists(const QString &path);

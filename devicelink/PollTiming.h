@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Every wait of the gauge protocols is a count of polls; an empty poll costs the poll interval.
+namespace PollTiming {
+
+// The poll interval in microseconds: IVEVA_POLL_US, default 50 (read once).
+qint64 intervalUs();
+
+// The longest time a wait may block before the window gets to process its events.
+constexpr qint64 PumpIntervalUs = 50'000;
+
+// How many polls fit into one pump interval (at least one).
+qint64 pollsPerPumpInterval();
+
+} // namespace PollTiming

@@ -1,0 +1,129 @@
+#include "ComPortNames.h"
+#include "PortScan.h"
+#include "PortSettings.h"
+#include "ScriptedPort.h"
+
+#include <QTest>
+
+class TestPortAccess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scanListsWhatOpens()
+    {
+        ScriptedPort port;
+        for (int n = 1; n <= 99; ++n)
+            port.unopenable.insert(n);
+        port.unopenable.remove(3);
+        port.unopenable.remove(12);
+        int pumps = 0;
+        LinkHooks hooks;
+        hooks.pump = [&] { ++pumps; };
+
+        const AvailablePorts ports = ScanAvailablePorts(port, hooks);
+
+        QCOMPARE(ports.entries, QStringList({"COM 3 verfügbar", "COM 12 verfügbar"}));
+        QCOMPARE(ports.numbers, QList<int>({3, 12}));
+        QCOMPARE(ports.entries[0].size(), 15);
+        QCOMPARE(ports.entries[1].size(), 16);
+        QCOMPARE(port.openedPorts().size(), 99); // always runs to 99
+        QCOMPARE(pumps, 99);                     // events run before each probe
+        QVERIFY(!port.isOpen());
+    }
+
+    void scanStopsWhenCancelled()
+    {
+        ScriptedPort port;
+        LinkHooks hooks;
+        hooks.cancelled = [&] { return port.openedPorts().size() == 5; };
+        const AvailablePorts ports = ScanAvailablePorts(port, hooks);
+        QCOMPARE(ports.numbers, QList<int>({1, 2, 3, 4, 5}));
+    }
+
+    void portNumberFromEntry_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("number");
+        QTest::newRow("port 3") << PortDisplayEntry(3) << 3;
+        QTest::newRow("port 12") << PortDisplayEntry(12) << 12;
+        QTest::newRow("port 99") << PortDisplayEntry(99) << 99;
+        QTest::newRow("no entry") << QString() << -1;
+        QTest::newRow("fifth character not a digit") << QStringLiteral("COM x verfügbar") << -1;
+    }
+
+    void portNumberFromEntry()
+    {
+        QFETCH(QString, entry);
+        QFETCH(int, number);
+        QCOMPARE(PortNumberFromEntry(entry), number);
+    }
+
+    void deviceNames_data()
+    {
+        QTest::addColumn<int>("com");
+        QTest::addColumn<QString>("device");
+        QTest::newRow("COM1") << 1 << "/dev/ttyS0";
+        QTest::newRow("COM32") << 32 << "/dev/ttyS31";
+        QTest::newRow("COM33") << 33 << "/dev/ttyUSB0";
+        QTest::newRow("COM65") << 65 << "/dev/ttyACM0";
+        QTest::newRow("COM96") << 96 << "/dev/ttyACM31";
+        QTest::newRow("COM97") << 97 << "";
+        QTest::newRow("COM0") << 0 << "";
+        QTest::newRow("COM100") << 100 << "";
+    }
+
+    // Only the names: nothing here opens a device.
+    void deviceNames()
+    {
+        QFETCH(int, com);
+        QFETCH(QString, device);
+#ifdef Q_OS_WIN
+        QSKIP("Windows names its ports COMn");
+#endif
+        const QByteArray saved = qgetenv("IVEVA_PORT_DIR");
+        qunsetenv("IVEVA_PORT_DIR");
+        const QString name = ComPortNames::deviceFor(com);
+        qputenv("IVEVA_PORT_DIR", saved);
+        QCOMPARE(name, device);
+    }
+
+    void portFolderHoldsTheOnlyPorts()
+    {
+#ifndef Q_OS_WIN
+        const QByteArray saved = qgetenv("IVEVA_PORT_DIR");
+        qputenv("IVEVA_PORT_DIR", "/tmp/ports");
+        QCOMPARE(ComPortNames::deviceFor(7), QStringLiteral("/tmp/ports/COM7"));
+        QCOMPARE(ComPortNames::deviceFor(99), QStringLiteral("/tmp/ports/COM99"));
+        qputenv("IVEVA_PORT_DIR", saved);
+#endif
+    }
+
+    void settingsStrings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("baud");
+        QTest::newRow("19200,n,8,1") << "19200,n,8,1" << 19200;
+        QTest::newRow("4800,n,8,1") << "4800,n,8,1" << 4800;
+        QTest::newRow("no baud") << ",n,8,1" << -1;
+        QTest::newRow("three fields") << "19200,n,8" << -1;
+        QTest::newRow("bad parity") << "19200,x,8,1" << -1;
+    }
+
+    void settingsStrings()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, baud);
+        const std::optional<PortSettings> settings = PortSettings::parse(text);
+        QCOMPARE(settings.has_value(), baud > 0);
+        if (settings) {
+            QCOMPARE(settings->baudRate, baud);
+            QCOMPARE(settings->parity, QSerialPort::NoParity);
+            QCOMPARE(settings->dataBits, QSerialPort::Data8);
+            QCOMPARE(settings->stopBits, QSerialPort::OneStop);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPortAccess)
+#include "tst_portaccess.moc"

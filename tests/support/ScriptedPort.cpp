@@ -1,0 +1,79 @@
+#include "ScriptedPort.h"
+
+void ScriptedPort::answerAfter(qint64 polls, const QByteArray &bytes)
+{
+    m_answers[m_polls + qMax<qint64>(1, polls)].append(bytes);
+}
+
+void ScriptedPort::loseAfter(qint64 polls)
+{
+    m_loseAt = m_polls + qMax<qint64>(1, polls);
+}
+
+bool ScriptedPort::open(int comNumber, const QString &settings)
+{
+    m_openedPorts.append(comNumber);
+    m_openedSettings.append(settings);
+    if (unopenable.contains(comNumber))
+        return false;
+    m_open = true;
+    m_lost = false;
+    m_port = comNumber;
+    m_answers.clear();
+    return true;
+}
+
+void ScriptedPort::close()
+{
+    if (m_open)
+        ++m_closes;
+    m_open = false;
+}
+
+bool ScriptedPort::write(const QByteArray &bytes)
+{
+    if (!m_open || m_lost)
+        return false;
+    m_writes.append({bytes, m_polls, m_port});
+    if (onWrite)
+        onWrite(*this, bytes);
+    return true;
+}
+
+PollResult ScriptedPort::poll(qint64 maxPolls)
+{
+    PollResult result;
+    if (!m_open || m_lost) {
+        result.lost = true;
+        result.polls = 1;
+        return result;
+    }
+    const qint64 end = m_polls + maxPolls;
+    if (m_loseAt > m_polls && m_loseAt <= end &&
+        (m_answers.isEmpty() || m_answers.firstKey() >= m_loseAt)) {
+        result.polls = m_loseAt - m_polls;
+        m_polls = m_loseAt;
+        m_lost = true;
+        result.lost = true;
+        return result;
+    }
+    if (m_answers.isEmpty() || m_answers.firstKey() > end) {
+        result.polls = maxPolls;
+        m_polls = end;
+        return result;
+    }
+    const qint64 at = qMax(m_answers.firstKey(), m_polls + 1);
+    result.polls = at - m_polls;
+    m_polls = at;
+    while (!m_answers.isEmpty() && m_answers.firstKey() <= at)
+        result.bytes.append(m_answers.take(m_answers.firstKey()));
+    return result;
+}
+
+QByteArray ScriptedPort::written() const
+{
+    QByteArray all;
+    for (const Write &w : m_writes)
+        all.append(w.bytes);
+    return all;
+}

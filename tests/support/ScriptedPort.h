@@ -1,0 +1,59 @@
+#pragma once
+
+#include "SerialPort.h"
+
+#include <QList>
+#include <QMap>
+#include <QSet>
+#include <QStringList>
+#include <functional>
+
+// A port without time: every poll is counted, answers arrive at chosen polls, and every byte
+// written is recorded together with the poll count at which it was written.
+class ScriptedPort : public SerialPort
+{
+public:
+    struct Write
+    {
+        QByteArray bytes;
+        qint64 atPoll;
+        int port;
+    };
+
+    // Runs after every write; may schedule answers.
+    std::function<void(ScriptedPort &port, const QByteArray &written)> onWrite;
+    // Ports (COM numbers) that cannot be opened.
+    QSet<int> unopenable;
+
+    // The bytes arrive together in one read, `polls` polls from now (at least the next poll).
+    void answerAfter(qint64 polls, const QByteArray &bytes);
+    // The port fails (adapter pulled) `polls` polls from now.
+    void loseAfter(qint64 polls);
+
+    bool open(int comNumber, const QString &settings) override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    bool write(const QByteArray &bytes) override;
+    PollResult poll(qint64 maxPolls) override;
+    QString errorString() const override { return QStringLiteral("scripted failure"); }
+
+    QByteArray written() const;
+    const QList<Write> &writes() const { return m_writes; }
+    qint64 pollsDone() const { return m_polls; }
+    int currentPort() const { return m_port; }
+    QList<int> openedPorts() const { return m_openedPorts; }
+    QStringList openedSettings() const { return m_openedSettings; }
+    int closeCount() const { return m_closes; }
+
+private:
+    QMap<qint64, QByteArray> m_answers; // by the poll at which they arrive
+    qint64 m_loseAt = -1;
+    qint64 m_polls = 0;
+    bool m_open = false;
+    bool m_lost = false;
+    int m_port = 0;
+    int m_closes = 0;
+    QList<Write> m_writes;
+    QList<int> m_openedPorts;
+    QStringList m_openedSettings;
+};
