@@ -1,0 +1,57 @@
+#include "ConfigUpload.h"
+
+#include "BootloaderTransfer.h"
+#include "ComPortNames.h"
+#include "FlashImage.h"
+#include "LinkTexts.h"
+
+namespace ConfigUpload {
+
+int portNumberFromText(const QString &text)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok || n < ComPortNames::FirstCom || n > ComPortNames::LastCom)
+        return 0;
+    return n;
+}
+
+Outcome run(SerialPort &port, const QString &portText, const QString &imagePath,
+            const LinkHooks &hooks)
+{
+    // Both checks come before the port is touched, so a wrong port or a missing file never
+    // leaves the log saying that the port failed.
+    const int comNumber = portNumberFromText(portText);
+    if (comNumber == 0) {
+        hooks.Add_Item(
+            QStringLiteral("Kein gültiger Com-Port gewählt – bitte unter Kommunikation wählen"));
+        return Outcome::NotStarted;
+    }
+    FlashImage image;
+    if (!LoadImageFile(imagePath, image)) {
+        hooks.Add_Item(QStringLiteral("Datei %1 nicht lesbar – nichts hochgeladen").arg(imagePath));
+        return Outcome::NotStarted;
+    }
+
+    if (!OpenPortForTransfer(port, comNumber, ConfigurationBaudRate, hooks))
+        return Outcome::Failed;
+
+    // A port that fails during the transfer also ends with the open-failure line, as every
+    // port failure of this upload does.
+    bool lost = false;
+    LinkHooks watched = hooks;
+    watched.log = [&lost, &hooks](const QString &line, LinkHooks::LineStyle style) {
+        if (line == LinkTexts::connectionLost())
+            lost = true;
+        if (hooks.log)
+            hooks.log(line, style);
+    };
+    if (UploadImage(port, image, TransferVariant::configuration(), watched))
+        return Outcome::Succeeded;
+    if (lost)
+        hooks.Add_Item(LinkTexts::openFailed());
+    port.close();
+    return Outcome::Failed;
+}
+
+} // namespace ConfigUpload

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "FormLayout.h"
+#include "UserDialogs.h"
+#include "configsettings.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class Form2;
+class Form3;
+
+// The configurator's main window: every gauge setting as a drop-down list or a check box, the
+// menu commands for image files, the port and the upload, and the chosen port number.
+class Form1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(UserDialogs &dialogs, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // The selections of the window, which are the settings.
+    ConfigSettings settings() const;
+    void showSettings(const ConfigSettings &settings);
+
+    // The port dialog's close stores its port here: caption, `port` and the port file.
+    void storePort(quint8 portNumber);
+
+    // The control that shows a setting.
+    QWidget *control(ConfigSettings::Setting setting) const;
+    Form2 *portDialog() const;
+    Form3 *uploadWindow() const;
+
+    // Hidden: the current COM port number as decimal text.
+    QLineEdit *port = nullptr;
+
+    std::array<QComboBox *, 2> warn_lam{};
+    QComboBox *warn_egt = nullptr;
+    QComboBox *warn_boost = nullptr;
+    QComboBox *daem = nullptr;
+    QComboBox *kontrast = nullptr;
+    QComboBox *slot = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QComboBox *slot3sel = nullptr;
+    QCheckBox *Check2 = nullptr;
+    QCheckBox *Check3 = nullptr;
+    QComboBox *unterdruckschwelle = nullptr;
+    QCheckBox *da = nullptr;
+    std::array<QComboBox *, 2> da_lam{};
+    std::array<QComboBox *, 2> da_volt{};
+
+    QAction *open = nullptr;
+    QAction *save = nullptr;
+    QAction *ende = nullptr;
+    QAction *comport = nullptr;
+    QAction *uploadconfig = nullptr;
+
+    CommonDialog openfile;
+
+public slots:
+    void Form_Load();
+    void open_Click();
+    void save_Click();
+    void uploadconfig_Click();
+    void comport_Click();
+    void ende_Click();
+
+private:
+    void buildControls();
+    void buildMenus();
+    QGroupBox *addFrame(const QString &caption, int left, int top, int width, int height);
+    QComboBox *addList(QWidget *frame, ConfigSettings::Setting setting, int left, int top,
+                       int width);
+    QCheckBox *addCheck(QGroupBox *frame, ConfigSettings::Setting setting, const QString &caption,
+                        int left, int top, int width, int height);
+    void addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight);
+
+    QList<FormLayout::Caption> m_captions;
+    UserDialogs &m_dialogs;
+    QPointer<Form2> m_form2;
+    QPointer<Form3> m_form3;
+};

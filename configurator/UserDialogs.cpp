@@ -1,0 +1,26 @@
+#include "UserDialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+QString StandardDialogs::openFileName(QWidget *parent, const QString &initialName)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), initialName);
+}
+
+QString StandardDialogs::saveFileName(QWidget *parent, const QString &initialName)
+{
+    return QFileDialog::getSaveFileName(parent, QString(), initialName);
+}
+
+void StandardDialogs::information(QWidget *parent, const QString &title, const QString &text)
+{
+    // The search's find message has no icon, only the text and OK.
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void StandardDialogs::warning(QWidget *parent, const QString &title, const QString &text)
+{
+    QMessageBox::warning(parent, title, text);
+}

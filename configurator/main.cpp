@@ -1,0 +1,38 @@
+// iveva-configurator: the settings editor of the IVEVA gauge, or, with options, its batch mode.
+
+#include "BatchMode.h"
+#include "Form1.h"
+#include "UserDialogs.h"
+
+#include <QApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+
+    if (BatchMode::requested(arguments)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("iveva-configurator"));
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return BatchMode::run(QCoreApplication::arguments(), out, err);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("iveva-configurator"));
+    // Anything left after Qt's own options is not ours.
+    if (QApplication::arguments().size() > 1) {
+        QTextStream err(stderr);
+        QTextStream out(stdout);
+        return BatchMode::run(QApplication::arguments(), out, err);
+    }
+    StandardDialogs dialogs;
+    Form1 window(dialogs);
+    window.show();
+    return app.exec();
+}
