@@ -120,7 +120,7 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     };
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         out << parser.helpText();
         out.flush();
         return Success;

@@ -1,0 +1,411 @@
+// The configurator's three windows, offscreen, against simulated gauges in a private port folder.
+
+#include "ConfigTestSupport.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "Form3.h"
+#include "configimage.h"
+#include "valuetable.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+using S = ConfigSettings;
+
+namespace {
+
+QByteArray imageBytes(const ConfigSettings &settings)
+{
+    const ConfigImage image = BuildConfigImage(settings);
+    return QByteArray(reinterpret_cast<const char *>(image.data()), image.size());
+}
+
+QStringList logOf(const Form3 *window)
+{
+    QStringList lines;
+    for (int i = 0; i < window->List1->count(); ++i)
+        lines.append(window->List1->item(i)->text());
+    return lines;
+}
+
+QStringList entriesOf(const QComboBox *list)
+{
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries.append(list->itemText(i));
+    return entries;
+}
+
+// Opens the port dialog from the menu and waits for the scan its activation runs.
+Form2 *openPortDialog(Form1 &form)
+{
+    form.comport->trigger();
+    Form2 *dialog = form.portDialog();
+    if (dialog && !QTest::qWaitFor([dialog] { return dialog->Command4->isEnabled(); }, 10'000))
+        return nullptr;
+    return dialog;
+}
+
+} // namespace
+
+class TestConfigWindows : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithDefaultsAndStoredPort_data()
+    {
+        QTest::addColumn<QByteArray>("portFile");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QByteArray>("portFileAfter");
+        QTest::newRow("no port file") << QByteArray("missing") << "Com-Port: 0" << QByteArray();
+        QTest::newRow("empty") << QByteArray() << "Com-Port: 0" << QByteArray();
+        QTest::newRow("port 7") << QByteArray("\x07", 1) << "Com-Port: 7" << QByteArray("\x07", 1);
+        QTest::newRow("byte 0 of three")
+            << QByteArray("\xc8\xaa\xbb", 3) << "Com-Port: 200" << QByteArray("\xc8\xaa\xbb", 3);
+        QTest::newRow("unreadable (a folder)")
+            << QByteArray("folder") << "Com-Port: 0" << QByteArray();
+    }
+    void startsWithDefaultsAndStoredPort()
+    {
+        QFETCH(QByteArray, portFile);
+        QFETCH(QString, caption);
+        QFETCH(QByteArray, portFileAfter);
+        Workspace ws;
+        if (portFile == "folder")
+            QVERIFY(QDir(ws.path(QString())).mkdir(QStringLiteral("port.dll")));
+        else if (portFile != "missing")
+            ws.write(QStringLiteral("port.dll"), portFile);
+
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        QCOMPARE(form.comport->text(), caption);
+        QCOMPARE(form.port->text(), caption.mid(10));
+        if (portFile != "folder") {
+            QVERIFY(QFile::exists(ws.path(QStringLiteral("port.dll"))));
+            QCOMPARE(ws.read(QStringLiteral("port.dll")), portFileAfter);
+        }
+        QCOMPARE(form.settings(), ConfigSettings());
+        for (S::Setting setting : S::allSettings()) {
+            if (S::kind(setting) == S::Kind::Check) {
+                QCOMPARE(static_cast<QCheckBox *>(form.control(setting))->checkState(),
+                         Qt::Unchecked);
+                continue;
+            }
+            auto *list = static_cast<QComboBox *>(form.control(setting));
+            QVERIFY(!list->isEditable());
+            QCOMPARE(list->count(), ValueTable::size(setting));
+            QCOMPARE(list->currentText(), ValueTable::entries(setting).first().text);
+        }
+    }
+
+    void saveAndOpenShareOneDialog()
+    {
+        Workspace ws;
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        const QString first = ws.path(QStringLiteral("first.eep"));
+        ws.write(QStringLiteral("first.eep"), QByteArray(128, char(0x5A)));
+        ws.write(QStringLiteral("warnings.eep"), Images::warnings());
+
+        dialogs.fileNames = {first, QString(), ws.path(QStringLiteral("warnings.eep")),
+                             ws.path(QStringLiteral("no/such/folder.eep"))};
+        form.save->trigger(); // untouched window: the default image over the first 21 bytes
+        QCOMPARE(ws.read(QStringLiteral("first.eep")),
+                 Images::defaults() + QByteArray(107, char(0x5A)));
+        form.kontrast->setCurrentIndex(2);
+        form.save->trigger(); // cancelled: nothing written
+        QCOMPARE(ws.read(QStringLiteral("first.eep")).left(21), Images::defaults());
+        form.open->trigger();
+        QCOMPARE(form.warn_lam[1]->currentText(), QStringLiteral("0,80"));
+        QCOMPARE(form.warn_lam[0]->currentText(), QStringLiteral("1,20"));
+        QCOMPARE(form.warn_egt->currentText(), QStringLiteral("950 °C"));
+        QCOMPARE(form.warn_boost->currentText(), QStringLiteral("1,00"));
+        QCOMPARE(form.daem->currentText(), QStringLiteral("100 ms"));
+        QCOMPARE(form.kontrast->currentText(), QStringLiteral("DUNKEL"));
+        QVERIFY(dialogs.messages.isEmpty());
+        form.save->trigger(); // a folder that does not exist
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(dialogs.messages.first().text.contains(QStringLiteral("nicht geschrieben")));
+
+        // Each dialog offers the name chosen last in either command; a cancel keeps it.
+        QCOMPARE(dialogs.initialNames,
+                 QStringList({QString(), first, first, ws.path(QStringLiteral("warnings.eep"))}));
+    }
+
+    void indeterminateCheckFromFileSurvivesSaving()
+    {
+        Workspace ws;
+        ws.write(QStringLiteral("in.eep"), Images::extremes());
+        ScriptedDialogs dialogs;
+        dialogs.fileNames = {ws.path(QStringLiteral("in.eep")), ws.path(QStringLiteral("out.eep"))};
+        Form1 form(dialogs);
+        form.open->trigger();
+        QCOMPARE(form.Check2->checkState(), Qt::PartiallyChecked);
+        QCOMPARE(form.Check1->checkState(), Qt::Checked);
+        QCOMPARE(form.kontrast->currentText(), QStringLiteral("HELL"));
+        form.save->trigger();
+        // Offsets 14 to 19 are not applied by opening, so only 0 to 13 come back.
+        QCOMPARE(ws.read(QStringLiteral("out.eep")).left(14), Images::extremes().left(14));
+
+        // A click leaves the third state for good.
+        form.Check2->click();
+        form.Check2->click();
+        form.Check2->click();
+        QVERIFY(form.Check2->checkState() != Qt::PartiallyChecked);
+    }
+
+    void uploadSendsTheSettingsAndCloses()
+    {
+        Workspace ws;
+        GaugeSimulator &gauge = ws.gauge(2);
+        ws.write(QStringLiteral("port.dll"), QByteArray("\x02", 1));
+        ws.write(QStringLiteral("configs.eep"), QByteArray(21, char(0x77)));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        form.kontrast->setCurrentIndex(1);
+        form.da->setChecked(true);
+        form.da_volt[1]->setCurrentIndex(51);
+
+        form.uploadconfig->trigger();
+        const QByteArray expected = imageBytes(form.settings());
+        QCOMPARE(ws.read(QStringLiteral("configs.eep")), expected); // written before the upload
+        QPointer<Form3> window = form.uploadWindow();
+        QVERIFY(window);
+        QTRY_VERIFY_WITH_TIMEOUT(window && window->Timer1.isActive(), 20'000);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Konfiguration hochladen..."));
+        const QStringList log = logOf(window);
+        QCOMPARE(log.first(), QStringLiteral("öffne COM-Port"));
+        QCOMPARE(log.mid(log.size() - 2), QStringList({QStringLiteral("sende 'End of transmitted'"),
+                                                       QStringLiteral("Erfolgreich geflasht!")}));
+        QCOMPARE(log.count(QStringLiteral("sende Blocknummer:  1")), 1);
+        QCOMPARE(window->Timer1.interval(), 1500);
+        QVERIFY(gauge.waitForImages(1, 5s));
+        QCOMPARE(gauge.lastEepromImage(), expected + QByteArray(107, '\0'));
+
+        // Activation after the success starts nothing; the timer closes the window.
+        window->Form_Activate();
+        QCOMPARE(logOf(window), log);
+        QTRY_VERIFY_WITH_TIMEOUT(!window, 5'000);
+        QCOMPARE(gauge.imagesStored(), 1);
+    }
+
+    void failedUploadStaysOpenAndRetriesOnReturn()
+    {
+        Workspace ws;
+        GaugeOptions noReset;
+        noReset.noReset = true;
+        auto stuck = std::make_unique<GaugeSimulator>(noReset);
+        QVERIFY(stuck->start(ws.portDir(), 3));
+        ws.write(QStringLiteral("port.dll"), QByteArray("\x03", 1));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        // An activation during the upload (it runs the window's events at every wait) must
+        // not start a second one on the busy port.
+        bool activatedWhileBusy = false;
+        QTimer::singleShot(500, &form, [&form, &activatedWhileBusy] {
+            activatedWhileBusy = form.uploadWindow() && form.uploadWindow()->uploading();
+            if (activatedWhileBusy)
+                form.uploadWindow()->Form_Activate();
+        });
+        form.uploadconfig->trigger();
+        QPointer<Form3> window = form.uploadWindow();
+        QVERIFY(window);
+        QTRY_VERIFY_WITH_TIMEOUT(window->List1->count() > 0 && !window->uploading(), 30'000);
+        QVERIFY(activatedWhileBusy);
+        const QStringList failed = logOf(window);
+        QCOMPARE(failed.last(), QStringLiteral("Reset nicht erkannt!"));
+        QCOMPARE(failed.count(QStringLiteral("öffne COM-Port")), 1);
+        QTest::qWait(200);
+        QVERIFY(window && window->isVisible() && !window->Timer1.isActive());
+
+        // The gauge comes back; returning to the window appends a new upload.
+        stuck.reset();
+        GaugeSimulator &gauge = ws.gauge(3);
+        form.activateWindow();
+        QTRY_VERIFY(form.isActiveWindow());
+        window->activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(!window || window->Timer1.isActive(), 20'000);
+        QVERIFY(window);
+        const QStringList log = logOf(window);
+        QCOMPARE(log.mid(0, failed.size()), failed);
+        QCOMPARE(log.at(failed.size()), QStringLiteral("öffne COM-Port"));
+        QCOMPARE(log.last(), QStringLiteral("Erfolgreich geflasht!"));
+        QVERIFY(gauge.waitForImages(1, 5s));
+        QTRY_VERIFY_WITH_TIMEOUT(!window, 5'000);
+    }
+
+    void uploadWithoutUsablePortStartsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("portFile");
+        QTest::newRow("no port file") << QByteArray();
+        QTest::newRow("port 0") << QByteArray("\x00", 1);
+        QTest::newRow("port 150") << QByteArray("\x96", 1);
+    }
+    void uploadWithoutUsablePortStartsNothing()
+    {
+        QFETCH(QByteArray, portFile);
+        Workspace ws;
+        if (!portFile.isEmpty())
+            ws.write(QStringLiteral("port.dll"), portFile);
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.uploadconfig->trigger();
+        QPointer<Form3> window = form.uploadWindow();
+        QVERIFY(window);
+        QTRY_COMPARE(window->List1->count(), 1);
+        QVERIFY(window->List1->item(0)->text().startsWith(
+            QStringLiteral("Kein gültiger Com-Port gewählt")));
+        QVERIFY(window->isVisible() && !window->Timer1.isActive());
+    }
+
+    void unwritableConfigsEepOpensNoUploadWindow()
+    {
+        Workspace ws;
+        QVERIFY(QDir(ws.path(QString())).mkdir(QStringLiteral("configs.eep")));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.uploadconfig->trigger();
+        QVERIFY(!form.uploadWindow());
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(dialogs.messages.first().text.contains(QStringLiteral("configs.eep")));
+    }
+
+    void portDialogStoresTheSelectedPort_data()
+    {
+        QTest::addColumn<int>("choose"); // index chosen before closing; -1 keeps the scan's
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("first after the scan") << -1 << "2";
+        QTest::newRow("another entry") << 1 << "12";
+    }
+    void portDialogStoresTheSelectedPort()
+    {
+        QFETCH(int, choose);
+        QFETCH(QString, stored);
+        Workspace ws;
+        ws.gauge(12, Workspace::silent());
+        ws.gauge(2, Workspace::silent());
+        ws.write(QStringLiteral("port.dll"), QByteArray("\x09\x01\x02", 3));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QPointer<Form2> dialog = openPortDialog(form);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Com-Port wählen"));
+        QVERIFY(dialog->Label1->text().isEmpty());
+        // A second activation scans again without listing a port twice.
+        dialog->Form_Activate();
+        QCOMPARE(entriesOf(dialog->ComboPort), QStringList({QStringLiteral("COM 2 verfügbar"),
+                                                            QStringLiteral("COM 12 verfügbar")}));
+        QCOMPARE(dialog->List3->count(), 2);
+        QCOMPARE(dialog->ComboPort->currentIndex(), 0);
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9")); // not stored before closing
+
+        if (choose >= 0)
+            dialog->ComboPort->setCurrentIndex(choose);
+        QVERIFY(dialog->close());
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: ") + stored);
+        QCOMPARE(form.port->text(), stored);
+        QCOMPARE(ws.read(QStringLiteral("port.dll")),
+                 QByteArray(1, char(stored.toInt())) + QByteArray("\x01\x02", 2));
+        QTRY_VERIFY(!dialog);
+    }
+
+    void searchFindsTheGaugeOnTheThirdPort()
+    {
+        Workspace ws;
+        ws.gauge(1, Workspace::silent());
+        ws.gauge(2, Workspace::silent());
+        ws.gauge(3);
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QPointer<Form2> dialog = openPortDialog(form);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->ComboPort->count(), 3);
+        dialog->Command4->click();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages.first().title, QStringLiteral("Gerät gefunden"));
+        QCOMPARE(dialogs.messages.first().text,
+                 QStringLiteral("Gerät gefunden an Port:3! Auf dem Gerät installierte Firmware "
+                                "Version: V2.16"));
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 3"));
+        QCOMPARE(form.port->text(), QStringLiteral("3"));
+        QCOMPARE(ws.read(QStringLiteral("port.dll")), QByteArray("\x03", 1));
+        QTRY_VERIFY(!dialog);
+    }
+
+    void failedSearchLeavesTheDialogOpen()
+    {
+        Workspace ws;
+        ws.gauge(4, Workspace::silent());
+        ws.gauge(6, Workspace::silent());
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QPointer<Form2> dialog = openPortDialog(form);
+        QVERIFY(dialog);
+        dialog->ComboPort->setCurrentIndex(1);
+        dialog->Command4->click();
+        QVERIFY(dialogs.messages.isEmpty());
+        QTest::qWait(100);
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->ComboPort->currentIndex(), 1);
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 0"));
+        dialog->close();
+    }
+
+    void closingWithoutPortsKeepsTheStoredOne_data()
+    {
+        QTest::addColumn<bool>("duringScan");
+        QTest::newRow("no ports") << false;
+        QTest::newRow("closed during the scan") << true;
+    }
+    void closingWithoutPortsKeepsTheStoredOne()
+    {
+        QFETCH(bool, duringScan);
+        Workspace ws;
+        if (duringScan)
+            ws.gauge(50, Workspace::silent());
+        ws.write(QStringLiteral("port.dll"), QByteArray("\x05", 1));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.comport->trigger();
+        QPointer<Form2> dialog = form.portDialog();
+        QVERIFY(dialog);
+        if (duringScan) {
+            // The close arrives at the scan's first look at the events.
+            QTimer::singleShot(0, dialog, [dialog] { dialog->close(); });
+            dialog->Form_Activate();
+        } else {
+            QTRY_VERIFY(dialog->Command4->isEnabled());
+            QCOMPARE(dialog->ComboPort->count(), 0);
+            dialog->close();
+        }
+        QTRY_VERIFY(!dialog);
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 5"));
+        QCOMPARE(form.port->text(), QStringLiteral("5"));
+        QCOMPARE(ws.read(QStringLiteral("port.dll")), QByteArray("\x05", 1));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    // Shortens the counted waits: the reset wait takes 3 s, a search attempt 50 ms.
+    qputenv("IVEVA_POLL_US", "5");
+    QApplication app(argc, argv);
+    TestConfigWindows test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_configwindows.moc"
