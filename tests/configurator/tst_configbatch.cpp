@@ -1,0 +1,279 @@
+// The configurator's batch mode, in-process and through the program, and the upload it shares
+// with the upload window.
+
+#include "BatchMode.h"
+#include "ConfigTestSupport.h"
+#include "ConfigUpload.h"
+#include "LinkTexts.h"
+#include "ScriptedPort.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTextStream>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Result
+{
+    int exitCode;
+    QStringList out;
+    QString err;
+};
+
+Result runBatch(const QStringList &arguments)
+{
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    const int code = BatchMode::run(QStringList{QStringLiteral("iveva-configurator")} + arguments,
+                                    outStream, errStream);
+    return {code, out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), err};
+}
+
+const QStringList DefaultPrint{"warn_lam(1): AUS",
+                               "warn_lam(0): AUS",
+                               "warn_egt: AUS",
+                               "warn_boost: AUS",
+                               "daem: 0 ms",
+                               "kontrast: DUNKEL",
+                               "slot: Lambda",
+                               "Check1: 0",
+                               "slot3sel: Lambdatemperatur / Heizung",
+                               "Check2: 0",
+                               "Check3: 0",
+                               "unterdruckschwelle: -0,95",
+                               "da: 0",
+                               "da_lam(0): 0,65",
+                               "da_lam(1): 0,65",
+                               "da_volt(0): 0,000 V",
+                               "da_volt(1): 0,000 V"};
+
+// The default listing with some lines replaced.
+QStringList printed(const QMap<int, QString> &changes)
+{
+    QStringList lines = DefaultPrint;
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        lines[it.key()] = it.value();
+    return lines;
+}
+
+} // namespace
+
+class TestConfigBatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void optionsRunInOrder_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("out");
+        QTest::newRow("print") << QStringList{"--print"} << DefaultPrint;
+        QTest::newRow("open warnings") << QStringList{"--open", "warnings.eep", "--print"}
+                                       << printed({{0, "warn_lam(1): 0,80"},
+                                                   {1, "warn_lam(0): 1,20"},
+                                                   {2, "warn_egt: 950 °C"},
+                                                   {3, "warn_boost: 1,00"},
+                                                   {4, "daem: 100 ms"}});
+        QTest::newRow("open extremes") << QStringList{"--open=extremes.eep", "--print"}
+                                       << printed({{2, "warn_egt: 1250 °C"},
+                                                   {5, "kontrast: HELL"},
+                                                   {7, "Check1: 1"},
+                                                   {9, "Check2: 2"},
+                                                   {11, "unterdruckschwelle: -0,01"},
+                                                   {12, "da: 1"},
+                                                   {14, "da_lam(1): 2,55"},
+                                                   {16, "da_volt(1): 5,000 V"}});
+        QTest::newRow("print before open")
+            << QStringList{"--print", "--open", "warnings.eep"} << DefaultPrint;
+        // A contrast byte the list does not know leaves the contrast of the first file.
+        QTest::newRow("second open on top of the first")
+            << QStringList{"--open", "extremes.eep", "--open", "contrast7.eep", "--print"}
+            << printed({{0, "warn_lam(1): 0,80"},
+                        {1, "warn_lam(0): 1,20"},
+                        {2, "warn_egt: 950 °C"},
+                        {3, "warn_boost: 1,00"},
+                        {4, "daem: 100 ms"},
+                        {5, "kontrast: HELL"}});
+    }
+    void optionsRunInOrder()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, out);
+        Workspace ws;
+        ws.write(QStringLiteral("warnings.eep"), Images::warnings());
+        ws.write(QStringLiteral("extremes.eep"), Images::extremes());
+        QByteArray contrast7 = Images::warnings();
+        contrast7[11] = 7;
+        ws.write(QStringLiteral("contrast7.eep"), contrast7);
+        const Result result = runBatch(arguments);
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.out, out);
+        QCOMPARE(result.exitCode, 0);
+    }
+
+    void saveWritesTheImageAtItsPlace()
+    {
+        Workspace ws;
+        ws.write(QStringLiteral("warnings.eep"), Images::warnings());
+        ws.write(QStringLiteral("long.eep"), QByteArray(40, char(0xEE)));
+        const Result result = runBatch({"--save", "default.eep", "--open", "warnings.eep", "--save",
+                                        "copy.eep", "--save", "long.eep"});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(ws.read(QStringLiteral("default.eep")), Images::defaults());
+        QCOMPARE(ws.read(QStringLiteral("copy.eep")), Images::warnings());
+        QCOMPARE(ws.read(QStringLiteral("long.eep")),
+                 Images::warnings() + QByteArray(19, char(0xEE)));
+    }
+
+    void failuresAndUsageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("printedLines");
+        QTest::newRow("missing file") << QStringList{"--open", "none.eep", "--print"} << 1 << 0;
+        QTest::newRow("unwritable")
+            << QStringList{"--print", "--save", "no/dir/x.eep", "--print"} << 1 << 17;
+        QTest::newRow("unknown option") << QStringList{"--print", "--bogus"} << 2 << 0;
+        QTest::newRow("missing value") << QStringList{"--open"} << 2 << 0;
+        QTest::newRow("stray argument") << QStringList{"--print", "file.eep"} << 2 << 0;
+        QTest::newRow("port without upload") << QStringList{"--port", "3", "--print"} << 2 << 0;
+        QTest::newRow("port not a number") << QStringList{"--upload", "--port", "x"} << 2 << 0;
+    }
+    void failuresAndUsageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(int, printedLines);
+        Workspace ws;
+        const Result result = runBatch(arguments);
+        QCOMPARE(result.exitCode, exitCode);
+        QCOMPARE(result.out.size(), printedLines);
+        QVERIFY(!result.err.isEmpty());
+        QVERIFY(!QFile::exists(ws.path(QStringLiteral("configs.eep"))));
+    }
+
+    void uploadIntoTheSimulator_data()
+    {
+        QTest::addColumn<QStringList>("portArguments");
+        QTest::addColumn<QByteArray>("portFile");
+        QTest::newRow("--port") << QStringList{"--port", "4"} << QByteArray("\x09", 1);
+        QTest::newRow("port.dll") << QStringList() << QByteArray("\x04", 1);
+    }
+    void uploadIntoTheSimulator()
+    {
+        QFETCH(QStringList, portArguments);
+        QFETCH(QByteArray, portFile);
+        Workspace ws;
+        GaugeSimulator &gauge = ws.gauge(4);
+        ws.write(QStringLiteral("port.dll"), portFile);
+        ws.write(QStringLiteral("warnings.eep"), Images::warnings());
+        const Result result =
+            runBatch(QStringList{"--open", "warnings.eep", "--upload"} + portArguments);
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out.first(), QStringLiteral("öffne COM-Port"));
+        QVERIFY(result.out.contains(QStringLiteral("Handshake abgeschlossen")));
+        QCOMPARE(result.out.last(), QStringLiteral("Erfolgreich geflasht!"));
+        QCOMPARE(ws.read(QStringLiteral("configs.eep")), Images::warnings());
+        QVERIFY(gauge.waitForImages(1, 5s));
+        QCOMPARE(gauge.lastEepromImage(), Images::warnings() + QByteArray(107, '\0'));
+    }
+
+    void uploadFailures_data()
+    {
+        QTest::addColumn<QString>("portText");
+        QTest::addColumn<bool>("imageFile");
+        QTest::addColumn<int>("loseAfterEntries"); // 0: the port stays
+        QTest::addColumn<ConfigUpload::Outcome>("outcome");
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QList<int>>("opened");
+        const QString noPort =
+            QStringLiteral("Kein gültiger Com-Port gewählt – bitte unter Kommunikation wählen");
+        using O = ConfigUpload::Outcome;
+        QTest::newRow("port 0") << "0" << true << 0 << O::NotStarted << QStringList{noPort}
+                                << QList<int>();
+        QTest::newRow("port 100") << "100" << true << 0 << O::NotStarted << QStringList{noPort}
+                                  << QList<int>();
+        QTest::newRow("not a number")
+            << "x" << true << 0 << O::NotStarted << QStringList{noPort} << QList<int>();
+        QTest::newRow("no configs.eep")
+            << "5" << false << 0 << O::NotStarted
+            << QStringList{"Datei configs.eep nicht lesbar – nichts hochgeladen"} << QList<int>();
+        QTest::newRow("port cannot be opened")
+            << "7" << true << 0 << O::Failed
+            << QStringList{"öffne COM-Port", LinkTexts::openFailed()} << QList<int>{7};
+        QTest::newRow("port fails during the upload")
+            << "5" << true << 2 << O::Failed
+            << QStringList{"öffne COM-Port", "auf Controllerreset warten...",
+                           LinkTexts::connectionLost(), LinkTexts::openFailed()}
+            << QList<int>{5};
+    }
+    void uploadFailures()
+    {
+        QFETCH(QString, portText);
+        QFETCH(bool, imageFile);
+        QFETCH(int, loseAfterEntries);
+        QFETCH(ConfigUpload::Outcome, outcome);
+        QFETCH(QStringList, log);
+        QFETCH(QList<int>, opened);
+        Workspace ws;
+        if (imageFile)
+            ws.write(ConfigUpload::imageFileName(), Images::defaults());
+        ScriptedPort port;
+        port.unopenable = {7};
+        int entries = 0;
+        port.onWrite = [&](ScriptedPort &p, const QByteArray &) {
+            if (++entries == loseAfterEntries)
+                p.loseAfter(3);
+        };
+        QStringList lines;
+        LinkHooks hooks;
+        hooks.log = [&lines](const QString &line, LinkHooks::LineStyle) { lines.append(line); };
+
+        QCOMPARE(ConfigUpload::run(port, portText, ConfigUpload::imageFileName(), hooks), outcome);
+        QCOMPARE(lines, log);
+        QCOMPARE(port.openedPorts(), opened);
+        QVERIFY(!port.isOpen());
+    }
+
+    void programExitCodes_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("print") << QStringList{"--print"} << 0 << "warn_lam(1): AUS";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage:";
+        QTest::newRow("usage error") << QStringList{"--print", "--nope"} << 2 << "";
+        QTest::newRow("failure") << QStringList{"--open", "none.eep"} << 1 << "";
+    }
+    void programExitCodes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, firstLine);
+        Workspace ws;
+        QProcess program;
+        program.start(QStringLiteral(IVEVA_CONFIGURATOR_EXE), arguments);
+        QVERIFY(program.waitForFinished(30'000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), exitCode);
+        const QString out = QString::fromUtf8(program.readAllStandardOutput());
+        QVERIFY(firstLine.isEmpty() ? out.isEmpty() : out.startsWith(firstLine));
+        if (arguments == QStringList{"--print"})
+            QCOMPARE(out.count(QLatin1Char('\n')), 17);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    qputenv("IVEVA_POLL_US", "5");
+    QCoreApplication app(argc, argv);
+    TestConfigBatch test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_configbatch.moc"
