@@ -1,5 +1,6 @@
 #include "valuetable.h"
 
+#include <QSet>
 #include <QTest>
 
 using S = ConfigSettings;
@@ -134,6 +135,23 @@ private slots:
         QFETCH(S::Setting, setting);
         QFETCH(int, index);
         QTEST(ValueTable::entries(setting).at(index).text, "text");
+    }
+
+    void settingsAndControls()
+    {
+        QSet<QString> names;
+        for (S::Setting s : S::allSettings()) {
+            S::Setting found{};
+            QVERIFY(S::settingForControlName(S::controlName(s), &found));
+            QCOMPARE(found, s);
+            names.insert(S::controlName(s));
+            // Exactly the check boxes have no list.
+            QCOMPARE(ValueTable::entries(s).isEmpty(), S::kind(s) == S::Kind::Check);
+        }
+        QCOMPARE(names.size(), S::SettingCount);
+        for (int state : {S::Unchecked, S::Checked, S::Indeterminate})
+            QCOMPARE(S::fromQtCheckState(S::toQtCheckState(state)), state);
+        QCOMPARE(S::toQtCheckState(S::Checked), Qt::Checked);
     }
 };
 
