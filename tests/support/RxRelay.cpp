@@ -101,6 +101,9 @@ void RxRelay::run()
                     echoed = startRx();
                 }
             } else if (m_toRx >= 0) {
+                m_lastForwarded = std::chrono::steady_clock::now();
+                if (m_firstForwarded == std::chrono::steady_clock::time_point())
+                    m_firstForwarded = m_lastForwarded;
                 writeAll(m_toRx, buffer, size_t(n));
             }
         }
@@ -116,6 +119,7 @@ void RxRelay::run()
     }
 }
 
+// The timestamps are read only after waitForRx() has seen rx end, which follows the last byte.
 int RxRelay::waitForRx(int timeoutMs)
 {
     for (int waited = 0; waited <= timeoutMs; waited += 10) {

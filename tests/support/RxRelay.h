@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <sys/types.h>
 #include <thread>
 
@@ -25,6 +26,11 @@ public:
     int waitForRx(int timeoutMs);
     void stop();
 
+    // When the sender's first byte after the entry exchange and its last byte reached rx: the
+    // time the block exchange took, measured the same way for every sender.
+    std::chrono::steady_clock::time_point firstForwarded() const { return m_firstForwarded; }
+    std::chrono::steady_clock::time_point lastForwarded() const { return m_lastForwarded; }
+
     QString linkPath() const { return m_linkPath; }
     QString devicePath() const { return m_devicePath; }
 
@@ -45,5 +51,7 @@ private:
     int m_wake[2] = {-1, -1};
     std::atomic<pid_t> m_rx{-1};
     std::atomic<bool> m_stop{false};
+    std::chrono::steady_clock::time_point m_firstForwarded;
+    std::chrono::steady_clock::time_point m_lastForwarded;
     std::thread m_thread;
 };
