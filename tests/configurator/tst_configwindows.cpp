@@ -87,6 +87,7 @@ private slots:
 
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
+        QCOMPARE(form.windowTitle(), QStringLiteral("ROZID IVEVA KONFIGURATOR V1.0"));
         QCOMPARE(form.comport->text(), caption);
         QCOMPARE(form.port->text(), caption.mid(10));
         if (portFile != "folder") {
