@@ -72,12 +72,6 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("out");
         QTest::newRow("print") << QStringList{"--print"} << DefaultPrint;
-        QTest::newRow("open warnings") << QStringList{"--open", "warnings.eep", "--print"}
-                                       << printed({{0, "warn_lam(1): 0,80"},
-                                                   {1, "warn_lam(0): 1,20"},
-                                                   {2, "warn_egt: 950 °C"},
-                                                   {3, "warn_boost: 1,00"},
-                                                   {4, "daem: 100 ms"}});
         QTest::newRow("open extremes") << QStringList{"--open=extremes.eep", "--print"}
                                        << printed({{2, "warn_egt: 1250 °C"},
                                                    {5, "kontrast: HELL"},
@@ -87,8 +81,6 @@ private slots:
                                                    {12, "da: 1"},
                                                    {14, "da_lam(1): 2,55"},
                                                    {16, "da_volt(1): 5,000 V"}});
-        QTest::newRow("print before open")
-            << QStringList{"--print", "--open", "warnings.eep"} << DefaultPrint;
         // A contrast byte the list does not know leaves the contrast of the first file.
         QTest::newRow("second open on top of the first")
             << QStringList{"--open", "extremes.eep", "--open", "contrast7.eep", "--print"}
@@ -246,9 +238,7 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("firstLine");
         QTest::newRow("print") << QStringList{"--print"} << 0 << "warn_lam(1): AUS";
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage:";
         QTest::newRow("usage error") << QStringList{"--print", "--nope"} << 2 << "";
-        QTest::newRow("failure") << QStringList{"--open", "none.eep"} << 1 << "";
     }
     void programExitCodes()
     {
