@@ -56,6 +56,12 @@ private slots:
         QTest::newRow("missing file")
             << QList<int>{4} << QList<int>() << QStringList{"--firmware", "@gone"} << 1
             << QStringList{"öffne COM-Port", "Datei: @gone existiert nicht"};
+#ifdef Q_OS_LINUX
+        // Exists but cannot be read: must not go out as an empty image that "succeeds".
+        QTest::newRow("unreadable file")
+            << QList<int>{4} << QList<int>() << QStringList{"--firmware", "/proc/self/mem"} << 1
+            << QStringList{"öffne COM-Port", "Datei: /proc/self/mem kann nicht gelesen werden"};
+#endif
         QTest::newRow("no port can be opened")
             << QList<int>{4} << QList<int>() << QStringList{"--eeprom", "@ee", "--port", "9"} << 1
             << QStringList{"öffne COM-Port", "Fehler beim öffnen des Comports"};
