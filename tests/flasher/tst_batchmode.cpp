@@ -143,8 +143,6 @@ private slots:
         QTest::newRow("no command") << QStringList{"--port", "3"};
         QTest::newRow("two commands") << QStringList{"--search", "--info"};
         QTest::newRow("port 0") << QStringList{"--info", "--port", "0"};
-        QTest::newRow("port 100") << QStringList{"--info", "--port", "100"};
-        QTest::newRow("port not a number") << QStringList{"--info", "--port", "x"};
         QTest::newRow("speed 9600") << QStringList{"--info", "--speed", "9600"};
         QTest::newRow("unknown option") << QStringList{"--info", "--fast"};
         QTest::newRow("stray argument") << QStringList{"--info", "COM3"};
@@ -159,24 +157,6 @@ private slots:
         QCOMPARE(output.status, 2);
         QVERIFY(output.out.isEmpty());
         QVERIFY(output.err.startsWith("iveva-flasher: "));
-    }
-
-    void batchOrWindow_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<bool>("batch");
-        QTest::newRow("nothing") << QStringList() << false;
-        QTest::newRow("Qt's own option") << QStringList{"-platform", "offscreen"} << false;
-        QTest::newRow("--info") << QStringList{"--info"} << true;
-        QTest::newRow("--port=3") << QStringList{"--port=3"} << true;
-        QTest::newRow("-h") << QStringList{"-h"} << true;
-    }
-
-    void batchOrWindow()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(bool, batch);
-        QCOMPARE(BatchMode::IsBatchCall(QStringList{"iveva-flasher"} + arguments), batch);
     }
 
     // The program itself: exit status and output of a whole run.
