@@ -82,7 +82,8 @@ void measureWaits(const QString &portDir)
             .arg(wall, 0, 'f', 3)
             .arg(expectedWait, 0, 'f', 3)
             .arg(percentOff(wall, expectedWait)));
-    row("reset wait: CPU share of one core", QStringLiteral("%1 %").arg(cpu / wall * 100, 0, 'f', 2));
+    row("reset wait: CPU share of one core",
+        QStringLiteral("%1 %").arg(cpu / wall * 100, 0, 'f', 2));
 
     port.open(1, QStringLiteral("19200,n,8,1"));
     Poller poller(port, hooks);
@@ -95,11 +96,10 @@ void measureWaits(const QString &portDir)
         total += double(clock.nsecsElapsed()) / 1e9;
     }
     port.close();
-    row("wait of 10,000 polls, mean of 10",
-        QStringLiteral("%1 s (count x T = %2 s, off by %3)")
-            .arg(total / runs, 0, 'f', 4)
-            .arg(expectedShort, 0, 'f', 4)
-            .arg(percentOff(total / runs, expectedShort)));
+    row("wait of 10,000 polls, mean of 10", QStringLiteral("%1 s (count x T = %2 s, off by %3)")
+                                                .arg(total / runs, 0, 'f', 4)
+                                                .arg(expectedShort, 0, 'f', 4)
+                                                .arg(percentOff(total / runs, expectedShort)));
 }
 
 double secondsBetween(Clock::time_point from, Clock::time_point to)
@@ -190,18 +190,18 @@ void measurePacedTransfer(const QString &portDir)
     };
     ComPort port;
     OpenPortForTransfer(port, 4, 19200, hooks);
-    if (!UploadImage(port, FlashImage(testFile(64 * 128 - 1)), TransferVariant::firmware(), hooks)) {
+    if (!UploadImage(port, FlashImage(testFile(64 * 128 - 1)), TransferVariant::firmware(),
+                     hooks)) {
         row("transfer failed", QString());
         return;
     }
     // Each block: 132 bytes to the gauge, then its ACK back, one after the other.
     const double wire = 64.0 * (132 + 1) * 10 / 19200;
     const double measured = secondsBetween(handshake, lastAck);
-    row("handshake to last ACK",
-        QStringLiteral("%1 s (wire time %2 s, off by %3)")
-            .arg(measured, 0, 'f', 4)
-            .arg(wire, 0, 'f', 4)
-            .arg(percentOff(measured, wire)));
+    row("handshake to last ACK", QStringLiteral("%1 s (wire time %2 s, off by %3)")
+                                     .arg(measured, 0, 'f', 4)
+                                     .arg(wire, 0, 'f', 4)
+                                     .arg(percentOff(measured, wire)));
 }
 
 } // namespace
