@@ -38,10 +38,10 @@ public:
     void setOpenFileDialog(OpenFileDialog dialog) { m_openFileDialog = std::move(dialog); }
     void setYesNoQuestion(YesNoQuestion question) { m_askYesNo = std::move(question); }
 
-    // The filter the file choice sets on the dialog, in the gauge documents' notation.
+    // The filter the file choice sets on the dialog: "Text (*.x)|*.x|..." pairs.
     static QString fileFilter();
 
-    // The controls, named as in the gauge's documents.
+    // The controls. Their names are the ones the gauge's tools have always used.
     QPushButton *cmd_Search_File;
     QPushButton *cmd_Upload;
     QPushButton *Command2;
