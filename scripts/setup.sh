@@ -6,7 +6,7 @@ set -euo pipefail
 IVEVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 IVEVA_BUILD="${IVEVA_BUILD:-$IVEVA_ROOT/build}"
 
-iveva_packages=(qt6-base-dev qt6-serialport-dev cmake g++ ninja-build lrzsz)
+iveva_packages=(qt6-base-dev qt6-serialport-dev cmake g++ ninja-build lrzsz fonts-dejavu-core)
 
 iveva_install_missing() {
     local missing=()

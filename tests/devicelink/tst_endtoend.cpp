@@ -1,0 +1,141 @@
+#include "BootloaderTransfer.h"
+#include "ComPort.h"
+#include "GaugeSimulator.h"
+#include "Identification.h"
+#include "PortScan.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+// The device link against the gauge simulator, through real pseudo-terminals.
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_portDir;
+    QStringList m_log;
+    LinkHooks m_hooks;
+
+    static QByteArray pattern(int size)
+    {
+        QByteArray bytes(size, '\0');
+        for (int i = 0; i < size; ++i)
+            bytes[i] = char((i * 89 + 3) % 256);
+        return bytes;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_portDir = m_dir.filePath(QStringLiteral("ports"));
+        qputenv("IVEVA_PORT_DIR", QFile::encodeName(m_portDir));
+        m_hooks.log = [this](const QString &line, LinkHooks::LineStyle) { m_log.append(line); };
+    }
+
+    void init() { m_log.clear(); }
+
+    void imagesArriveByteExact_data()
+    {
+        QTest::addColumn<int>("fileSize");
+        QTest::addColumn<bool>("firmware");
+        QTest::newRow("firmware, 400 blocks") << 400 * 128 - 77 << true;
+        QTest::newRow("EEPROM image, one block") << 21 << false;
+    }
+
+    void imagesArriveByteExact()
+    {
+        QFETCH(int, fileSize);
+        QFETCH(bool, firmware);
+        GaugeOptions options;
+        options.resetDelay = 100ms;
+        GaugeSimulator gauge(options);
+        QVERIFY(gauge.start(m_portDir, 5));
+        const FlashImage image(pattern(fileSize));
+        ComPort port;
+        QVERIFY(OpenPortForTransfer(port, 5, 19200, m_hooks));
+
+        QVERIFY(UploadImage(port, image,
+                            firmware ? TransferVariant::firmware() : TransferVariant::eeprom(),
+                            m_hooks));
+
+        QVERIFY(!port.isOpen());
+        QVERIFY(gauge.waitForImages(1, 5s));
+        QCOMPARE(firmware ? gauge.lastFirmwareImage() : gauge.lastEepromImage(), image.bytes());
+        QCOMPARE(m_log.last(), QStringLiteral("Erfolgreich geflasht!"));
+    }
+
+    void searchFindsTheGaugeOnTheThirdPort()
+    {
+        GaugeOptions silent;
+        silent.silent = true;
+        GaugeSimulator first(silent);
+        GaugeSimulator second(silent);
+        GaugeOptions answering;
+        answering.version = QStringLiteral("V3.07");
+        answering.split = true;
+        GaugeSimulator gauge(answering);
+        QVERIFY(first.start(m_portDir, 11));
+        QVERIFY(second.start(m_portDir, 12));
+        QVERIFY(gauge.start(m_portDir, 13));
+        ComPort port;
+        const AvailablePorts ports = ScanAvailablePorts(port, m_hooks);
+        QCOMPARE(ports.numbers, QList<int>({11, 12, 13}));
+        QByteArray receiveText;
+
+        const SearchResult result = SearchDevice(port, ports.numbers, 19200,
+                                                 SearchVariant::flasher(), receiveText, m_hooks);
+
+        QCOMPARE(result.index, 2);
+        QCOMPARE(result.version, QStringLiteral("V3.07"));
+        QCOMPARE(m_log, QStringList({"Gerät suchen...", "Port 11 Gerät nicht gefunden",
+                                     "Port 12 Gerät nicht gefunden", "Port 13 Gerät gefunden!",
+                                     "auf dem Gerät installierte Firmware Version: V3.07"}));
+        QVERIFY(!port.isOpen());
+    }
+
+    void pulledGaugeEndsTheTransfer()
+    {
+        GaugeOptions options;
+        options.resetDelay = 0ms;
+        options.disconnectAfter = 3;
+        GaugeSimulator gauge(options);
+        QVERIFY(gauge.start(m_portDir, 6));
+        ComPort port;
+        QVERIFY(OpenPortForTransfer(port, 6, 19200, m_hooks));
+
+        QVERIFY(!UploadImage(port, FlashImage(pattern(20 * 128)), TransferVariant::firmware(),
+                             m_hooks));
+
+        QCOMPARE(m_log.last(), QStringLiteral("Verbindung zum Comport verloren"));
+        QCOMPARE(m_log.count(QStringLiteral("ACK")), 2);
+        QVERIFY(!port.isOpen());
+    }
+
+    void portsThatCannotBeOpened()
+    {
+        GaugeSimulator gauge;
+        QVERIFY(gauge.start(m_portDir, 7));
+        ComPort holder;
+        QVERIFY(holder.open(7, QStringLiteral("19200,n,8,1")));
+        ComPort port;
+
+        QVERIFY(!PortTest(port, 7)); // busy: another program holds it
+        QVERIFY(!PortTest(port, 8)); // missing
+        QVERIFY(!OpenPortForTransfer(port, 8, 19200, m_hooks));
+        QCOMPARE(m_log, QStringList({"öffne COM-Port", "Fehler beim öffnen des Comports"}));
+        QVERIFY(!port.isOpen());
+
+        holder.close();
+        QVERIFY(PortTest(port, 7));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"

@@ -1,0 +1,68 @@
+#include "BootloaderTransfer.h"
+#include "ComPort.h"
+#include "RxRelay.h"
+
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The frames are XMODEM with an 8-bit checksum: lrzsz's rx, an independent receiver, must
+// accept every one of them and write exactly the padded image.
+class TestRxInterop : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("rx")).isEmpty(),
+                 "lrzsz's rx is missing: the test command installs it");
+    }
+
+    void rxAcceptsEveryFrame_data()
+    {
+        QTest::addColumn<int>("fileSize");
+        QTest::addColumn<bool>("firmware");
+        QTest::newRow("EEPROM image, 21 bytes") << 21 << false;
+        QTest::newRow("firmware, 1000 bytes") << 1000 << true;
+        QTest::newRow("firmware, exactly two blocks") << 256 << true;
+        QTest::newRow("firmware, 300 blocks") << 300 * 128 - 50 << true;
+    }
+
+    void rxAcceptsEveryFrame()
+    {
+        QFETCH(int, fileSize);
+        QFETCH(bool, firmware);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString portDir = dir.filePath(QStringLiteral("ports"));
+        qputenv("IVEVA_PORT_DIR", QFile::encodeName(portDir));
+        RxRelay relay;
+        QVERIFY(relay.start(portDir, 2, dir.path(), QStringLiteral("received.bin")));
+
+        QByteArray file(fileSize, '\0');
+        for (int i = 0; i < fileSize; ++i)
+            file[i] = char((i * 131 + 7) % 256);
+        const FlashImage image(file);
+        QStringList log;
+        LinkHooks hooks;
+        hooks.log = [&](const QString &line, LinkHooks::LineStyle) { log.append(line); };
+        ComPort port;
+        QVERIFY(OpenPortForTransfer(port, 2, 19200, hooks));
+
+        const bool sent = UploadImage(
+            port, image, firmware ? TransferVariant::firmware() : TransferVariant::eeprom(), hooks);
+
+        QVERIFY2(sent, qPrintable(log.join(QLatin1Char('\n'))));
+        QVERIFY(!port.isOpen());
+        QCOMPARE(log.count(QStringLiteral("ACK")), image.blockCount());
+        QCOMPARE(relay.waitForRx(10'000), 0);
+        QFile received(dir.filePath(QStringLiteral("received.bin")));
+        QVERIFY(received.open(QIODevice::ReadOnly));
+        QCOMPARE(received.readAll(), image.bytes());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRxInterop)
+#include "tst_rxinterop.moc"
