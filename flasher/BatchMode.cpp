@@ -2,10 +2,11 @@
 
 #include "FlasherTexts.h"
 #include "Identification.h"
-#include "LinkTexts.h"
 #include "PortScan.h"
-#include "PortSettings.h"
+#include "UpdateBatch.h"
+#include "UpdateClient.h"
 #include "UploadCommand.h"
+#include "VersionQuery.h"
 
 #include <QCommandLineParser>
 #include <optional>
@@ -15,11 +16,13 @@ namespace BatchMode {
 namespace {
 
 const QStringList CommandOptions = {QStringLiteral("firmware"), QStringLiteral("eeprom"),
-                                    QStringLiteral("search"), QStringLiteral("info")};
+                                    QStringLiteral("search"),   QStringLiteral("info"),
+                                    QStringLiteral("update"),   QStringLiteral("save-update-url")};
+// --update-url alone opens the window with that server.
 const QStringList OtherOptions = {QStringLiteral("port"), QStringLiteral("speed"),
+                                  QStringLiteral("yes"), QStringLiteral("copy"),
                                   QStringLiteral("help")};
 const QList<int> Speeds = {4800, 19200, 38400};
-constexpr qint64 InfoReadBudget = 100'000;
 
 void setUpParser(QCommandLineParser &parser)
 {
@@ -43,6 +46,11 @@ void setUpParser(QCommandLineParser &parser)
          QStringLiteral("Geschwindigkeit 4800, 19200 oder 38400 (Vorgabe: 19200)."),
          QStringLiteral("BAUD"), QStringLiteral("19200")},
     });
+    UpdateBatch::addOptions(parser);
+    parser.addOption({QStringLiteral("save-update-url"),
+                      QStringLiteral("Adresse des Update-Servers für alle weiteren Aufrufe "
+                                     "speichern."),
+                      QStringLiteral("URL")});
     parser.addHelpOption();
 }
 
@@ -161,42 +169,42 @@ int runSearch(const Settings &settings, SerialPort &port, Console &console)
     return result.found() ? Success : Failure;
 }
 
-// The identification on the chosen port: one "d", up to 100,000 reads until a read brings an
-// "e", then one version line for every "d" of the answer.
+// The firmware information command's version query on the chosen port: the version line(s).
 int runInfo(const Settings &settings, SerialPort &port, Console &console)
 {
     const int comNumber = choosePort(settings, port, console);
     if (comNumber == 0)
         return Failure;
-    const LinkHooks hooks = console.hooks();
-    console.print(QStringLiteral("Geräteinformation werden abrufen..."));
-    if (!port.open(comNumber, PortSettings::forBaud(settings.speed))) {
-        ReportOpenFailure(port, hooks);
-        return Failure;
-    }
     QByteArray receiveText;
-    Poller poller(port, hooks);
-    Poller::End end = Poller::End::Lost;
-    if (Identification::sendRequest(port, 1))
-        end = Identification::readAnswer(poller, InfoReadBudget, receiveText,
-                                         Identification::AnswerRule::E);
+    const bool found =
+        QueryInstalledVersion(port, comNumber, settings.speed, receiveText, console.hooks())
+            .has_value();
     port.close();
-    if (end == Poller::End::Lost) {
-        console.print(LinkTexts::connectionLost());
+    return found ? Success : Failure;
+}
+
+// The firmware information command with the online update, answered from the command line.
+int runUpdate(const QCommandLineParser &parser, const Settings &settings, SerialPort &port,
+              Console &console, QTextStream &out)
+{
+    UpdateBatchOptions options = UpdateBatch::readOptions(parser);
+    options.comNumber = choosePort(settings, port, console);
+    if (options.comNumber == 0)
         return Failure;
-    }
-    int versions = 0;
-    if (end == Poller::End::Bytes) {
-        for (qsizetype d = receiveText.indexOf('d'); d >= 0; d = receiveText.indexOf('d', d + 1)) {
-            console.print(
-                FlasherTexts::versionLine(QString::fromLatin1(receiveText.mid(d + 1, 5))));
-            ++versions;
-        }
-    }
-    if (versions == 0) {
-        console.print(QStringLiteral("Gerät nicht gefunden oder Firmware kleiner als V2.16"));
-        return Failure;
-    }
+    options.baudRate = settings.speed;
+    const int status = UpdateBatch::run(options, port, console.hooks(), out);
+    console.finishPercent();
+    return status;
+}
+
+int saveUpdateUrl(const QString &text, QTextStream &out, QTextStream &err)
+{
+    const QUrl url = UpdateClient::baseUrlFromText(text);
+    if (!url.isValid())
+        return usageError(err,
+                          QStringLiteral("\"%1\" ist keine http- oder https-Adresse").arg(text));
+    UpdateClient::saveBaseUrl(text);
+    out << "Update-Server gespeichert: " << url.toString() << Qt::endl;
     return Success;
 }
 
@@ -237,8 +245,8 @@ int Run(const QStringList &arguments, SerialPort &port, QTextStream &out, QTextS
     }
     if (settings.command.isEmpty())
         return usageError(err,
-                          QStringLiteral("ein Befehl fehlt: --firmware, --eeprom, --search oder "
-                                         "--info"));
+                          QStringLiteral("ein Befehl fehlt: --firmware, --eeprom, --search, --info "
+                                         "oder --update"));
     if (parser.isSet(QStringLiteral("port"))) {
         bool ok = false;
         settings.port = parser.value(QStringLiteral("port")).toInt(&ok);
@@ -259,6 +267,10 @@ int Run(const QStringList &arguments, SerialPort &port, QTextStream &out, QTextS
                          console);
     if (settings.command == QLatin1String("search"))
         return runSearch(settings, port, console);
+    if (settings.command == QLatin1String("update"))
+        return runUpdate(parser, settings, port, console, out);
+    if (settings.command == QLatin1String("save-update-url"))
+        return saveUpdateUrl(parser.value(settings.command), out, err);
     return runInfo(settings, port, console);
 }
 

@@ -21,13 +21,5 @@ inline QString fileUnreadable(const QString &path)
 {
     return QStringLiteral("Datei: ") + path + QStringLiteral(" kann nicht gelesen werden");
 }
-inline QString noPortChosen()
-{
-    return QStringLiteral("Kein Comport gewählt: bitte einen verfügbaren Port auswählen");
-}
-inline QString versionLine(const QString &version)
-{
-    return QStringLiteral("auf dem Gerät installierte Firmware Version: ") + version;
-}
 
 } // namespace FlasherTexts

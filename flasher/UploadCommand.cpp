@@ -2,6 +2,7 @@
 
 #include "FlashImage.h"
 #include "FlasherTexts.h"
+#include "LinkTexts.h"
 #include "PortScan.h"
 
 TransferVariant VariantFor(UploadKind kind)
@@ -20,7 +21,7 @@ UploadOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
 {
     const int comNumber = PortNumberFromEntry(request.portEntry);
     if (comNumber < 1) {
-        hooks.Add_Item(FlasherTexts::noPortChosen());
+        hooks.Add_Item(LinkTexts::noPortChosen());
         return UploadOutcome::NoPort;
     }
     if (!OpenPortForTransfer(port, comNumber, request.baudRate, hooks))

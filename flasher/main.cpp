@@ -5,6 +5,7 @@
 #include "Form1.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -35,7 +36,14 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("iveva-flasher"));
+    QCommandLineParser parser;
+    const QCommandLineOption updateUrl(QStringLiteral("update-url"),
+                                       QStringLiteral("Adresse des Update-Servers."),
+                                       QStringLiteral("URL"));
+    parser.addOption(updateUrl);
+    parser.parse(QApplication::arguments());
     Form1 window;
+    window.setUpdateUrl(parser.value(updateUrl));
     window.show();
     return app.exec();
 }

@@ -2,9 +2,12 @@
 
 #include "ComPort.h"
 #include "FileChoice.h"
+#include "FirmwareInfo.h"
 #include "FlasherTexts.h"
 #include "Identification.h"
 #include "PortScan.h"
+#include "UpdateClient.h"
+#include "UpdateFolder.h"
 #include "WindowLink.h"
 
 #include <QCloseEvent>
@@ -12,6 +15,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -50,6 +54,15 @@ std::optional<QString> showOpenDialog(QWidget *parent, const QString &fileName)
     return chosen;
 }
 
+std::optional<QString> showSaveDialog(QWidget *parent, const QString &fileName)
+{
+    const QString chosen = QFileDialog::getSaveFileName(parent, QStringLiteral("Speichern unter"),
+                                                        fileName, qtFilter(Form1::fileFilter()));
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
 bool askYesNo(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
@@ -61,7 +74,7 @@ bool askYesNo(QWidget *parent, const QString &title, const QString &text)
 Form1::Form1(std::unique_ptr<SerialPort> port, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
       m_port(port ? std::move(port) : std::make_unique<ComPort>()),
-      m_openFileDialog(showOpenDialog), m_askYesNo(askYesNo)
+      m_openFileDialog(showOpenDialog), m_saveFileDialog(showSaveDialog), m_askYesNo(askYesNo)
 {
     buildControls();
     m_link = new WindowLink(this, List1);
@@ -185,9 +198,76 @@ void Form1::Command2_Click()
     runUpload(UploadKind::Eeprom);
 }
 
+// What the firmware information command asks of the window: message boxes, the save dialog
+// (the same dialog as the file choice, so it keeps the name chosen last), the wait cursor and
+// the buttons that programming disables.
+class Form1::FirmwareInfoWindowUi : public FirmwareInfoUi
+{
+public:
+    explicit FirmwareInfoWindowUi(Form1 &window) : m_window(window) {}
+    ~FirmwareInfoWindowUi() override
+    {
+        if (m_waiting)
+            QGuiApplication::restoreOverrideCursor();
+    }
+
+    bool askYesNo(Question, const QString &prompt, const QString &title) override
+    {
+        return m_window.m_askYesNo(&m_window, title, prompt);
+    }
+    QString chooseCopyTarget(const QString &presetName) override
+    {
+        m_window.m_dialogFileName = presetName;
+        const std::optional<QString> chosen =
+            m_window.m_saveFileDialog(&m_window, m_window.m_dialogFileName);
+        if (!chosen)
+            return QString();
+        m_window.m_dialogFileName = *chosen;
+        return *chosen;
+    }
+    void setWaitCursor(bool waiting) override
+    {
+        if (waiting == m_waiting)
+            return;
+        m_waiting = waiting;
+        if (waiting)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QGuiApplication::restoreOverrideCursor();
+    }
+    void programmingStarts() override
+    {
+        m_window.cmd_Search_File->setEnabled(false);
+        m_window.cmd_Upload->setEnabled(false);
+    }
+
+private:
+    Form1 &m_window;
+    bool m_waiting = false;
+};
+
 void Form1::Command3_Click()
 {
-    // The firmware information command (version query and online update) is wired in here.
+    WindowLink::Operation operation(*m_link);
+    if (!operation.started())
+        return;
+    Command3->setEnabled(false);
+
+    const QString folder = m_downloadFolder.isEmpty() ? UpdateFolder::pick() : m_downloadFolder;
+    UpdateClient client(UpdateClient::configuredBaseUrl(m_updateUrl));
+    FirmwareInfoWindowUi ui(*this);
+    const LinkHooks hooks = transferHooks();
+    FirmwareInfo(*m_port, client, ui, hooks)
+        .run(PortNumberFromEntry(ComboPort->currentText()), Combospeed->currentText().toInt(),
+             Text1, folder);
+
+    // The command's common ending, whichever way it went.
+    cmd_Upload->setEnabled(true);
+    Command2->setEnabled(false);
+    cmd_Search_File->setEnabled(true);
+    lbl_info->hide();
+    m_port->close();
+    Command3->setEnabled(true);
 }
 
 void Form1::Command4_Click()
@@ -210,13 +290,7 @@ void Form1::runUpload(UploadKind kind)
     // The transfer keeps the port, speed and file it started with, whatever the lists show later.
     const UploadRequest request{kind, ComboPort->currentText(), Combospeed->currentText().toInt(),
                                 txt_File->text()};
-    LinkHooks hooks = m_link->hooks();
-    hooks.percent = [this](int percent) {
-        Label4->setText(PercentText(percent));
-        ProgressBar1->setValue(percent);
-    };
-    hooks.entryAnswer = [this] { lbl_info->hide(); };
-
+    const LinkHooks hooks = transferHooks();
     const UploadOutcome outcome = RunUploadCommand(*m_port, request, hooks, [&] {
         lbl_info->show();
         cmd_Upload->setEnabled(false);
@@ -238,6 +312,17 @@ void Form1::runUpload(UploadKind kind)
         lbl_info->hide();
     }
     // No port, a port that would not open, or an unreadable file: the buttons stay as they were.
+}
+
+LinkHooks Form1::transferHooks() const
+{
+    LinkHooks hooks = m_link->hooks();
+    hooks.percent = [this](int percent) {
+        Label4->setText(PercentText(percent));
+        ProgressBar1->setValue(percent);
+    };
+    hooks.entryAnswer = [this] { lbl_info->hide(); };
+    return hooks;
 }
 
 void Form1::setFileFieldColour(const QColor &colour)

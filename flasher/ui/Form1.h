@@ -35,8 +35,17 @@ public:
     explicit Form1(std::unique_ptr<SerialPort> port = nullptr, QWidget *parent = nullptr);
     ~Form1() override;
 
+    // The save dialog for the firmware information command's copy of a new firmware; like
+    // the open dialog it returns the chosen full path, or nothing on cancel.
+    using SaveFileDialog = OpenFileDialog;
+
     void setOpenFileDialog(OpenFileDialog dialog) { m_openFileDialog = std::move(dialog); }
+    void setSaveFileDialog(SaveFileDialog dialog) { m_saveFileDialog = std::move(dialog); }
     void setYesNoQuestion(YesNoQuestion question) { m_askYesNo = std::move(question); }
+    // The update server given on the command line; empty: environment, saved setting, default.
+    void setUpdateUrl(const QString &url) { m_updateUrl = url; }
+    // Where "firmware.txt" and "jdwiii.hzg" go; empty: the program's folder or the user's.
+    void setDownloadFolder(const QString &folder) { m_downloadFolder = folder; }
 
     // The filter the file choice sets on the dialog: "Text (*.x)|*.x|..." pairs.
     static QString fileFilter();
@@ -69,13 +78,21 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    class FirmwareInfoWindowUi;
+
     void buildControls();
     void runUpload(UploadKind kind);
+    // The hooks of a transfer: the percentage in Label4 and the bar, lbl_info hidden on the
+    // bootloader's answer.
+    LinkHooks transferHooks() const;
     void setFileFieldColour(const QColor &colour);
 
     std::unique_ptr<SerialPort> m_port;
     WindowLink *m_link;
     OpenFileDialog m_openFileDialog;
+    SaveFileDialog m_saveFileDialog;
     YesNoQuestion m_askYesNo;
+    QString m_updateUrl;
+    QString m_downloadFolder;
     QString m_dialogFileName; // the file dialog keeps its file name from one use to the next
 };

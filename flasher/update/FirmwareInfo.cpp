@@ -3,10 +3,9 @@
 #include "BootloaderTransfer.h"
 #include "FirmwareVersion.h"
 #include "FlashImage.h"
-#include "Identification.h"
 #include "LinkTexts.h"
-#include "PortSettings.h"
 #include "VersionFile.h"
+#include "VersionQuery.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +14,6 @@
 
 namespace {
 
-const QString InstalledLine = QStringLiteral("auf dem Gerät installierte Firmware Version: ");
 const QString AvailableLine = QStringLiteral("Verfügbare Firmwareversion: ");
 const QString DownloadFailed = QStringLiteral("Download fehlgeschlagen");
 
@@ -52,52 +50,11 @@ FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray 
 std::optional<FirmwareInfo::Outcome> FirmwareInfo::queryVersion(int comNumber, int baudRate,
                                                                 QByteArray &Text1)
 {
-    m_hooks.pumpEvents();
-    m_hooks.listLine(QStringLiteral("Geräteinformation werden abrufen..."));
-
-    Text1.clear();
-    if (comNumber == NoPort) {
-        m_hooks.Add_Item(QStringLiteral("Kein Comport ausgewählt"));
+    const std::optional<QString> version =
+        QueryInstalledVersion(m_port, comNumber, baudRate, Text1, m_hooks);
+    if (!version)
         return Outcome::Failed;
-    }
-    if (!m_port.open(comNumber, PortSettings::forBaud(baudRate))) {
-        ReportOpenFailure(m_port, m_hooks);
-        return Outcome::Failed;
-    }
-
-    m_hooks.Add_Item(QStringLiteral("auf Controllerreset warten..."));
-    Poller::End end = Poller::End::Lost;
-    if (Identification::sendRequest(m_port, 1)) {
-        Poller poller(m_port, m_hooks);
-        end =
-            Identification::readAnswer(poller, AnswerBudget, Text1, Identification::AnswerRule::E);
-    }
-    switch (end) {
-    case Poller::End::Bytes:
-        break;
-    case Poller::End::PollsSpent:
-        m_hooks.Add_Item(QStringLiteral("Gerät nicht gefunden oder Firmware kleiner als V2.16"));
-        return Outcome::Failed;
-    case Poller::End::Lost:
-        m_hooks.Add_Item(LinkTexts::connectionLost());
-        return Outcome::Failed;
-    case Poller::End::Cancelled:
-        m_hooks.Add_Item(LinkTexts::cancelled());
-        return Outcome::Failed;
-    }
-
-    // Every "d" gives a line; the last one found counts.
-    const qsizetype length = Text1.size();
-    for (qsizetype i = 0; i < length; ++i) {
-        if (Text1.at(i) != 'd')
-            continue;
-        m_installedVersion = QString::fromLatin1(Text1.mid(i + 1, 5));
-        m_hooks.Add_Item(InstalledLine + m_installedVersion);
-    }
-    if (m_installedVersion.isEmpty()) {
-        m_hooks.listLine(QStringLiteral("Keine Firmwareversion in der Antwort des Geräts"));
-        return Outcome::Failed;
-    }
+    m_installedVersion = *version;
     const std::optional<double> installed = FirmwareVersion::installedNumber(m_installedVersion);
     if (!installed) {
         m_hooks.listLine(QStringLiteral("Firmwareversion des Geräts ist keine Versionsnummer: ") +

@@ -31,8 +31,6 @@ public:
 
     // The COM number to pass when the window has no usable port entry.
     static constexpr int NoPort = -1;
-    // Polls for the gauge's answer to "d".
-    static constexpr qint64 AnswerBudget = 100'000;
 
     static QString versionFileName() { return QStringLiteral("firmware.txt"); }
     static QString helperFileName() { return QStringLiteral("jdwiii.hzg"); }

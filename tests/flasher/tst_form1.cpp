@@ -3,6 +3,7 @@
 #include "FlasherTestKit.h"
 #include "FlasherTexts.h"
 #include "Form1.h"
+#include "LinkTexts.h"
 #include "PortScan.h"
 
 #include <QApplication>
@@ -370,7 +371,7 @@ private slots:
     {
         QTest::addColumn<QList<int>>("openable");
         QTest::addColumn<QString>("line");
-        QTest::newRow("no port chosen") << QList<int>() << FlasherTexts::noPortChosen();
+        QTest::newRow("no port chosen") << QList<int>() << LinkTexts::noPortChosen();
         QTest::newRow("port cannot be opened")
             << QList<int>{3} << QStringLiteral("Fehler beim öffnen des Comports");
     }

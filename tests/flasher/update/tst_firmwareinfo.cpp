@@ -248,7 +248,7 @@ private slots:
              .tail = {installed + "Vx.yz",
                       "L Firmwareversion des Geräts ist keine Versionsnummer: Vx.yz"}});
         row("no port entry",
-            {.com = FirmwareInfo::NoPort, .tail = {start, "S Kein Comport ausgewählt"}});
+            {.com = FirmwareInfo::NoPort, .tail = {start, "S Kein Comport gewählt: bitte einen verfügbaren Port auswählen"}});
         row("port cannot be opened",
             {.com = 9, .tail = {start, "S Fehler beim öffnen des Comports"}});
         row("version file 404", {.versionStatus = 404,
