@@ -3,6 +3,7 @@
 #include "BatchMode.h"
 #include "ComPort.h"
 #include "Form1.h"
+#include "GermanQtTexts.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -36,6 +37,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("iveva-flasher"));
+    InstallGermanQtTexts(app);
     QCommandLineParser parser;
     const QCommandLineOption updateUrl(QStringLiteral("update-url"),
                                        QStringLiteral("Adresse des Update-Servers."),

@@ -66,6 +66,9 @@ std::optional<QString> showSaveDialog(QWidget *parent, const QString &fileName)
 bool askYesNo(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    // German even where Qt's translations are missing.
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Nein"));
     return box.exec() == QMessageBox::Yes;
 }
 
