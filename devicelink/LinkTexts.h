@@ -22,6 +22,10 @@ inline QString cancelled()
 {
     return QStringLiteral("Vorgang abgebrochen, Comport geschlossen");
 }
+inline QString noPortChosen()
+{
+    return QStringLiteral("Kein Comport gewählt: bitte einen verfügbaren Port auswählen");
+}
 inline QString imageTooLarge(int blocks)
 {
     return QStringLiteral("Datei zu groß: %1 Blöcke, höchstens 32767 möglich").arg(blocks);

@@ -6,7 +6,8 @@ set -euo pipefail
 IVEVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 IVEVA_BUILD="${IVEVA_BUILD:-$IVEVA_ROOT/build}"
 
-iveva_packages=(qt6-base-dev qt6-serialport-dev cmake g++ ninja-build lrzsz fonts-dejavu-core)
+iveva_packages=(qt6-base-dev qt6-serialport-dev cmake g++ ninja-build lrzsz fonts-dejavu-core
+    qt6-translations-l10n)
 
 iveva_install_missing() {
     local missing=()

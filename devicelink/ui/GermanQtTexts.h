@@ -1,0 +1,7 @@
+#pragma once
+
+class QCoreApplication;
+
+// Both programs speak German: Qt's own texts (file dialogs, standard buttons) follow when Qt's
+// German translation is found, next to the program or in Qt's translations folder.
+void InstallGermanQtTexts(QCoreApplication &app);

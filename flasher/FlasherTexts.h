@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// The flasher's own log lines and captions that more than one place uses.
+namespace FlasherTexts {
+
+inline QString fileMissingField()
+{
+    return QStringLiteral("Datei existiert nicht");
+}
+inline QString fileMissing(const QString &nameOrPath)
+{
+    return QStringLiteral("Datei: ") + nameOrPath + QStringLiteral(" existiert nicht");
+}
+inline QString fileLoaded(const QString &title)
+{
+    return QStringLiteral("Flashfile geladen: ") + title;
+}
+inline QString fileUnreadable(const QString &path)
+{
+    return QStringLiteral("Datei: ") + path + QStringLiteral(" kann nicht gelesen werden");
+}
+
+} // namespace FlasherTexts

@@ -1,0 +1,51 @@
+// iveva-flasher: the update window, or one batch command when the arguments name one.
+
+#include "BatchMode.h"
+#include "ComPort.h"
+#include "Form1.h"
+#include "GermanQtTexts.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+
+    if (BatchMode::IsBatchCall(arguments)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("iveva-flasher"));
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        ComPort port;
+        return BatchMode::Run(QCoreApplication::arguments(), port, out, err,
+                              isatty(fileno(stderr)) != 0);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("iveva-flasher"));
+    InstallGermanQtTexts(app);
+    QCommandLineParser parser;
+    const QCommandLineOption updateUrl(QStringLiteral("update-url"),
+                                       QStringLiteral("Adresse des Update-Servers."),
+                                       QStringLiteral("URL"));
+    parser.addOption(updateUrl);
+    parser.parse(QApplication::arguments());
+    Form1 window;
+    window.setUpdateUrl(parser.value(updateUrl));
+    window.show();
+    return app.exec();
+}

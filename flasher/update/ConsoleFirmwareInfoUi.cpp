@@ -1,0 +1,24 @@
+#include "ConsoleFirmwareInfoUi.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+ConsoleFirmwareInfoUi::ConsoleFirmwareInfoUi(QTextStream &out, bool yes, const QString &copyPath)
+    : m_out(out), m_yes(yes), m_copyPath(copyPath)
+{}
+
+bool ConsoleFirmwareInfoUi::askYesNo(Question question, const QString &prompt, const QString &title)
+{
+    const bool answer = m_yes || question == Question::SearchOnline;
+    m_out << title << ' ' << prompt << ' ' << (answer ? "Ja" : "Nein") << Qt::endl;
+    return answer;
+}
+
+QString ConsoleFirmwareInfoUi::chooseCopyTarget(const QString &presetName)
+{
+    if (!QFileInfo(m_copyPath).isDir())
+        return m_copyPath;
+    if (presetName.isEmpty())
+        return QString();
+    return QDir(m_copyPath).filePath(presetName);
+}

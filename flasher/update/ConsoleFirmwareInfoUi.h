@@ -1,0 +1,26 @@
+#pragma once
+
+#include "FirmwareInfoUi.h"
+
+#include <QTextStream>
+
+// The firmware information command on a console, for the batch mode. It searches online
+// always; without `yes` it answers No to the download, so only the versions are shown. With
+// `yes` every question is answered Yes. The user's copy goes to `copyPath` (a file, or a
+// folder that takes the proposed name); without it no copy is saved.
+class ConsoleFirmwareInfoUi : public FirmwareInfoUi
+{
+public:
+    ConsoleFirmwareInfoUi(QTextStream &out, bool yes, const QString &copyPath);
+
+    bool askYesNo(Question question, const QString &prompt, const QString &title) override;
+    bool savesUserCopy() const override { return !m_copyPath.isEmpty(); }
+    QString chooseCopyTarget(const QString &presetName) override;
+    void setWaitCursor(bool) override {}
+    void programmingStarts() override {}
+
+private:
+    QTextStream &m_out;
+    bool m_yes;
+    QString m_copyPath;
+};

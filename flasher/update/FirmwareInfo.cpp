@@ -1,0 +1,199 @@
+#include "FirmwareInfo.h"
+
+#include "BootloaderTransfer.h"
+#include "FirmwareVersion.h"
+#include "FlashImage.h"
+#include "LinkTexts.h"
+#include "VersionFile.h"
+#include "VersionQuery.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <optional>
+
+namespace {
+
+const QString AvailableLine = QStringLiteral("Verfügbare Firmwareversion: ");
+const QString DownloadFailed = QStringLiteral("Download fehlgeschlagen");
+
+} // namespace
+
+FirmwareInfo::FirmwareInfo(SerialPort &port, UpdateClient &client, FirmwareInfoUi &ui,
+                           const LinkHooks &hooks)
+    : m_port(port), m_client(client), m_ui(ui), m_hooks(hooks)
+{}
+
+FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray &Text1,
+                                        const QString &downloadFolder)
+{
+    m_installedVersion.clear();
+    m_installedNumber = 0;
+    m_copyAddress.clear();
+    m_copyFileName.clear();
+    m_client.setCancelCheck([this] { return m_hooks.isCancelled(); });
+
+    // Each stage ends the command with an outcome, or hands on to the next one.
+    std::optional<Outcome> outcome = queryVersion(comNumber, baudRate, Text1);
+    if (!outcome)
+        outcome = checkOnline(downloadFolder);
+    if (!outcome)
+        outcome = downloadFirmware(downloadFolder);
+    if (!outcome)
+        outcome = program(downloadFolder);
+
+    m_client.setCancelCheck({});
+    m_port.close();
+    return outcome.value_or(Outcome::Failed);
+}
+
+std::optional<FirmwareInfo::Outcome> FirmwareInfo::queryVersion(int comNumber, int baudRate,
+                                                                QByteArray &Text1)
+{
+    const std::optional<QString> version =
+        QueryInstalledVersion(m_port, comNumber, baudRate, Text1, m_hooks);
+    if (!version)
+        return Outcome::Failed;
+    m_installedVersion = *version;
+    const std::optional<double> installed = FirmwareVersion::installedNumber(m_installedVersion);
+    if (!installed) {
+        m_hooks.listLine(QStringLiteral("Firmwareversion des Geräts ist keine Versionsnummer: ") +
+                         m_installedVersion);
+        return Outcome::Failed;
+    }
+    m_installedNumber = *installed;
+    return std::nullopt;
+}
+
+std::optional<FirmwareInfo::Outcome> FirmwareInfo::checkOnline(const QString &folder)
+{
+    if (const std::optional<Outcome> no =
+            ask(FirmwareInfoUi::Question::SearchOnline,
+                QStringLiteral("Soll im Internet nach einem Softwareupdate gesucht werden?"),
+                QStringLiteral("flasher suchen?")))
+        return no;
+
+    const QString versionPath = QDir(folder).filePath(versionFileName());
+    const int status = download(m_client.versionFileUrl(), versionPath, false);
+    if (stoppedByCancel(status))
+        return Outcome::Failed;
+    if (status != UpdateClient::Ok) {
+        m_hooks.listLine(QStringLiteral("Update Fehler! Internetverbindung aktiv?"));
+        return Outcome::Failed;
+    }
+
+    const std::optional<VersionFile> versionFile = VersionFile::load(versionPath);
+    QFile::remove(versionPath);
+    if (!versionFile) {
+        m_hooks.listLine(QStringLiteral("Versionsdatei des Servers ist unvollständig"));
+        return Outcome::Failed;
+    }
+    m_copyAddress = versionFile->copyAddress();
+    m_copyFileName = versionFile->copyFileName();
+
+    const QString &available = versionFile->availableVersion();
+    m_hooks.listLine(AvailableLine + available);
+    const std::optional<double> availableNumber = FirmwareVersion::availableNumber(available);
+    if (!availableNumber) {
+        m_hooks.listLine(QStringLiteral("Firmwareversion des Servers ist keine Versionsnummer: ") +
+                         available);
+        return Outcome::Failed;
+    }
+    if (!(*availableNumber > m_installedNumber)) {
+        m_hooks.listLine(QStringLiteral("Es ist die aktuelle Firmware installiert!"));
+        return Outcome::UpToDate;
+    }
+    return std::nullopt;
+}
+
+std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QString &folder)
+{
+    if (const std::optional<Outcome> no =
+            ask(FirmwareInfoUi::Question::Download,
+                QStringLiteral("Soll die aktuelle Firmware runtergeladen werden?"),
+                QStringLiteral("flasher runterladen?")))
+        return no;
+
+    if (m_ui.savesUserCopy()) {
+        // The server proposes a name, not a place: folders in it are dropped.
+        const QString target = m_ui.chooseCopyTarget(QFileInfo(m_copyFileName).fileName());
+        if (target.isEmpty())
+            return Outcome::Declined;
+        m_hooks.listLine(QStringLiteral("DOWNLOAD STARTEN... BITTE WARTEN..."));
+        const int status = download(m_client.resolve(m_copyAddress), target, true);
+        if (stoppedByCancel(status))
+            return Outcome::Failed;
+        if (status != UpdateClient::Ok) {
+            m_hooks.listLine(DownloadFailed);
+            return Outcome::Failed;
+        }
+        m_hooks.listLine(QStringLiteral("Download erfolgreich!"));
+    }
+
+    const int status =
+        download(m_client.firmwareUrl(), QDir(folder).filePath(helperFileName()), false);
+    if (stoppedByCancel(status))
+        return Outcome::Failed;
+    if (status != UpdateClient::Ok) {
+        m_hooks.listLine(DownloadFailed);
+        return Outcome::Failed;
+    }
+    return std::nullopt;
+}
+
+std::optional<FirmwareInfo::Outcome> FirmwareInfo::program(const QString &folder)
+{
+    if (const std::optional<Outcome> no =
+            ask(FirmwareInfoUi::Question::Program,
+                QStringLiteral("Soll die aktuelle Firmware in das Endgerät programmiert werden?"),
+                QStringLiteral("flasher einspielen?")))
+        return no;
+
+    m_hooks.listLine(QStringLiteral("Hilfsdatei downloaden..."));
+    const QString helperPath = QDir(folder).filePath(helperFileName());
+    FlashImage image;
+    if (!LoadImageFile(helperPath, image)) {
+        m_hooks.listLine(QStringLiteral("Hilfsdatei kann nicht gelesen werden"));
+        return Outcome::Failed;
+    }
+    m_ui.programmingStarts();
+
+    // The port is still open from the version query.
+    if (!UploadImage(m_port, image, TransferVariant::firmware(), m_hooks))
+        return Outcome::Failed;
+    m_hooks.Add_Item(QStringLiteral("Bitte erstellen Sie abschließend eine Konfigurationsdatei"));
+    m_hooks.Add_Item(QStringLiteral("und spielen Sie diese auf das Gerät!"));
+    QFile::remove(helperPath);
+    return Outcome::Programmed;
+}
+
+std::optional<FirmwareInfo::Outcome> FirmwareInfo::ask(FirmwareInfoUi::Question question,
+                                                       const QString &prompt, const QString &title)
+{
+    // The window may have been closed while events ran.
+    if (m_hooks.isCancelled()) {
+        m_hooks.Add_Item(LinkTexts::cancelled());
+        return Outcome::Failed;
+    }
+    if (!m_ui.askYesNo(question, prompt, title))
+        return Outcome::Declined;
+    return std::nullopt;
+}
+
+int FirmwareInfo::download(const QUrl &source, const QString &target, bool pumpFirst)
+{
+    m_ui.setWaitCursor(true);
+    if (pumpFirst)
+        m_hooks.pumpEvents();
+    const int status = m_client.download(source, target);
+    m_ui.setWaitCursor(false);
+    return status;
+}
+
+bool FirmwareInfo::stoppedByCancel(int status)
+{
+    if (status != UpdateClient::Cancelled)
+        return false;
+    m_hooks.Add_Item(LinkTexts::cancelled());
+    return true;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "FirmwareInfoUi.h"
+#include "LinkHooks.h"
+#include "SerialPort.h"
+#include "UpdateClient.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// The "Firmware-Info" command without its window: reads the gauge's firmware version, looks for
+// a newer one on the update server, downloads it and programs it, asking at each stage.
+//
+// The caller disables Command3 before run() and sets the buttons of the command's common
+// ending after it (cmd_Upload on, Command2 off, cmd_Search_File on, lbl_info hidden, Command3
+// on). run() opens the port itself and always leaves it closed. Log lines go through the
+// hooks: Scrolled lines as Add_Item, Listed lines appended only; hooks.percent and
+// hooks.entryAnswer serve the transfer as in the firmware upload; hooks.cancelled (the window
+// closing) stops the command at its next poll or download check.
+class FirmwareInfo
+{
+public:
+    enum class Outcome
+    {
+        UpToDate,   // the server has no higher version
+        Programmed, // the new firmware is in the gauge
+        Declined,   // the user said No, or cancelled the save dialog
+        Failed      // no gauge, a failed download, bad data, a failed transfer, a cancel
+    };
+
+    // The COM number to pass when the window has no usable port entry.
+    static constexpr int NoPort = -1;
+
+    static QString versionFileName() { return QStringLiteral("firmware.txt"); }
+    static QString helperFileName() { return QStringLiteral("jdwiii.hzg"); }
+
+    FirmwareInfo(SerialPort &port, UpdateClient &client, FirmwareInfoUi &ui,
+                 const LinkHooks &hooks);
+
+    // Runs the command on COM `comNumber` (or NoPort) at `baudRate`. `Text1` is the window's
+    // receive text: emptied at the start, it keeps the gauge's answer afterwards.
+    // `downloadFolder` takes "firmware.txt" and "jdwiii.hzg" (see UpdateFolder::pick()).
+    Outcome run(int comNumber, int baudRate, QByteArray &Text1, const QString &downloadFolder);
+
+    // The batch mode's success: up to date or programmed.
+    static bool succeeded(Outcome outcome)
+    {
+        return outcome == Outcome::UpToDate || outcome == Outcome::Programmed;
+    }
+
+private:
+    // Each stage returns the command's outcome when the command ends in it, nothing when the
+    // next stage follows.
+    std::optional<Outcome> queryVersion(int comNumber, int baudRate, QByteArray &Text1);
+    std::optional<Outcome> checkOnline(const QString &folder);
+    std::optional<Outcome> downloadFirmware(const QString &folder);
+    std::optional<Outcome> program(const QString &folder);
+
+    // Nothing for Yes; Declined for No; Failed when the window is closing.
+    std::optional<Outcome> ask(FirmwareInfoUi::Question question, const QString &prompt,
+                               const QString &title);
+    int download(const QUrl &source, const QString &target, bool pumpFirst);
+    bool stoppedByCancel(int status);
+
+    SerialPort &m_port;
+    UpdateClient &m_client;
+    FirmwareInfoUi &m_ui;
+    const LinkHooks &m_hooks;
+
+    // One run's working values.
+    QString m_installedVersion;
+    double m_installedNumber = 0;
+    QString m_copyAddress;
+    QString m_copyFileName;
+};

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "FlashImage.h"
+
+#include <QNetworkAccessManager>
+#include <QString>
+#include <QUrl>
+#include <functional>
+
+// Fetches the update server's files over HTTP or HTTPS into local files.
+//
+// The server's base address comes, in this order, from the command line (--update-url), the
+// environment variable IVEVA_UPDATE_URL, the saved setting "update/baseUrl" (QSettings of the
+// application), or DefaultBaseUrl. The two files live under it at "/DEVAZ/firmware.txt" and
+// "/DEVAZ/lastfw.bin".
+//
+// Every download goes to the server (no cache at all), and a local file is written only when
+// the whole download succeeded, never half. While a download runs, a local event loop keeps
+// the window's events going; the cancel check (the window closing) aborts it.
+class UpdateClient
+{
+public:
+    // The result of a download: 0 for success, anything else a failure.
+    enum Status : int
+    {
+        Ok = 0,
+        BadAddress,   // not an http or https address with a host
+        NetworkError, // no connection, refused, TLS failure, ...
+        HttpError,    // the server answered with an error status
+        EmptyBody,
+        TooLarge,  // more than MaxBodyBytes
+        TimedOut,  // no data for the timeout
+        Cancelled, // the cancel check said so
+        WriteFailed
+    };
+
+    // The largest image the bootloader transfer can count: 32767 blocks of 128 bytes.
+    static constexpr qint64 MaxBodyBytes = qint64(FlashImage::MaxBlocks) * FlashImage::BlockSize;
+    // The update server used when nothing else is set.
+    static constexpr const char *DefaultBaseUrl = "http://update.rozid.example";
+    static constexpr const char *EnvironmentVariable = "IVEVA_UPDATE_URL";
+    static constexpr const char *SettingsKey = "update/baseUrl";
+    static constexpr int DefaultTimeoutMs = 30'000;
+
+    static QString versionFilePath() { return QStringLiteral("/DEVAZ/firmware.txt"); }
+    static QString firmwarePath() { return QStringLiteral("/DEVAZ/lastfw.bin"); }
+
+    // The base address by the order above. An empty value counts as not given. The result is
+    // invalid when the chosen text is not an http or https address.
+    static QUrl configuredBaseUrl(const QString &commandLineValue = QString());
+    // "host[:port][/folder]" without a scheme means http.
+    static QUrl baseUrlFromText(const QString &text);
+    static void saveBaseUrl(const QString &text);
+
+    explicit UpdateClient(const QUrl &baseUrl);
+
+    QUrl baseUrl() const { return m_baseUrl; }
+    QUrl versionFileUrl() const { return urlFor(versionFilePath()); }
+    QUrl firmwareUrl() const { return urlFor(firmwarePath()); }
+    // An address from the version file; a relative one is taken relative to the base address.
+    QUrl resolve(const QString &address) const;
+
+    // Called about every 50 ms during a download; true aborts it.
+    void setCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
+    // A download that brings no data for this long fails.
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+
+    // Downloads `source` into `targetPath`. Returns a Status; the file is written only on Ok.
+    int download(const QUrl &source, const QString &targetPath);
+    // Why the last download failed, for the log or a console.
+    QString lastError() const { return m_lastError; }
+
+private:
+    QUrl urlFor(const QString &serverPath) const;
+    int fail(Status status, const QString &why);
+
+    QNetworkAccessManager m_network;
+    QUrl m_baseUrl;
+    std::function<bool()> m_cancelled;
+    int m_timeoutMs = DefaultTimeoutMs;
+    QString m_lastError;
+};
