@@ -2,6 +2,7 @@
 
 #include "BatchMode.h"
 #include "Form1.h"
+#include "GermanQtTexts.h"
 #include "UserDialogs.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("iveva-configurator"));
+    InstallGermanQtTexts(app); // the file dialogs and message boxes in German
     // Anything left after Qt's own options is not ours.
     if (QApplication::arguments().size() > 1) {
         QTextStream err(stderr);
