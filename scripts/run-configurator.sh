@@ -13,39 +13,24 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 iveva_build
 
 configurator="$IVEVA_BUILD/bin/iveva-configurator"
-sim_pid=""
 scratch=""
 cleanup() {
-    if [ -n "$sim_pid" ]; then
-        kill "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
-    if [ -n "$scratch" ]; then
-        rm -rf "$scratch"
-    fi
+    iveva_stop_simulator
+    [ -z "$scratch" ] || rm -rf "$scratch"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 if [ -z "${IVEVA_PORT_DIR:-}" ]; then
     scratch="$(mktemp -d "${TMPDIR:-/tmp}/iveva-configurator.XXXXXX")"
-    export IVEVA_PORT_DIR="$scratch/ports"
-    mkdir -p "$IVEVA_PORT_DIR" "$scratch/work"
-    "$IVEVA_BUILD/bin/iveva-gauge-sim" --port-dir "$IVEVA_PORT_DIR" --com 1 \
-        --store "$scratch/gauge" &
-    sim_pid=$!
-    for _ in $(seq 100); do
-        [ -e "$IVEVA_PORT_DIR/COM1" ] && break
-        kill -0 "$sim_pid" 2>/dev/null || { echo "Der Simulator ließ sich nicht starten." >&2; exit 1; }
-        sleep 0.05
-    done
-    [ -e "$IVEVA_PORT_DIR/COM1" ] || { echo "Der Simulator meldet keinen COM1." >&2; exit 1; }
+    iveva_start_simulator "$scratch"
+    mkdir -p "$scratch/work"
     cd "$scratch/work"
     printf '\001' > port.dll # COM1, so the port is ready for the upload
     echo "Ohne Gerät: der Simulator spielt das Gerät an COM1 (Portordner $IVEVA_PORT_DIR)."
 fi
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+if ! iveva_has_display; then
     echo "Keine Anzeige (DISPLAY und WAYLAND_DISPLAY leer): das Fenster kann nicht erscheinen."
     echo "Stattdessen ohne Fenster: die Grundeinstellungen hochladen (iveva-configurator --upload)."
     "$configurator" --upload "$@"

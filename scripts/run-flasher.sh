@@ -8,35 +8,18 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 iveva_build
 
-work="$(mktemp -d)"
-sim_pid=""
+work="$(mktemp -d "${TMPDIR:-/tmp}/iveva-flasher.XXXXXX")"
 cleanup() {
-    if [ -n "$sim_pid" ]; then
-        kill "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
+    iveva_stop_simulator
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
-start_simulator() {
-    mkdir -p "$work/ports" "$work/gauge"
-    export IVEVA_PORT_DIR="$work/ports"
-    "$IVEVA_BUILD/bin/iveva-gauge-sim" --port-dir "$IVEVA_PORT_DIR" --com 1 \
-        --store "$work/gauge" >"$work/sim.log" 2>&1 &
-    sim_pid=$!
-    for _ in $(seq 100); do
-        [ -e "$IVEVA_PORT_DIR/COM1" ] && break
-        kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.log" >&2; exit 1; }
-        sleep 0.05
-    done
-    echo "Kein Gerät angegeben: der Simulator spielt das Gerät an COM1 ($IVEVA_PORT_DIR)."
-}
-
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+if ! iveva_has_display; then
     echo "Keine Anzeige (DISPLAY und WAYLAND_DISPLAY sind leer): das Fenster kann nicht starten."
     echo "Stattdessen lädt der Flasher ohne Fenster eine kleine EEPROM-Demodatei in den Simulator."
-    start_simulator
+    iveva_start_simulator "$work"
     printf '\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13\x14\x15' \
         >"$work/demo.eep"
     status=0
@@ -46,7 +29,10 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit "$status"
 fi
 
-[ -n "${IVEVA_PORT_DIR:-}" ] || start_simulator
+if [ -z "${IVEVA_PORT_DIR:-}" ]; then
+    iveva_start_simulator "$work"
+    echo "Kein Gerät angegeben: der Simulator spielt das Gerät an COM1 ($IVEVA_PORT_DIR)."
+fi
 status=0
 "$IVEVA_BUILD/bin/iveva-flasher" "$@" || status=$?
 exit "$status"

@@ -27,3 +27,35 @@ iveva_build() {
     cmake -S "$IVEVA_ROOT" -B "$IVEVA_BUILD" -G Ninja
     cmake --build "$IVEVA_BUILD"
 }
+
+# Starts the gauge simulator as COM1 in the port folder <folder>/ports, keeping what it receives
+# in <folder>/gauge and its messages in <folder>/sim.log, and points IVEVA_PORT_DIR at it.
+# iveva_stop_simulator ends it (the scripts call it on exit).
+IVEVA_SIM_PID=""
+iveva_start_simulator() {
+    local folder="$1"
+    mkdir -p "$folder/ports" "$folder/gauge"
+    export IVEVA_PORT_DIR="$folder/ports"
+    "$IVEVA_BUILD/bin/iveva-gauge-sim" --port-dir "$IVEVA_PORT_DIR" --com 1 \
+        --store "$folder/gauge" >"$folder/sim.log" 2>&1 &
+    IVEVA_SIM_PID=$!
+    for _ in $(seq 100); do
+        [ -e "$IVEVA_PORT_DIR/COM1" ] && return 0
+        kill -0 "$IVEVA_SIM_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    echo "Der Simulator ließ sich nicht starten:" >&2
+    cat "$folder/sim.log" >&2
+    exit 1
+}
+
+iveva_stop_simulator() {
+    [ -n "$IVEVA_SIM_PID" ] || return 0
+    kill "$IVEVA_SIM_PID" 2>/dev/null || true
+    wait "$IVEVA_SIM_PID" 2>/dev/null || true
+    IVEVA_SIM_PID=""
+}
+
+iveva_has_display() {
+    [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]
+}
