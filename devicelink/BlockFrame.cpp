@@ -1,6 +1,7 @@
 #include "BlockFrame.h"
 
 #include "FlashImage.h"
+#include "ProtocolBytes.h"
 
 QByteArray BuildBlockFrame(int blockNumber, const QByteArray &data)
 {
@@ -10,7 +11,7 @@ QByteArray BuildBlockFrame(int blockNumber, const QByteArray &data)
 
     QByteArray frame;
     frame.reserve(FlashImage::BlockSize + 4);
-    frame.append(char(0x01));
+    frame.append(ProtocolBytes::Soh);
     frame.append(char(number));
     frame.append(char(complement));
     frame.append(data);

@@ -4,14 +4,14 @@
 #include "LinkTexts.h"
 #include "Poller.h"
 #include "PortSettings.h"
+#include "ProtocolBytes.h"
+
+#include <algorithm>
+#include <initializer_list>
 
 namespace {
 
-constexpr char Soh = 0x01;
-constexpr char Eot = 0x04;
-constexpr char Ack = 0x06;
-constexpr char Nak = 0x15;
-constexpr char Can = 0x18;
+using namespace ProtocolBytes;
 
 constexpr int ResetPasses = 600;
 constexpr qint64 PollsPerResetPass = 1000;
@@ -85,13 +85,14 @@ private:
     Step waitForReset()
     {
         m_hooks.Add_Item(QStringLiteral("auf Controllerreset warten..."));
-        const QByteArray entry(1, m_variant.entryCharacter);
+        const char entry = m_variant.entryCharacter;
+        char answer = 0;
         for (int pass = ResetPasses; pass >= 1; --pass) {
-            if (!m_port.write(entry))
+            if (!m_port.write(QByteArray(1, entry)))
                 return Step::Lost;
-            const Step answer = awaitExactly(entry, PollsPerResetPass);
-            if (answer != Step::TimedOut)
-                return answer;
+            const Step step = awaitByte({entry}, PollsPerResetPass, answer);
+            if (step != Step::TimedOut)
+                return step;
         }
         return Step::NoReset;
     }
@@ -101,28 +102,12 @@ private:
         if (m_hooks.entryAnswer)
             m_hooks.entryAnswer();
         m_hooks.Add_Item(QStringLiteral("Controllerreset empfangen"));
-        const Step answer = awaitExactly(QByteArray(1, Nak), HandshakePolls);
-        if (answer != Step::Done)
-            return answer == Step::TimedOut ? Step::NoHandshake : answer;
+        char answer = 0;
+        const Step step = awaitByte({Nak}, HandshakePolls, answer);
+        if (step != Step::Done)
+            return step == Step::TimedOut ? Step::NoHandshake : step;
         m_hooks.Add_Item(QStringLiteral("Handshake abgeschlossen"));
         return Step::Done;
-    }
-
-    // Polls until one read returns exactly `expected`; anything else is dropped.
-    Step awaitExactly(const QByteArray &expected, qint64 polls)
-    {
-        qint64 left = polls;
-        while (left > 0) {
-            const Poller::Read read = m_poller.next(left);
-            left -= read.polls;
-            if (read.end == Poller::End::Lost)
-                return Step::Lost;
-            if (read.end == Poller::End::Cancelled)
-                return Step::Cancelled;
-            if (read.bytes == expected)
-                return Step::Done;
-        }
-        return Step::TimedOut;
     }
 
     Step sendBlock(int b, int blocks)
@@ -139,19 +124,28 @@ private:
                 !m_port.write(frame.mid(3, FlashImage::BlockSize)) || !m_port.write(frame.right(1)))
                 return Step::Lost;
 
-            const Step answer = awaitAnswer();
-            if (answer != Step::Done) // a NAK within the tolerance resends the same frame
-                return answer;
-            if (!m_resend)
+            char answer = 0;
+            const Step step = awaitByte({Ack, Nak}, m_variant.answerLimit, answer);
+            if (step == Step::TimedOut)
+                return Step::Abandon;
+            if (step != Step::Done)
+                return step;
+            if (answer == Ack) {
+                m_hooks.Add_Item(QStringLiteral("ACK"));
                 return Step::Done;
+            }
+            m_hooks.Add_Item(QStringLiteral("NAK"));
+            if (m_nakCount == NaksTolerated)
+                return Step::Abandon;
+            ++m_nakCount; // and the same frame goes out again
         }
     }
 
-    // Waits for ACK or NAK of the block just sent; sets m_resend on a tolerated NAK.
-    Step awaitAnswer()
+    // Polls until one read returns exactly one of the single bytes in `expected`; every other
+    // read, empty or not, is dropped.
+    Step awaitByte(std::initializer_list<char> expected, qint64 polls, char &answer)
     {
-        m_resend = false;
-        qint64 left = m_variant.answerLimit;
+        qint64 left = polls;
         while (left > 0) {
             const Poller::Read read = m_poller.next(left);
             left -= read.polls;
@@ -159,20 +153,13 @@ private:
                 return Step::Lost;
             if (read.end == Poller::End::Cancelled)
                 return Step::Cancelled;
-            if (read.bytes == QByteArray(1, Ack)) {
-                m_hooks.Add_Item(QStringLiteral("ACK"));
-                return Step::Done;
-            }
-            if (read.bytes == QByteArray(1, Nak)) {
-                m_hooks.Add_Item(QStringLiteral("NAK"));
-                if (m_nakCount == NaksTolerated)
-                    return Step::Abandon;
-                ++m_nakCount;
-                m_resend = true;
+            if (read.bytes.size() == 1 &&
+                std::find(expected.begin(), expected.end(), read.bytes[0]) != expected.end()) {
+                answer = read.bytes[0];
                 return Step::Done;
             }
         }
-        return Step::Abandon;
+        return Step::TimedOut;
     }
 
     bool endAfter(Step step)
@@ -213,7 +200,6 @@ private:
     const LinkHooks &m_hooks;
     Poller m_poller;
     int m_nakCount = 0;
-    bool m_resend = false;
     bool m_blocksStarted = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "FlashImage.h"
 #include "LinkHooks.h"
+#include "ProtocolBytes.h"
 #include "SerialPort.h"
 
 // What differs between the three uploads: the entry character the bootloader echoes and how
@@ -12,11 +13,11 @@ struct TransferVariant
     qint64 answerLimit;
 
     // The flasher's firmware upload (also the online update): percentage and entry notice.
-    static TransferVariant firmware() { return {0x7B, 100'000}; }
+    static TransferVariant firmware() { return {ProtocolBytes::EntryFirmware, 100'000}; }
     // The flasher's EEPROM upload: percentage and entry notice.
-    static TransferVariant eeprom() { return {0x7C, 1'000'000}; }
+    static TransferVariant eeprom() { return {ProtocolBytes::EntryEeprom, 1'000'000}; }
     // The configurator's upload of its settings: always 19200 bit/s, no notices.
-    static TransferVariant configuration() { return {0x7C, 1'000'000}; }
+    static TransferVariant configuration() { return {ProtocolBytes::EntryEeprom, 1'000'000}; }
 };
 
 // The baud rate of the configurator's upload and search.

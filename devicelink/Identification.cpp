@@ -2,13 +2,14 @@
 
 #include "LinkTexts.h"
 #include "PortSettings.h"
+#include "ProtocolBytes.h"
 
 namespace Identification {
 
 bool sendRequest(SerialPort &port, int writes)
 {
     for (int i = 0; i < writes; ++i) {
-        if (!port.write(QByteArrayLiteral("d")))
+        if (!port.write(QByteArray(1, ProtocolBytes::Identify)))
             return false;
     }
     return true;
@@ -23,7 +24,8 @@ Poller::End readAnswer(Poller &poller, qint64 budget, QByteArray &receiveText, A
         if (read.end != Poller::End::Bytes && read.end != Poller::End::PollsSpent)
             return read.end;
         receiveText.append(read.bytes);
-        if (read.bytes.contains('e') && (rule == AnswerRule::E || receiveText.contains('d')))
+        if (read.bytes.contains(ProtocolBytes::AnswerEnd) &&
+            (rule == AnswerRule::E || receiveText.contains(ProtocolBytes::Identify)))
             return Poller::End::Bytes;
     }
     return Poller::End::PollsSpent;
@@ -72,7 +74,7 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
             continue;
         }
 
-        const qsizetype d = receiveText.indexOf('d');
+        const qsizetype d = receiveText.indexOf(ProtocolBytes::Identify);
         result.index = i;
         result.portNumber = n;
         result.version =

@@ -1,5 +1,7 @@
 #include "GaugeSimulator.h"
 
+#include "ProtocolBytes.h"
+
 #include <QDir>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -20,14 +22,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr char Soh = 0x01;
-constexpr char Eot = 0x04;
-constexpr char Ack = 0x06;
-constexpr char Nak = 0x15;
-constexpr char Can = 0x18;
-constexpr char EntryFirmware = 0x7B;
-constexpr char EntryEeprom = 0x7C;
-constexpr char Identify = 'd';
+using namespace ProtocolBytes;
 constexpr int FrameSize = 132;
 constexpr int DataSize = 128;
 // A frame that stalls this long inside is given up, as a real bootloader's byte timeout does.
@@ -319,7 +314,7 @@ void GaugeSimulator::handleByte(char byte, Clock::time_point at)
     switch (m_mode) {
     case Mode::Application:
         if (byte == Identify) {
-            answer(QByteArray(1, Identify) + m_options.version.toLatin1() + 'e', at);
+            answer(QByteArray(1, Identify) + m_options.version.toLatin1() + AnswerEnd, at);
         } else if (isEntry(byte)) {
             {
                 std::lock_guard lock(m_mutex);
