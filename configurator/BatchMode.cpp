@@ -2,9 +2,9 @@
 
 #include "ComPort.h"
 #include "ConfigUpload.h"
-#include "configimage.h"
-#include "portfile.h"
-#include "valuetable.h"
+#include "ConfigImage.h"
+#include "PortFile.h"
+#include "ValueTable.h"
 
 #include <QCommandLineParser>
 #include <QDir>

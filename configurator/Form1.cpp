@@ -4,9 +4,9 @@
 #include "Form2.h"
 #include "Form3.h"
 #include "FormLayout.h"
-#include "configimage.h"
-#include "portfile.h"
-#include "valuetable.h"
+#include "ConfigImage.h"
+#include "PortFile.h"
+#include "ValueTable.h"
 
 #include <QAction>
 #include <QCheckBox>

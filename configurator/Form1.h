@@ -2,7 +2,7 @@
 
 #include "FormLayout.h"
 #include "UserDialogs.h"
-#include "configsettings.h"
+#include "ConfigSettings.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,5 +1,5 @@
-#include "configimage.h"
-#include "valuetable.h"
+#include "ConfigImage.h"
+#include "ValueTable.h"
 
 #include <QFile>
 #include <QFileInfo>

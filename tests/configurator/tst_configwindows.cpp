@@ -4,7 +4,7 @@
 #include "Form1.h"
 #include "Form2.h"
 #include "Form3.h"
-#include "configimage.h"
+#include "ConfigImage.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "portfile.h"
+#include "PortFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

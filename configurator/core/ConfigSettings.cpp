@@ -1,6 +1,6 @@
-#include "configsettings.h"
+#include "ConfigSettings.h"
 
-#include "valuetable.h"
+#include "ValueTable.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "configsettings.h"
+#include "ConfigSettings.h"
 
 #include <QList>
 #include <QString>

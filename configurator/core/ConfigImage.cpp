@@ -1,6 +1,6 @@
-#include "configimage.h"
+#include "ConfigImage.h"
 
-#include "valuetable.h"
+#include "ValueTable.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "valuetable.h"
+#include "ValueTable.h"
 
 #include <cstdlib>
 
