@@ -47,43 +47,72 @@ class TestIdentification : public QObject
     Q_OBJECT
 
 private slots:
-    void versionCuts_data()
+    void searches_data()
     {
         QTest::addColumn<bool>("flasher");
+        QTest::addColumn<QList<int>>("ports");
+        QTest::addColumn<QList<QByteArray>>("answer"); // from the last port, one poll apart
+        QTest::addColumn<int>("index");
         QTest::addColumn<QString>("version");
         QTest::addColumn<QStringList>("log");
-        QTest::newRow("configurator skips the V") << false << "2.16" << QStringList();
-        QTest::newRow("flasher keeps the V")
-            << true << "V2.16"
-            << QStringList({"Gerät suchen...", "Port 3 Gerät nicht gefunden",
-                            "Port 5 Gerät nicht gefunden", "Port 7 Gerät gefunden!",
-                            "auf dem Gerät installierte Firmware Version: V2.16"});
+        const QList<QByteArray> v216{"dV2.16e"};
+        const QString found = "auf dem Gerät installierte Firmware Version: V2.16";
+        QTest::newRow("configurator, third of three ports, skips the V")
+            << false << QList<int>{3, 5, 7} << v216 << 2 << "2.16" << QStringList();
+        QTest::newRow("flasher, third of three ports, keeps the V")
+            << true << QList<int>{3, 5, 7} << v216 << 2 << "V2.16"
+            << QStringList{"Gerät suchen...", "Port 3 Gerät nicht gefunden",
+                           "Port 5 Gerät nicht gefunden", "Port 7 Gerät gefunden!", found};
+        QTest::newRow("split over reads")
+            << true << QList<int>{2} << QList<QByteArray>{"x", "dV2", ".1", "6e"} << 0 << "V2.16"
+            << QStringList{"Gerät suchen...", "Port 2 Gerät gefunden!", found};
+        QTest::newRow("noise before the d")
+            << true << QList<int>{2} << QList<QByteArray>{"\x7F\x00zz", "dV2.16e"} << 0 << "V2.16"
+            << QStringList{"Gerät suchen...", "Port 2 Gerät gefunden!", found};
+        QTest::newRow("d arrives after an e")
+            << true << QList<int>{2} << QList<QByteArray>{"xe", "dV2.16", "e"} << 0 << "V2.16"
+            << QStringList{"Gerät suchen...", "Port 2 Gerät gefunden!", found};
+        QTest::newRow("answer ends early")
+            << true << QList<int>{2} << QList<QByteArray>{"dV2e"} << 0 << "V2e"
+            << QStringList{"Gerät suchen...", "Port 2 Gerät gefunden!",
+                           "auf dem Gerät installierte Firmware Version: V2e"};
+        QTest::newRow("e without d reads on")
+            << true << QList<int>{2} << QList<QByteArray>{"abe"} << -1 << ""
+            << QStringList{"Gerät suchen...", "Port 2 Gerät nicht gefunden"};
+        QTest::newRow("text without e")
+            << true << QList<int>{2} << QList<QByteArray>{"dV2.16"} << -1 << ""
+            << QStringList{"Gerät suchen...", "Port 2 Gerät nicht gefunden"};
+        QTest::newRow("configurator, no ports")
+            << false << QList<int>() << v216 << -1 << "" << QStringList();
+        QTest::newRow("flasher, no ports")
+            << true << QList<int>() << v216 << -1 << "" << QStringList{"Gerät suchen..."};
     }
 
-    void versionCuts()
+    void searches()
     {
         QFETCH(bool, flasher);
+        QFETCH(QList<int>, ports);
+        QFETCH(QList<QByteArray>, answer);
+        QFETCH(int, index);
         QFETCH(QString, version);
         QFETCH(QStringList, log);
         ScriptedPort port;
-        answerOn(port, 7, {"dV2.16e"});
+        answerOn(port, ports.isEmpty() ? 0 : ports.last(), answer);
         Search search;
 
-        const SearchVariant variant =
-            flasher ? SearchVariant::flasher() : SearchVariant::configurator();
-        const SearchResult result = search.run(port, {3, 5, 7}, variant);
+        const SearchResult result = search.run(
+            port, ports, flasher ? SearchVariant::flasher() : SearchVariant::configurator());
 
-        QVERIFY(result.found());
-        QCOMPARE(result.index, 2);
-        QCOMPARE(result.portNumber, 7);
+        QCOMPARE(result.index, index);
         QCOMPARE(result.version, version);
         QCOMPARE(search.log, log);
-        QCOMPARE(search.announced.size(), 1);
-        QCOMPARE(search.announced[0].second, version);
-        QVERIFY(search.receiveText.isEmpty());
+        QCOMPARE(search.announced.size(), index >= 0 ? 1 : 0);
+        if (index >= 0) {
+            QCOMPARE(search.announced[0], qMakePair(ports.last(), version));
+            QVERIFY(search.receiveText.isEmpty());
+        }
+        QCOMPARE(port.openedPorts(), ports);
         QVERIFY(!port.isOpen());
-        QCOMPARE(port.openedPorts(), QList<int>({3, 5, 7}));
-        QCOMPARE(port.openedSettings().first(), QStringLiteral("19200,n,8,1"));
     }
 
     void requestsAndBudgets_data()
@@ -111,74 +140,6 @@ private slots:
         QCOMPARE(port.writes().size(), requests.size()); // one write per "d"
         QCOMPARE(port.pollsDone(), budget);
         QVERIFY(!port.isOpen());
-    }
-
-    void answerPieces_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("pieces");
-        QTest::addColumn<bool>("found");
-        QTest::addColumn<QString>("version");
-        QTest::newRow("split over reads")
-            << QList<QByteArray>{"x", "dV2", ".1", "6e"} << true << "V2.16";
-        QTest::newRow("noise before the d")
-            << QList<QByteArray>{"\x7F\x00zz", "dV3.01e"} << true << "V3.01";
-        QTest::newRow("e without d reads on") << QList<QByteArray>{"abe"} << false << "";
-        QTest::newRow("d arrives after the e")
-            << QList<QByteArray>{"xe", "dV2.16", "e"} << true << "V2.16";
-        QTest::newRow("text without e") << QList<QByteArray>{"dV2.16"} << false << "";
-        QTest::newRow("answer ends early") << QList<QByteArray>{"dV2e"} << true << "V2e";
-    }
-
-    void answerPieces()
-    {
-        QFETCH(QList<QByteArray>, pieces);
-        QFETCH(bool, found);
-        QFETCH(QString, version);
-        ScriptedPort port;
-        answerOn(port, 2, pieces);
-        Search search;
-
-        const SearchResult result = search.run(port, {2}, SearchVariant::flasher());
-
-        QCOMPARE(result.found(), found);
-        QCOMPARE(result.version, version);
-        if (!found)
-            QCOMPARE(port.pollsDone(), qint64(100'000));
-    }
-
-    void unopenablePortCountsAsNotFound()
-    {
-        ScriptedPort port;
-        port.unopenable = {3};
-        answerOn(port, 6, {"dV2.16e"});
-        Search search;
-
-        const SearchResult result = search.run(port, {3, 6}, SearchVariant::flasher());
-
-        QCOMPARE(result.portNumber, 6);
-        QCOMPARE(search.log.mid(1, 2),
-                 QStringList({"Port 3 Gerät nicht gefunden", "Port 6 Gerät gefunden!"}));
-    }
-
-    void emptyPortList_data()
-    {
-        QTest::addColumn<bool>("flasher");
-        QTest::addColumn<QStringList>("log");
-        QTest::newRow("configurator") << false << QStringList();
-        QTest::newRow("flasher") << true << QStringList({"Gerät suchen..."});
-    }
-
-    void emptyPortList()
-    {
-        QFETCH(bool, flasher);
-        QFETCH(QStringList, log);
-        ScriptedPort port;
-        Search search;
-        const SearchResult result = search.run(
-            port, {}, flasher ? SearchVariant::flasher() : SearchVariant::configurator());
-        QVERIFY(!result.found());
-        QCOMPARE(search.log, log);
-        QVERIFY(port.openedPorts().isEmpty());
     }
 
     void lostPortStopsTheSearch()
