@@ -2,8 +2,8 @@
 # Builds everything and starts the flasher (iveva-flasher). With IVEVA_PORT_DIR set, the flasher
 # uses the ports in that folder (a real gauge); otherwise a gauge simulator runs as COM1 in a
 # private port folder until the flasher ends. Without a display, the flasher cannot show its
-# window: it then uploads a small demo EEPROM file into a simulator in batch mode instead.
-# Arguments are passed on to iveva-flasher (e.g. --help, or a batch command).
+# window: without arguments it then uploads a small demo EEPROM file into a simulator in batch
+# mode instead. Arguments are passed on to iveva-flasher (e.g. --help, or a batch command).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 iveva_build
@@ -16,7 +16,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-if ! iveva_has_display; then
+if ! iveva_has_display && [ $# -eq 0 ]; then
     echo "Keine Anzeige (DISPLAY und WAYLAND_DISPLAY sind leer): das Fenster kann nicht starten."
     echo "Stattdessen lädt der Flasher ohne Fenster eine kleine EEPROM-Demodatei in den Simulator."
     iveva_start_simulator "$work"
