@@ -46,7 +46,8 @@ class TestConfigWindows : public QObject
     Q_OBJECT
 
 private slots:
-    void startsWithDefaultsAndStoredPort()
+    // Start, "speichern", "öffnen" and a "configs.eep" that cannot be written, in one window.
+    void fileCommands()
     {
         Workspace ws;
         ws.write(QStringLiteral("port.dll"), QByteArray("\xc8\xaa\xbb", 3)); // byte 0 counts
@@ -56,13 +57,7 @@ private slots:
         QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 200"));
         QCOMPARE(form.port->text(), QStringLiteral("200"));
         QCOMPARE(form.settings(), ConfigSettings());
-    }
 
-    void saveAndOpenShareOneDialog()
-    {
-        Workspace ws;
-        ScriptedDialogs dialogs;
-        Form1 form(dialogs);
         const QString first = ws.path(QStringLiteral("first.eep"));
         const QString extremes = ws.path(QStringLiteral("extremes.eep"));
         ws.write(QStringLiteral("first.eep"), QByteArray(128, char(0x5A)));
@@ -91,6 +86,12 @@ private slots:
         // Each dialog offers the name chosen last in either command; a cancel keeps it.
         QCOMPARE(dialogs.initialNames, QStringList({QString(), first, first, extremes,
                                                     ws.path(QStringLiteral("out.eep"))}));
+
+        QVERIFY(QDir(ws.path(QString())).mkdir(QStringLiteral("configs.eep")));
+        form.uploadconfig->trigger();
+        QVERIFY(!form.uploadWindow());
+        QCOMPARE(dialogs.messages.size(), 2);
+        QVERIFY(dialogs.messages.last().second.contains(QStringLiteral("configs.eep")));
     }
 
     void uploadSendsTheSettingsAndCloses()
@@ -172,18 +173,6 @@ private slots:
         QVERIFY(gauge.waitForImages(1, 5s));
     }
 
-    void unwritableConfigsEepOpensNoUploadWindow()
-    {
-        Workspace ws;
-        QVERIFY(QDir(ws.path(QString())).mkdir(QStringLiteral("configs.eep")));
-        ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.uploadconfig->trigger();
-        QVERIFY(!form.uploadWindow());
-        QCOMPARE(dialogs.messages.size(), 1);
-        QVERIFY(dialogs.messages.first().second.contains(QStringLiteral("configs.eep")));
-    }
-
     void portDialogStoresTheSelectedPort_data()
     {
         QTest::addColumn<int>("choose"); // index chosen before closing; -1 keeps the scan's
@@ -212,8 +201,14 @@ private slots:
         QCOMPARE(dialog->ComboPort->currentIndex(), 0);
         QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9")); // not stored before closing
 
+        // A search that finds no gauge leaves the dialog open and the selection as it was.
         if (choose >= 0)
             dialog->ComboPort->setCurrentIndex(choose);
+        dialog->Command4->click();
+        QVERIFY(dialogs.messages.isEmpty());
+        QTest::qWait(100);
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->ComboPort->currentIndex(), qMax(choose, 0));
         QVERIFY(dialog->close());
         QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: ") + stored);
         QCOMPARE(form.port->text(), stored);
@@ -241,25 +236,6 @@ private slots:
         QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 3"));
         QCOMPARE(ws.read(QStringLiteral("port.dll")), QByteArray("\x03", 1));
         QTRY_VERIFY(!dialog);
-    }
-
-    void failedSearchLeavesTheDialogOpen()
-    {
-        Workspace ws;
-        ws.gauge(4, Silent);
-        ws.gauge(6, Silent);
-        ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.show();
-        QPointer<Form2> dialog = openPortDialog(form);
-        QVERIFY(dialog);
-        dialog->ComboPort->setCurrentIndex(1);
-        dialog->Command4->click();
-        QVERIFY(dialogs.messages.isEmpty());
-        QTest::qWait(100);
-        QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(dialog->ComboPort->currentIndex(), 1);
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 0"));
     }
 
     void closingDuringTheScanKeepsTheStoredPort()
