@@ -16,24 +16,12 @@
 class ScriptedDialogs : public UserDialogs
 {
 public:
-    struct Message
-    {
-        QString title;
-        QString text;
-    };
+    QStringList fileNames;                   // answers in turn; an empty string cancels
+    QStringList initialNames;                // what each file dialog offered
+    QList<QPair<QString, QString>> messages; // title and text of every message box, in order
 
-    QStringList fileNames;    // answers in turn; an empty string cancels
-    QStringList initialNames; // what each file dialog offered
-    QList<Message> messages;  // information and warnings, in order
-
-    QString openFileName(QWidget *, const QString &initialName) override
-    {
-        return answer(initialName);
-    }
-    QString saveFileName(QWidget *, const QString &initialName) override
-    {
-        return answer(initialName);
-    }
+    QString openFileName(QWidget *, const QString &name) override { return answer(name); }
+    QString saveFileName(QWidget *, const QString &name) override { return answer(name); }
     void information(QWidget *, const QString &title, const QString &text) override
     {
         messages.append({title, text});
@@ -76,12 +64,6 @@ public:
             qFatal("simulator: %s", qPrintable(error));
         return *sim;
     }
-    static GaugeOptions silent()
-    {
-        GaugeOptions options;
-        options.silent = true;
-        return options;
-    }
 
     void write(const QString &name, const QByteArray &bytes) const
     {
@@ -107,7 +89,7 @@ inline QByteArray defaults()
 {
     return QByteArray::fromHex("000000000000000200000001000041410000000000");
 }
-// Delay 100 ms, 950 °C, boost "1,00", lambda below "0,80", above "1,20".
+// The usual example: delay 100 ms, 950 °C, boost "1,00", lambda below "0,80", above "1,20".
 inline QByteArray warnings()
 {
     return QByteArray::fromHex("6400b6037b50780200000001000041410000000000");

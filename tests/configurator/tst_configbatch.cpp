@@ -67,70 +67,48 @@ class TestConfigBatch : public QObject
     Q_OBJECT
 
 private slots:
-    void optionsRunInOrder_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QStringList>("out");
-        QTest::newRow("print") << QStringList{"--print"} << DefaultPrint;
-        QTest::newRow("open extremes") << QStringList{"--open=extremes.eep", "--print"}
-                                       << printed({{2, "warn_egt: 1250 °C"},
-                                                   {5, "kontrast: HELL"},
-                                                   {7, "Check1: 1"},
-                                                   {9, "Check2: 2"},
-                                                   {11, "unterdruckschwelle: -0,01"},
-                                                   {12, "da: 1"},
-                                                   {14, "da_lam(1): 2,55"},
-                                                   {16, "da_volt(1): 5,000 V"}});
-        // A contrast byte the list does not know leaves the contrast of the first file.
-        QTest::newRow("second open on top of the first")
-            << QStringList{"--open", "extremes.eep", "--open", "contrast7.eep", "--print"}
-            << printed({{0, "warn_lam(1): 0,80"},
-                        {1, "warn_lam(0): 1,20"},
-                        {2, "warn_egt: 950 °C"},
-                        {3, "warn_boost: 1,00"},
-                        {4, "daem: 100 ms"},
-                        {5, "kontrast: HELL"}});
-    }
+    // Open, print and save in the order given, each file on top of what came before.
     void optionsRunInOrder()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QStringList, out);
         Workspace ws;
-        ws.write(QStringLiteral("warnings.eep"), Images::warnings());
         ws.write(QStringLiteral("extremes.eep"), Images::extremes());
         QByteArray contrast7 = Images::warnings();
         contrast7[11] = 7;
         ws.write(QStringLiteral("contrast7.eep"), contrast7);
-        const Result result = runBatch(arguments);
+        const Result result =
+            runBatch({"--save", "default.eep", "--print", "--open=extremes.eep", "--print",
+                      "--save", "copy.eep", "--open", "contrast7.eep", "--print"});
+        const QStringList extremes = printed({{2, "warn_egt: 1250 °C"},
+                                              {5, "kontrast: HELL"},
+                                              {7, "Check1: 1"},
+                                              {9, "Check2: 2"},
+                                              {11, "unterdruckschwelle: -0,01"},
+                                              {12, "da: 1"},
+                                              {14, "da_lam(1): 2,55"},
+                                              {16, "da_volt(1): 5,000 V"}});
+        // The second file opens on top of the first; its unknown contrast leaves "HELL".
+        const QStringList warnings = printed({{0, "warn_lam(1): 0,80"},
+                                              {1, "warn_lam(0): 1,20"},
+                                              {2, "warn_egt: 950 °C"},
+                                              {3, "warn_boost: 1,00"},
+                                              {4, "daem: 100 ms"},
+                                              {5, "kontrast: HELL"}});
         QCOMPARE(result.err, QString());
-        QCOMPARE(result.out, out);
-        QCOMPARE(result.exitCode, 0);
-    }
-
-    void saveWritesTheImageAtItsPlace()
-    {
-        Workspace ws;
-        ws.write(QStringLiteral("warnings.eep"), Images::warnings());
-        ws.write(QStringLiteral("long.eep"), QByteArray(40, char(0xEE)));
-        const Result result = runBatch({"--save", "default.eep", "--open", "warnings.eep", "--save",
-                                        "copy.eep", "--save", "long.eep"});
+        QCOMPARE(result.out, DefaultPrint + extremes + warnings);
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(ws.read(QStringLiteral("default.eep")), Images::defaults());
-        QCOMPARE(ws.read(QStringLiteral("copy.eep")), Images::warnings());
-        QCOMPARE(ws.read(QStringLiteral("long.eep")),
-                 Images::warnings() + QByteArray(19, char(0xEE)));
+        QCOMPARE(ws.read(QStringLiteral("copy.eep")), Images::extremes());
     }
 
     void failuresAndUsageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<int>("printedLines");
+        QTest::addColumn<int>("printedLines"); // a failure ends the run
         QTest::newRow("missing file") << QStringList{"--open", "none.eep", "--print"} << 1 << 0;
         QTest::newRow("unwritable")
             << QStringList{"--print", "--save", "no/dir/x.eep", "--print"} << 1 << 17;
         QTest::newRow("unknown option") << QStringList{"--print", "--bogus"} << 2 << 0;
-        QTest::newRow("missing value") << QStringList{"--open"} << 2 << 0;
         QTest::newRow("stray argument") << QStringList{"--print", "file.eep"} << 2 << 0;
         QTest::newRow("port without upload") << QStringList{"--port", "3", "--print"} << 2 << 0;
         QTest::newRow("port not a number") << QStringList{"--upload", "--port", "x"} << 2 << 0;
@@ -138,12 +116,10 @@ private slots:
     void failuresAndUsageErrors()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(int, printedLines);
         Workspace ws;
         const Result result = runBatch(arguments);
-        QCOMPARE(result.exitCode, exitCode);
-        QCOMPARE(result.out.size(), printedLines);
+        QTEST(result.exitCode, "exitCode");
+        QTEST(int(result.out.size()), "printedLines");
         QVERIFY(!result.err.isEmpty());
         QVERIFY(!QFile::exists(ws.path(QStringLiteral("configs.eep"))));
     }
@@ -168,7 +144,6 @@ private slots:
         QCOMPARE(result.err, QString());
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.out.first(), QStringLiteral("öffne COM-Port"));
-        QVERIFY(result.out.contains(QStringLiteral("Handshake abgeschlossen")));
         QCOMPARE(result.out.last(), QStringLiteral("Erfolgreich geflasht!"));
         QCOMPARE(ws.read(QStringLiteral("configs.eep")), Images::warnings());
         QVERIFY(gauge.waitForImages(1, 5s));
@@ -180,38 +155,28 @@ private slots:
         QTest::addColumn<QString>("portText");
         QTest::addColumn<bool>("imageFile");
         QTest::addColumn<int>("loseAfterEntries"); // 0: the port stays
-        QTest::addColumn<ConfigUpload::Outcome>("outcome");
+        QTest::addColumn<bool>("started");         // the port was opened
         QTest::addColumn<QStringList>("log");
-        QTest::addColumn<QList<int>>("opened");
         const QString noPort =
             QStringLiteral("Kein gültiger Com-Port gewählt – bitte unter Kommunikation wählen");
-        using O = ConfigUpload::Outcome;
-        QTest::newRow("port 0") << "0" << true << 0 << O::NotStarted << QStringList{noPort}
-                                << QList<int>();
-        QTest::newRow("port 100") << "100" << true << 0 << O::NotStarted << QStringList{noPort}
-                                  << QList<int>();
-        QTest::newRow("not a number")
-            << "x" << true << 0 << O::NotStarted << QStringList{noPort} << QList<int>();
+        QTest::newRow("port 0") << "0" << true << 0 << false << QStringList{noPort};
+        QTest::newRow("port 100") << "100" << true << 0 << false << QStringList{noPort};
         QTest::newRow("no configs.eep")
-            << "5" << false << 0 << O::NotStarted
-            << QStringList{"Datei configs.eep nicht lesbar – nichts hochgeladen"} << QList<int>();
+            << "5" << false << 0 << false
+            << QStringList{"Datei configs.eep nicht lesbar – nichts hochgeladen"};
         QTest::newRow("port cannot be opened")
-            << "7" << true << 0 << O::Failed
-            << QStringList{"öffne COM-Port", LinkTexts::openFailed()} << QList<int>{7};
+            << "7" << true << 0 << true << QStringList{"öffne COM-Port", LinkTexts::openFailed()};
         QTest::newRow("port fails during the upload")
-            << "5" << true << 2 << O::Failed
+            << "5" << true << 2 << true
             << QStringList{"öffne COM-Port", "auf Controllerreset warten...",
-                           LinkTexts::connectionLost(), LinkTexts::openFailed()}
-            << QList<int>{5};
+                           LinkTexts::connectionLost(), LinkTexts::openFailed()};
     }
     void uploadFailures()
     {
         QFETCH(QString, portText);
         QFETCH(bool, imageFile);
         QFETCH(int, loseAfterEntries);
-        QFETCH(ConfigUpload::Outcome, outcome);
-        QFETCH(QStringList, log);
-        QFETCH(QList<int>, opened);
+        QFETCH(bool, started);
         Workspace ws;
         if (imageFile)
             ws.write(ConfigUpload::imageFileName(), Images::defaults());
@@ -226,35 +191,29 @@ private slots:
         LinkHooks hooks;
         hooks.log = [&lines](const QString &line, LinkHooks::LineStyle) { lines.append(line); };
 
-        QCOMPARE(ConfigUpload::run(port, portText, ConfigUpload::imageFileName(), hooks), outcome);
-        QCOMPARE(lines, log);
-        QCOMPARE(port.openedPorts(), opened);
+        const ConfigUpload::Outcome outcome =
+            ConfigUpload::run(port, portText, ConfigUpload::imageFileName(), hooks);
+        QCOMPARE(outcome,
+                 started ? ConfigUpload::Outcome::Failed : ConfigUpload::Outcome::NotStarted);
+        QTEST(lines, "log");
+        QCOMPARE(port.openedPorts(), started ? QList<int>{portText.toInt()} : QList<int>());
         QVERIFY(!port.isOpen());
     }
 
-    void programExitCodes_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("firstLine");
-        QTest::newRow("print") << QStringList{"--print"} << 0 << "warn_lam(1): AUS";
-        QTest::newRow("usage error") << QStringList{"--print", "--nope"} << 2 << "";
-    }
+    // The program itself runs the batch mode without a window and returns its exit code.
     void programExitCodes()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(QString, firstLine);
         Workspace ws;
         QProcess program;
-        program.start(QStringLiteral(IVEVA_CONFIGURATOR_EXE), arguments);
+        program.start(QStringLiteral(IVEVA_CONFIGURATOR_EXE), {"--print"});
         QVERIFY(program.waitForFinished(30'000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), exitCode);
-        const QString out = QString::fromUtf8(program.readAllStandardOutput());
-        QVERIFY(firstLine.isEmpty() ? out.isEmpty() : out.startsWith(firstLine));
-        if (arguments == QStringList{"--print"})
-            QCOMPARE(out.count(QLatin1Char('\n')), 17);
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+                 DefaultPrint);
+        program.start(QStringLiteral(IVEVA_CONFIGURATOR_EXE), {"--print", "--nope"});
+        QVERIFY(program.waitForFinished(30'000));
+        QCOMPARE(program.exitCode(), 2);
+        QVERIFY(program.readAllStandardOutput().isEmpty());
     }
 };
 

@@ -2,7 +2,6 @@
 #include "ValueTable.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,16 +20,6 @@ const QList<S::Setting> kReadOrder{S::LambdaWarnBelow, S::LambdaWarnAbove, S::Di
     S::StartValue, S::AnalogLambda0, S::AnalogLambda1, S::AnalogVoltage0, S::AnalogVoltage1,
     S::AnalogConverterFitted};
 // clang-format on
-
-int indexOfText(S::Setting setting, const char *text)
-{
-    const auto &entries = ValueTable::entries(setting);
-    for (int i = 0; i < entries.size(); ++i) {
-        if (entries.at(i).text == QString::fromUtf8(text))
-            return i;
-    }
-    return -1;
-}
 
 // Settings before a reading: the last entry of every list, every check box checked.
 S before()
@@ -90,12 +79,10 @@ private slots:
         // clang-format off
         QTest::newRow("defaults") << Changes{}
             << QByteArray::fromHex("000000000000000200000001000041410000000000");
+        // 100 ms, 950 °C, boost "1,00", lambda below "0,80", above "1,20".
         QTest::newRow("example")
-            << Changes{{S::DisplayDelay, indexOfText(S::DisplayDelay, "100 ms")},
-                       {S::EgtWarn, indexOfText(S::EgtWarn, "950 °C")},
-                       {S::BoostWarn, indexOfText(S::BoostWarn, "1,00")},
-                       {S::LambdaWarnBelow, indexOfText(S::LambdaWarnBelow, "0,80")},
-                       {S::LambdaWarnAbove, indexOfText(S::LambdaWarnAbove, "1,20")}}
+            << Changes{{S::DisplayDelay, 4}, {S::EgtWarn, 950}, {S::BoostWarn, 123},
+                       {S::LambdaWarnBelow, 16}, {S::LambdaWarnAbove, 56}}
             << QByteArray::fromHex("6400b6037b50780200000001000041410000000000");
         QTest::newRow("upper ends")
             << Changes{{S::FourthPositionShown, 1}, {S::Contrast, 2}, {S::EgtWarn, 1250},
@@ -128,7 +115,6 @@ private slots:
                 a.append(char(b));
             return a;
         };
-        QTest::newRow("whole file") << QByteArray() << 17 << Changes{};
         QTest::newRow("delay 510") << p({0, 0xFE, 1, 1}) << 17 << Changes{{S::DisplayDelay, 20}};
         QTest::newRow("delay 513") << p({0, 0x01, 1, 2}) << 2 << Changes{};
         QTest::newRow("delay 0x8000") << p({0, 0, 1, 0x80}) << 17 << Changes{{S::DisplayDelay, 0}};
@@ -136,14 +122,10 @@ private slots:
         QTest::newRow("lambda 255") << p({6, 255}) << 17 << Changes{{S::LambdaWarnAbove, 191}};
         QTest::newRow("lambda 10") << p({5, 10}) << 0 << Changes{};
         QTest::newRow("lambda 63") << p({6, 63}) << 1 << Changes{};
-        QTest::newRow("egt FF FF") << p({2, 0xFF, 3, 0xFF}) << 3 << Changes{};
-        QTest::newRow("egt 1251") << p({2, 0xE3, 3, 0x04}) << 3 << Changes{};
-        QTest::newRow("fourth shown 0")
-            << p({7, 0}) << 17
-            << Changes{{S::FourthPositionShown, before().value(S::FourthPositionShown)}};
         QTest::newRow("check state 2")
             << p({8, 2, 9, 2}) << 17
             << Changes{{S::SwitchToMeasuredValue, 2}, {S::NoLeanWarningUnderVacuum, 2}};
+        // The stop at each later field also pins the order of the fields.
         QTest::newRow("check state 3") << p({9, 3}) << 7 << Changes{};
         QTest::newRow("vacuum 60") << p({10, 60}) << 8 << Changes{};
         QTest::newRow("contrast 7")
@@ -152,7 +134,6 @@ private slots:
         QTest::newRow("slot 3") << p({13, 3}) << 11 << Changes{};
         QTest::newRow("da_lam 64") << p({14, 64}) << 12 << Changes{};
         QTest::newRow("da 256") << p({19, 1}) << 16 << Changes{};
-        QTest::newRow("da 3") << p({18, 3}) << 16 << Changes{};
     }
 
     void read()
@@ -176,7 +157,7 @@ private slots:
             QVERIFY2(settings.value(s) == expected.value(s), qPrintable(S::controlName(s)));
     }
 
-    void readShortFiles()
+    void fileSizes()
     {
         // An empty file reads as zeros: offsets 0..13 apply (Check1 and contrast stay), and
         // the analog lambda byte 0 ends it.
@@ -199,16 +180,11 @@ private slots:
         settings = before();
         ApplyConfigImage(writeFile(big), settings);
         QCOMPARE(settings, before());
-    }
 
-    void unreadableFileChangesNothing()
-    {
-        S settings = before();
+        // Neither a missing file nor a folder changes anything.
         ApplyConfigImage(m_dir.filePath(QStringLiteral("missing.eep")), settings);
-        ApplyConfigImage(m_dir.path(), settings); // a folder
-        ApplyConfigImage(QString(), settings);
+        ApplyConfigImage(m_dir.path(), settings);
         QCOMPARE(settings, before());
-        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("missing.eep"))));
     }
 
     void writeInPlace()
@@ -218,16 +194,7 @@ private slots:
         QVERIFY(WriteConfigImageFile(path, inFile()));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray now = file.readAll();
-        QCOMPARE(now.size(), 128);
-        QCOMPARE(now.left(21), bytes(BuildConfigImage(inFile())));
-        QCOMPARE(now.mid(21), old.mid(21));
-
-        const QString fresh = m_dir.filePath(QStringLiteral("new.eep"));
-        QVERIFY(WriteConfigImageFile(fresh, S()));
-        QCOMPARE(QFileInfo(fresh).size(), 21);
-        QVERIFY(!WriteConfigImageFile(m_dir.filePath(QStringLiteral("no/such/folder.eep")), S()));
-        QVERIFY(!WriteConfigImageFile(m_dir.path(), S()));
+        QCOMPARE(file.readAll(), bytes(BuildConfigImage(inFile())) + old.mid(21));
     }
 
     void roundTrip()

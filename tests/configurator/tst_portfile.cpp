@@ -53,13 +53,10 @@ private slots:
         QCOMPARE(int(portFile.readPort()), newPort);
     }
 
-    void unusablePath()
+    void unreadableReadsAsZero()
     {
-        const PortFile portFile(m_dir.filePath(QStringLiteral("no/such/folder/port.dll")));
-        QCOMPARE(int(portFile.readPort()), 0);
-        QVERIFY(!portFile.writePort(5));
-        QVERIFY(!PortFile(m_dir.path()).writePort(5)); // a folder
-        QCOMPARE(int(PortFile(m_dir.path()).readPort()), 0);
+        QCOMPARE(int(PortFile(m_dir.path()).readPort()), 0); // a folder
+        QVERIFY(!PortFile(m_dir.path()).writePort(5));
     }
 };
 
