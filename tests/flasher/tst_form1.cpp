@@ -369,8 +369,7 @@ private slots:
         for (int i = 0; i < image.size(); ++i)
             image[i] = char((i * 53 + 29) % 256);
         TestHttpServer server;
-        server.route("/DEVAZ/firmware.txt").body =
-            "V2.20," + server.url("/files/fw220.bin").toString().toUtf8() + ",fw220.bin\n";
+        server.route("/DEVAZ/firmware.txt").body = "V2.20,/files/fw220.bin,fw220.bin\n";
         server.route("/files/fw220.bin").body = image;
         server.route("/DEVAZ/lastfw.bin").body = image;
         const QString copyPath = m_files.filePath(QStringLiteral("copy.bin"));
