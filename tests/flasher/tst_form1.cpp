@@ -16,6 +16,7 @@
 #include <QNetworkProxy>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 
 using namespace std::chrono_literals;
 
@@ -77,64 +78,84 @@ class TestForm1 : public QObject
 private slots:
     void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
 
-    void startUp_data()
+    void startUpAndSearch_data()
     {
-        QTest::addColumn<QList<int>>("gauges");
-        QTest::addColumn<QStringList>("entries");
-        QTest::newRow("no ports") << QList<int>() << QStringList();
-        QTest::newRow("ports 3 and 12")
-            << QList<int>{3, 12} << QStringList{"COM 3 verfügbar", "COM 12 verfügbar"};
+        QTest::addColumn<QList<int>>("silent");
+        QTest::addColumn<int>("gauge"); // 0: none
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<int>("selected");
+        const QString notFound = "Port %1 Gerät nicht gefunden";
+        QTest::newRow("gauge on the second port")
+            << QList<int>{1, 12} << 3
+            << QStringList{"Gerät suchen...", notFound.arg(1), "Port 3 Gerät gefunden!",
+                           "auf dem Gerät installierte Firmware Version: V3.01"}
+            << 1;
+        QTest::newRow("no gauge") << QList<int>{2, 4} << 0
+                                  << QStringList{"Gerät suchen...", notFound.arg(2),
+                                                 notFound.arg(4)}
+                                  << 0;
+        QTest::newRow("no ports") << QList<int>() << 0 << QStringList{"Gerät suchen..."} << -1;
     }
 
-    void startUp()
+    // Start-up lists the ports and selects the first; "Gerät suchen" selects the gauge's.
+    void startUpAndSearch()
     {
-        QFETCH(QList<int>, gauges);
-        QFETCH(QStringList, entries);
+        QFETCH(QList<int>, silent);
+        QFETCH(int, gauge);
+        QFETCH(QStringList, log);
+        QFETCH(int, selected);
         SimulatedPorts ports;
-        for (int com : gauges)
-            ports.add(com);
+        for (int com : silent)
+            ports.add(com, GaugeOptions{.silent = true});
+        if (gauge)
+            ports.add(gauge, GaugeOptions{.version = "V3.01"});
+        QList<int> listed = silent + (gauge ? QList<int>{gauge} : QList<int>());
+        std::sort(listed.begin(), listed.end());
 
         Form1 w;
 
-        QStringList shown;
+        QCOMPARE(w.List3, listed);
+        QStringList entries;
+        for (int com : listed)
+            entries.append(QStringLiteral("COM %1 verfügbar").arg(com));
         for (int i = 0; i < w.ComboPort->count(); ++i)
-            shown.append(w.ComboPort->itemText(i));
-        QCOMPARE(shown, entries);
-        QCOMPARE(w.List3, gauges);
-        QCOMPARE(w.ComboPort->currentIndex(), entries.isEmpty() ? -1 : 0);
+            QCOMPARE(w.ComboPort->itemText(i), entries.value(i));
+        QCOMPARE(w.ComboPort->count(), entries.size());
+        QCOMPARE(w.ComboPort->currentIndex(), listed.isEmpty() ? -1 : 0);
         QCOMPARE(w.Combospeed->currentText(), QStringLiteral("19200"));
         QCOMPARE(statesOf(w), States({true, false, false, true, true, false}));
         QVERIFY(!w.rect().intersects(w.txt_File->geometry())); // working data, not shown
+
+        w.Command4_Click();
+
+        QCOMPARE(logOf(w), log);
+        QCOMPARE(w.ComboPort->currentIndex(), selected);
     }
 
     void fileChoice_data()
     {
         QTest::addColumn<QStringList>("picks"); // one click each; "" cancels the dialog
         QTest::addColumn<QString>("logLine");
-        QTest::addColumn<bool>("firmware");
-        QTest::addColumn<bool>("eeprom");
-        QTest::newRow(".Bin") << QStringList{"fw.Bin"} << "Flashfile geladen: fw.Bin" << true
-                              << false;
-        QTest::newRow("xbin without a point")
-            << QStringList{"firmwarexbin"} << "Flashfile geladen: firmwarexbin" << true << false;
-        QTest::newRow(".eep") << QStringList{"conf.eep"} << "Flashfile geladen: conf.eep" << false
-                              << true;
-        QTest::newRow("other ending")
-            << QStringList{"notes.txt"} << "Flashfile geladen: notes.txt" << false << false;
-        QTest::newRow("missing file")
-            << QStringList{"gone.bin"} << "Datei: gone.bin existiert nicht" << false << false;
-        QTest::newRow("cancel before any choice")
-            << QStringList{""} << "Datei:  existiert nicht" << false << false;
-        QTest::newRow("cancel after a choice")
-            << QStringList{"conf.eep", ""} << "Flashfile geladen: conf.eep" << false << true;
+        QTest::addColumn<States>("buttons"); // firmware, EEPROM
+        auto row = [](const char *name, const QStringList &picks, const QString &line, bool fw,
+                      bool ee) {
+            QTest::newRow(name) << picks << line << States{fw, ee};
+        };
+        row(".Bin", {"fw.Bin"}, "Flashfile geladen: fw.Bin", true, false);
+        row("xbin without a point", {"firmwarexbin"}, "Flashfile geladen: firmwarexbin", true,
+            false);
+        row(".eep", {"conf.eep"}, "Flashfile geladen: conf.eep", false, true);
+        row("other ending", {"notes.txt"}, "Flashfile geladen: notes.txt", false, false);
+        row("missing file", {"gone.bin"}, "Datei: gone.bin existiert nicht", false, false);
+        row("cancel before any choice", {""}, "Datei:  existiert nicht", false, false);
+        row("cancel after a choice", {"conf.eep", ""}, "Flashfile geladen: conf.eep", false, true);
     }
 
     void fileChoice()
     {
         QFETCH(QStringList, picks);
         QFETCH(QString, logLine);
-        QFETCH(bool, firmware);
-        QFETCH(bool, eeprom);
+        QFETCH(States, buttons);
         QTemporaryDir dir;
         for (const char *name : {"fw.Bin", "firmwarexbin", "conf.eep", "notes.txt"})
             writeFile(dir, name, 10);
@@ -150,7 +171,7 @@ private slots:
         QCOMPARE(w.txt_File->palette().color(QPalette::Text), found ? Blue : Red);
         QCOMPARE(logOf(w).size(), picks.size());
         QCOMPARE(logOf(w).last(), logLine);
-        QCOMPARE(statesOf(w), States({true, firmware, eeprom, true, true, false}));
+        QCOMPARE(statesOf(w), States({true, buttons[0], buttons[1], true, true, false}));
     }
 
     void uploadEndToEnd_data()
@@ -204,50 +225,54 @@ private slots:
                  file.readAll());
     }
 
-    void uploadFails_data()
+    void scriptedUpload_data()
     {
         QTest::addColumn<UploadKind>("kind");
-        QTest::addColumn<QList<int>>("scanned"); // ports that open at start-up
-        QTest::addColumn<bool>("portTaken");     // port 3 no longer opens at the click
-        QTest::addColumn<bool>("fileGone");      // the chosen file is deleted before the click
+        QTest::addColumn<int>("com");       // the entry chosen; 0: no port at start-up
+        QTest::addColumn<QString>("fault"); // "no reset", "file gone", "port taken"
         QTest::addColumn<QString>("line");
         QTest::addColumn<States>("after"); // empty: as before the click
-        const QList<int> p3{3};
-        const QString reset = "Reset nicht erkannt!";
-        QTest::newRow("reset not detected, firmware")
-            << Fw << p3 << false << false << reset << States{true, true, false, true, true, false};
-        QTest::newRow("reset not detected, EEPROM")
-            << Ee << p3 << false << false << reset << States{true, false, true, true, true, false};
+        const States fwDone{true, true, false, true, true, false};
+        const States eeDone{true, false, true, true, true, false};
         const States gone{true, false, false, true, true, false};
-        QTest::newRow("file missing after choosing, firmware")
-            << Fw << p3 << false << true << "Datei: @ existiert nicht" << gone;
-        QTest::newRow("file missing after choosing, EEPROM")
-            << Ee << p3 << false << true << "Datei: @ existiert nicht" << gone;
-        QTest::newRow("no port chosen")
-            << Fw << QList<int>() << false << false << LinkTexts::noPortChosen() << States();
-        QTest::newRow("port cannot be opened")
-            << Fw << p3 << true << false << "Fehler beim öffnen des Comports" << States();
+        const QString ok = "Erfolgreich geflasht!", reset = "Reset nicht erkannt!";
+        const QString missing = "Datei: @ existiert nicht";
+        auto row = [](const char *name, UploadKind kind, int com, const char *fault,
+                      const QString &line, const States &after) {
+            QTest::newRow(name) << kind << com << QString(fault) << line << after;
+        };
+        row("port 3", Fw, 3, "", ok, fwDone);
+        row("port 12", Ee, 12, "", ok, eeDone);
+        // A failed transfer ends with the same states as a successful one.
+        row("reset not detected, firmware", Fw, 3, "no reset", reset, fwDone);
+        row("reset not detected, EEPROM", Ee, 12, "no reset", reset, eeDone);
+        row("file missing after choosing, firmware", Fw, 3, "file gone", missing, gone);
+        row("file missing after choosing, EEPROM", Ee, 3, "file gone", missing, gone);
+        // No usable port: a log line, nothing sent, the buttons as they were before the click.
+        row("no port chosen", Fw, 0, "", LinkTexts::noPortChosen(), {});
+        row("port cannot be opened", Fw, 3, "port taken", "Fehler beim öffnen des Comports", {});
     }
 
-    // Every failed upload closes the port; only a transfer that ran restores the buttons.
-    void uploadFails()
+    // Uploads on a scripted port at 38400: the port from the entry, and how each one ends.
+    void scriptedUpload()
     {
         QFETCH(UploadKind, kind);
-        QFETCH(QList<int>, scanned);
-        QFETCH(bool, portTaken);
-        QFETCH(bool, fileGone);
+        QFETCH(int, com);
+        QFETCH(QString, fault);
         QFETCH(QString, line);
         QFETCH(States, after);
-        ScriptedBootloader gauge(scanned);
-        gauge.answersEntry = false;
+        ScriptedBootloader gauge(com ? QList<int>{3, 12} : QList<int>());
+        gauge.answersEntry = fault != "no reset";
         ScriptedPort *wire = gauge.wire;
         Form1 w(std::move(gauge.port));
+        w.ComboPort->setCurrentIndex(w.ComboPort->findText(PortDisplayEntry(com)));
+        w.Combospeed->setCurrentIndex(2);
         const QString path = writeFile(m_files, kind == Fw ? "f.bin" : "f.eep", 300);
         choose(w, path);
         const States before = statesOf(w);
-        if (portTaken)
-            wire->unopenable.insert(3);
-        if (fileGone)
+        if (fault == "port taken")
+            wire->unopenable.insert(com);
+        if (fault == "file gone")
             QVERIFY(QFile::remove(path));
 
         click(w, kind);
@@ -255,76 +280,15 @@ private slots:
         QCOMPARE(logOf(w).last(), line.replace("@", path));
         QCOMPARE(statesOf(w), after.isEmpty() ? before : after);
         QVERIFY(!wire->isOpen());
-        if (fileGone) {
+        QCOMPARE(wire->writes().isEmpty(), fault == "file gone" || after.isEmpty());
+        if (!after.isEmpty()) {
+            QCOMPARE(wire->openedPorts().last(), com);
+            QCOMPARE(wire->openedSettings().last(), QStringLiteral("38400,n,8,1"));
+        }
+        if (fault == "file gone") {
             QCOMPARE(w.txt_File->text(), QStringLiteral("Datei existiert nicht"));
             QCOMPARE(w.txt_File->palette().color(QPalette::Text), Red);
-            QVERIFY(wire->writes().isEmpty());
         }
-    }
-
-    void portFromEntry_data()
-    {
-        QTest::addColumn<int>("com");
-        QTest::addColumn<int>("speedIndex");
-        QTest::addColumn<QString>("settings");
-        QTest::newRow("port 3 at 4800") << 3 << 0 << "4800,n,8,1";
-        QTest::newRow("port 12 at 38400") << 12 << 2 << "38400,n,8,1";
-    }
-
-    void portFromEntry()
-    {
-        QFETCH(int, com);
-        QFETCH(int, speedIndex);
-        QFETCH(QString, settings);
-        ScriptedBootloader gauge({3, 12});
-        ScriptedPort *wire = gauge.wire;
-        Form1 w(std::move(gauge.port));
-        w.ComboPort->setCurrentIndex(w.ComboPort->findText(PortDisplayEntry(com)));
-        w.Combospeed->setCurrentIndex(speedIndex);
-        choose(w, writeFile(m_files, QStringLiteral("port.bin"), 10));
-
-        w.cmd_Upload_Click();
-
-        QCOMPARE(wire->openedPorts().last(), com);
-        QCOMPARE(wire->openedSettings().last(), settings);
-        QCOMPARE(logOf(w).last(), QStringLiteral("Erfolgreich geflasht!"));
-    }
-
-    void deviceSearch_data()
-    {
-        QTest::addColumn<QList<int>>("silent");
-        QTest::addColumn<int>("gauge"); // 0: none
-        QTest::addColumn<QStringList>("log");
-        QTest::addColumn<int>("selected");
-        QTest::newRow("gauge on the second port")
-            << QList<int>{1, 5} << 3
-            << QStringList{"Gerät suchen...", "Port 1 Gerät nicht gefunden",
-                           "Port 3 Gerät gefunden!",
-                           "auf dem Gerät installierte Firmware Version: V3.01"}
-            << 1;
-        QTest::newRow("no gauge") << QList<int>{2, 4} << 0
-                                  << QStringList{"Gerät suchen...", "Port 2 Gerät nicht gefunden",
-                                                 "Port 4 Gerät nicht gefunden"}
-                                  << 0;
-    }
-
-    void deviceSearch()
-    {
-        QFETCH(QList<int>, silent);
-        QFETCH(int, gauge);
-        QFETCH(QStringList, log);
-        QFETCH(int, selected);
-        SimulatedPorts ports;
-        for (int com : silent)
-            ports.add(com, GaugeOptions{.silent = true});
-        if (gauge)
-            ports.add(gauge, GaugeOptions{.version = "V3.01"});
-        Form1 w;
-
-        w.Command4_Click();
-
-        QCOMPARE(logOf(w), log);
-        QCOMPARE(w.ComboPort->currentIndex(), selected);
     }
 
     // Closing the window during a transfer cancels it, tells the gauge and closes the port.

@@ -77,38 +77,25 @@ private slots:
 
     void baseAddress_data()
     {
-        QTest::addColumn<QString>("commandLine");
-        QTest::addColumn<QString>("environment");
-        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QStringList>("given"); // command line, environment, saved setting
         QTest::addColumn<QString>("versionFile");
-        QTest::newRow("command line first") << "https://a.test"
-                                            << "http://b.test"
-                                            << "http://c.test"
-                                            << "https://a.test/DEVAZ/firmware.txt";
-        QTest::newRow("then environment") << ""
-                                          << "http://b.test:8080/"
-                                          << "http://c.test"
+        QTest::newRow("command line first")
+            << QStringList{"https://a.test", "http://b.test", "c.test"}
+            << "https://a.test/DEVAZ/firmware.txt";
+        QTest::newRow("then environment") << QStringList{"", "http://b.test:8080/", "c.test"}
                                           << "http://b.test:8080/DEVAZ/firmware.txt";
         QTest::newRow("then saved setting, below a folder")
-            << ""
-            << ""
-            << "c.test/mirror/"
-            << "http://c.test/mirror/DEVAZ/firmware.txt";
-        QTest::newRow("not a web address") << "ftp://a.test"
-                                           << ""
-                                           << ""
-                                           << "";
+            << QStringList{"", "", "c.test/mirror/"} << "http://c.test/mirror/DEVAZ/firmware.txt";
+        QTest::newRow("not a web address") << QStringList{"ftp://a.test", "", ""} << "";
     }
 
     void baseAddress()
     {
-        QFETCH(QString, commandLine);
-        QFETCH(QString, environment);
-        QFETCH(QString, saved);
+        QFETCH(QStringList, given);
         QFETCH(QString, versionFile);
-        qputenv(UpdateClient::EnvironmentVariable, environment.toUtf8());
-        UpdateClient::saveBaseUrl(saved);
-        const UpdateClient client(UpdateClient::configuredBaseUrl(commandLine));
+        qputenv(UpdateClient::EnvironmentVariable, given[1].toUtf8());
+        UpdateClient::saveBaseUrl(given[2]);
+        const UpdateClient client(UpdateClient::configuredBaseUrl(given[0]));
         QCOMPARE(client.versionFileUrl().toString(), versionFile);
         qunsetenv(UpdateClient::EnvironmentVariable);
     }
@@ -162,14 +149,13 @@ private slots:
         QTest::addColumn<QString>("available");
         QTest::addColumn<QString>("installed");
         QTest::addColumn<int>("order");
-        QTest::newRow("V2.20 above V2.16") << "V2.20"
-                                           << "V2.16" << 1;
-        QTest::newRow("V2.16 equal") << "V2.16"
-                                     << "V2.16" << 0;
-        QTest::newRow("V3 above V2.16, not 216") << "V3"
-                                                 << "V2.16" << 1;
-        QTest::newRow("V10.5 above V9.99") << "V10.5"
-                                           << "V9.99" << 1;
+        auto row = [](const char *a, const char *i, int order) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 vs %2").arg(a, i))) << a << i << order;
+        };
+        row("V2.20", "V2.16", 1);
+        row("V2.16", "V2.16", 0);
+        row("V3", "V2.16", 1); // not 216
+        row("V10.5", "V9.99", 1);
     }
 
     void compareVersions()
