@@ -24,13 +24,10 @@ public:
     GaugeSimulator &add(int com, GaugeOptions options = {})
     {
         m_sims.push_back(std::make_unique<GaugeSimulator>(options));
-        QString error;
-        if (!m_sims.back()->start(m_dir.path(), com, &error))
-            qFatal("simulator on COM%d: %s", com, qPrintable(error));
+        if (!m_sims.back()->start(m_dir.path(), com))
+            qFatal("simulator on COM%d does not start", com);
         return *m_sims.back();
     }
-
-    QString path() const { return m_dir.path(); }
 
 private:
     QTemporaryDir m_dir;
@@ -42,63 +39,45 @@ inline QString writeFile(const QTemporaryDir &dir, const QString &name, int size
 {
     const QString path = dir.filePath(name);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
     QByteArray bytes(size, '\0');
     for (int i = 0; i < size; ++i)
         bytes[i] = char((i * 7 + 3) & 0xFF);
-    file.write(bytes);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != size)
+        qFatal("cannot write %s", qPrintable(path));
     return path;
 }
 
-// The gauge's bootloader on a scripted port: echoes the first entry character, sends the
-// handshake NAK and acknowledges every complete frame. `onFrameStart` runs as each frame's SOH
-// is written, before the rest of the block goes out.
+// The gauge's bootloader on a scripted port, on which only the given COM numbers open: echoes
+// the first entry character (unless `answersEntry` is false), sends the handshake NAK and
+// acknowledges every complete frame.
 struct ScriptedBootloader
 {
+    std::unique_ptr<ScriptedPort> port = std::make_unique<ScriptedPort>();
+    ScriptedPort *wire = port.get();
     bool answersEntry = true;
-    std::function<void()> onFrameStart;
-    int frameBytes = 0;
-    int frames = 0;
     bool inBlocks = false;
+    int frameBytes = 0;
 
-    void attach(ScriptedPort &port)
+    explicit ScriptedBootloader(const QList<int> &openable)
     {
-        port.onWrite = [this](ScriptedPort &p, const QByteArray &bytes) { onWrite(p, bytes); };
-    }
-
-    void onWrite(ScriptedPort &port, const QByteArray &bytes)
-    {
-        if (!inBlocks) {
-            if (answersEntry) {
-                port.answerAfter(3, bytes);
-                port.answerAfter(10, QByteArray(1, 0x15));
-                inBlocks = true;
+        for (int n = 1; n <= 99; ++n) {
+            if (!openable.contains(n))
+                wire->unopenable.insert(n);
+        }
+        wire->onWrite = [this](ScriptedPort &p, const QByteArray &bytes) {
+            if (!inBlocks) {
+                inBlocks = answersEntry;
+                if (answersEntry) {
+                    p.answerAfter(3, bytes);
+                    p.answerAfter(10, QByteArray(1, 0x15));
+                }
+            } else if (frameBytes > 0 || bytes == QByteArray(1, 0x01)) { // not EOT or CAN
+                frameBytes += int(bytes.size());
+                if (frameBytes >= 132) {
+                    frameBytes = 0;
+                    p.answerAfter(4, QByteArray(1, 0x06));
+                }
             }
-            return;
-        }
-        if (frameBytes == 0) {
-            if (bytes != QByteArray(1, 0x01))
-                return; // EOT or CAN
-            if (onFrameStart)
-                onFrameStart();
-        }
-        frameBytes += int(bytes.size());
-        if (frameBytes < 132)
-            return;
-        frameBytes = 0;
-        ++frames;
-        port.answerAfter(4, QByteArray(1, 0x06));
+        };
     }
 };
-
-// A scripted port on which only the given COM numbers open.
-inline std::unique_ptr<ScriptedPort> scriptedPortWith(const QList<int> &openable)
-{
-    auto port = std::make_unique<ScriptedPort>();
-    for (int n = 1; n <= 99; ++n) {
-        if (!openable.contains(n))
-            port->unopenable.insert(n);
-    }
-    return port;
-}

@@ -2,7 +2,6 @@
 
 #include <QHash>
 #include <QObject>
-#include <QStringList>
 #include <QTcpServer>
 #include <QUrl>
 #include <functional>
@@ -24,18 +23,14 @@ public:
     };
 
     TestHttpServer();
-    QUrl baseUrl() const;
-    QUrl url(const QString &path) const;
-
+    QUrl baseUrl() const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
+    }
     Route &route(const QString &path) { return m_routes[path]; }
-    // Paths in the order they were requested.
-    QStringList requests() const { return m_requests; }
     std::function<void(const QString &path)> onRequest;
 
 private:
-    void answer(class QTcpSocket *socket, const QString &path);
-
     QTcpServer m_server;
     QHash<QString, Route> m_routes;
-    QStringList m_requests;
 };

@@ -1,25 +1,20 @@
+// The pieces of the online update: downloads, the server's address, the download folder, the
+// version file and the version numbers.
+
+#include "FirmwareVersion.h"
 #include "TestHttpServer.h"
 #include "UpdateClient.h"
 #include "UpdateFolder.h"
+#include "VersionFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QNetworkProxy>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
 
 class TestUpdateClient : public QObject
 {
@@ -34,139 +29,79 @@ private slots:
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
         QCoreApplication::setOrganizationName(QStringLiteral("iveva-tests"));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+        // A German desktop writes 2,16 for two point one six: the versions must not care.
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     }
 
     void download_data()
     {
         QTest::addColumn<TestHttpServer::Route>("route");
-        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<QString>("source"); // empty: the route on the server
         QTest::addColumn<int>("status");
         using R = TestHttpServer::Route;
         const QByteArray largest(UpdateClient::MaxBodyBytes, '\x5a');
-        const QByteArray tooLarge = largest + 'x';
-        QTest::newRow("ok") << R{"V2.20,a,b"} << 5000 << int(UpdateClient::Ok);
-        QTest::newRow("largest image") << R{largest} << 5000 << int(UpdateClient::Ok);
-        QTest::newRow("404") << R{"gone", 404} << 5000 << int(UpdateClient::HttpError);
-        QTest::newRow("empty body") << R{""} << 5000 << int(UpdateClient::EmptyBody);
-        QTest::newRow("oversized, announced") << R{tooLarge} << 5000 << int(UpdateClient::TooLarge);
-        QTest::newRow("oversized, counted")
-            << R{tooLarge, 200, 0, false, false} << 5000 << int(UpdateClient::TooLarge);
-        QTest::newRow("slow but in time") << R{"abc", 200, 300} << 5000 << int(UpdateClient::Ok);
-        QTest::newRow("too slow") << R{"abc", 200, 3000} << 200 << int(UpdateClient::TimedOut);
+        QTest::newRow("ok") << R{"V2.20,a,b"} << "" << int(UpdateClient::Ok);
+        QTest::newRow("largest image") << R{largest} << "" << int(UpdateClient::Ok);
+        QTest::newRow("404") << R{"gone", 404} << "" << int(UpdateClient::HttpError);
+        QTest::newRow("empty body") << R{""} << "" << int(UpdateClient::EmptyBody);
+        QTest::newRow("oversized, no length given")
+            << R{largest + 'x', 200, 0, false, false} << "" << int(UpdateClient::TooLarge);
+        QTest::newRow("too slow") << R{"abc", 200, 3000} << "" << int(UpdateClient::TimedOut);
+        // An address from the server must never make us read a local file.
+        QTest::newRow("local file")
+            << R{} << "file:///etc/hostname" << int(UpdateClient::BadAddress);
     }
 
     // Only a whole download writes the file; a failed one leaves what was there before.
     void download()
     {
         QFETCH(TestHttpServer::Route, route);
-        QFETCH(int, timeoutMs);
+        QFETCH(QString, source);
         QFETCH(int, status);
         TestHttpServer server;
         server.route(QStringLiteral("/f")) = route;
         const QString target = m_dir.filePath(QStringLiteral("target"));
-        QFile::remove(target);
-        {
-            QFile old(target);
-            QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("old");
-        }
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        old.write("old");
+        old.close();
         UpdateClient client(server.baseUrl());
-        client.setTimeoutMs(timeoutMs);
+        client.setTimeoutMs(200);
 
-        // The window's events keep running during the download.
-        int ticks = 0;
-        QTimer tick;
-        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
-        tick.start(10);
-        QCOMPARE(client.download(server.url(QStringLiteral("/f")), target), status);
-        QCOMPARE(readAll(target), status == UpdateClient::Ok ? route.body : QByteArray("old"));
+        const QUrl url = source.isEmpty() ? server.baseUrl().resolved(QUrl("/f")) : QUrl(source);
+        QCOMPARE(client.download(url, target), status);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), status == UpdateClient::Ok ? route.body : QByteArray("old"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"target"});
-        if (route.delayMs > 0)
-            QVERIFY(ticks > 0);
-    }
-
-    void failsWithoutServer_data()
-    {
-        QTest::addColumn<QUrl>("source");
-        QTest::addColumn<int>("status");
-        QTest::newRow("local file")
-            << QUrl("file:///etc/hostname") << int(UpdateClient::BadAddress);
-        QTest::newRow("nobody listening") << QUrl() << int(UpdateClient::NetworkError);
-    }
-
-    void failsWithoutServer()
-    {
-        QFETCH(QUrl, source);
-        QFETCH(int, status);
-        if (source.isEmpty()) {
-            QTcpServer closed;
-            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-            source = QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(closed.serverPort()));
-        } // the port is free again here
-        const QString target = m_dir.filePath(QStringLiteral("never"));
-        UpdateClient client(QUrl("http://127.0.0.1"));
-        QCOMPARE(client.download(source, target), status);
-        QVERIFY(!QFile::exists(target));
-    }
-
-    void cancelAborts()
-    {
-        TestHttpServer server;
-        server.route(QStringLiteral("/f")).hang = true;
-        UpdateClient client(server.baseUrl());
-        bool closing = false;
-        QTimer::singleShot(100, [&] { closing = true; });
-        client.setCancelCheck([&] { return closing; });
-        const QString target = m_dir.filePath(QStringLiteral("cancelled"));
-        QCOMPARE(client.download(server.url(QStringLiteral("/f")), target),
-                 int(UpdateClient::Cancelled));
-        QVERIFY(!QFile::exists(target));
     }
 
     void baseAddress_data()
     {
-        QTest::addColumn<QString>("commandLine");
-        QTest::addColumn<QString>("environment");
-        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QStringList>("given"); // command line, environment, saved setting
         QTest::addColumn<QString>("versionFile");
-        QTest::newRow("command line first") << "https://a.test"
-                                            << "http://b.test"
-                                            << "http://c.test"
-                                            << "https://a.test/DEVAZ/firmware.txt";
-        QTest::newRow("then environment") << ""
-                                          << "http://b.test:8080/"
-                                          << "http://c.test"
+        QTest::newRow("command line first")
+            << QStringList{"https://a.test", "http://b.test", "c.test"}
+            << "https://a.test/DEVAZ/firmware.txt";
+        QTest::newRow("then environment") << QStringList{"", "http://b.test:8080/", "c.test"}
                                           << "http://b.test:8080/DEVAZ/firmware.txt";
         QTest::newRow("then saved setting, below a folder")
-            << ""
-            << ""
-            << "c.test/mirror/"
-            << "http://c.test/mirror/DEVAZ/firmware.txt";
-        QTest::newRow("then default")
-            << ""
-            << ""
-            << "" << QString(UpdateClient::DefaultBaseUrl) + "/DEVAZ/firmware.txt";
-        QTest::newRow("not a web address") << "ftp://a.test"
-                                           << ""
-                                           << ""
-                                           << "";
+            << QStringList{"", "", "c.test/mirror/"} << "http://c.test/mirror/DEVAZ/firmware.txt";
+        QTest::newRow("not a web address") << QStringList{"ftp://a.test", "", ""} << "";
     }
 
     void baseAddress()
     {
-        QFETCH(QString, commandLine);
-        QFETCH(QString, environment);
-        QFETCH(QString, saved);
+        QFETCH(QStringList, given);
         QFETCH(QString, versionFile);
-        qputenv(UpdateClient::EnvironmentVariable, environment.toUtf8());
-        UpdateClient::saveBaseUrl(saved);
-        const UpdateClient client(UpdateClient::configuredBaseUrl(commandLine));
+        qputenv(UpdateClient::EnvironmentVariable, given[1].toUtf8());
+        UpdateClient::saveBaseUrl(given[2]);
+        const UpdateClient client(UpdateClient::configuredBaseUrl(given[0]));
         QCOMPARE(client.versionFileUrl().toString(), versionFile);
         qunsetenv(UpdateClient::EnvironmentVariable);
     }
 
-    void folderFallsBackWhenProgramFolderIsUnusable()
+    // An installed program's folder is not writable: the user's data folder takes its place.
+    void folderFallsBack()
     {
         const QString programFolder = m_dir.filePath(QStringLiteral("program"));
         const QString dataFolder = m_dir.filePath(QStringLiteral("data/iveva"));
@@ -175,6 +110,71 @@ private slots:
         QVERIFY(QDir().mkpath(programFolder));
         QCOMPARE(UpdateFolder::choose(programFolder, dataFolder), programFolder);
         QCOMPARE(QDir(programFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void versionFile_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("fields"); // empty: fewer than three fields
+        const QStringList plain = {"V2.20", "http://h/f/v220.bin", "v220.bin"};
+        QTest::newRow("commas") << QByteArray("V2.20,http://h/f/v220.bin,v220.bin") << plain;
+        QTest::newRow("line ends, rest ignored")
+            << QByteArray("V2.20\r\nhttp://h/f/v220.bin\r\nv220.bin,V9.99\r\nmore") << plain;
+        QTest::newRow("leading blanks, empty lines")
+            << QByteArray("  V2.20,\t http://h/f/v220.bin\n\n   v220.bin  \n") << plain;
+        QTest::newRow("quoted fields hold commas")
+            << QByteArray("\"V2.20\" x, \"http://h/a,b.bin\",\"a, b.bin\"")
+            << QStringList{"V2.20", "http://h/a,b.bin", "a, b.bin"};
+        QTest::newRow("two lines")
+            << QByteArray("V2.20\r\nhttp://h/f.bin\r\n\r\n") << QStringList();
+        QTest::newRow("commas inside quotes")
+            << QByteArray("\"V2.20,http://h/f.bin,f.bin\"") << QStringList();
+    }
+
+    void versionFile()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, fields);
+        const std::optional<VersionFile> file = VersionFile::parse(text);
+        QCOMPARE(file.has_value(), !fields.isEmpty());
+        if (file)
+            QCOMPARE(
+                QStringList({file->availableVersion(), file->copyAddress(), file->copyFileName()}),
+                fields);
+    }
+
+    // > 0: the server's version is higher than the gauge's; 0 equal; < 0 lower.
+    void compareVersions_data()
+    {
+        QTest::addColumn<QString>("available");
+        QTest::addColumn<QString>("installed");
+        QTest::addColumn<int>("order");
+        auto row = [](const char *a, const char *i, int order) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 vs %2").arg(a, i))) << a << i << order;
+        };
+        row("V2.20", "V2.16", 1);
+        row("V2.16", "V2.16", 0);
+        row("V3", "V2.16", 1); // not 216
+        row("V10.5", "V9.99", 1);
+    }
+
+    void compareVersions()
+    {
+        QFETCH(QString, available);
+        QFETCH(QString, installed);
+        QFETCH(int, order);
+        const std::optional<double> a = FirmwareVersion::availableNumber(available);
+        const std::optional<double> i = FirmwareVersion::installedNumber(installed);
+        QVERIFY(a && i);
+        QCOMPARE((*a > *i) - (*a < *i), order);
+    }
+
+    void notANumber()
+    {
+        for (const char *text : {"", "V", "V2,16", "Vx.yz", "V 2.16", "V1e3", "Vinf"}) {
+            QVERIFY2(!FirmwareVersion::availableNumber(text), text);
+            QVERIFY2(!FirmwareVersion::installedNumber(text), text);
+        }
     }
 };
 
