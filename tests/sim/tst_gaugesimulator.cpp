@@ -18,7 +18,7 @@ Q_DECLARE_METATYPE(GaugeOptions)
 
 namespace {
 
-constexpr char Eot = 0x04, Ack = 0x06, Nak = 0x15, Can = 0x18, Fw = 0x7B, Ee = 0x7C;
+constexpr char Eot = 0x04, Ack = 0x06, Nak = 0x15, Can = 0x18, Fw = 0x7B, Ee = 0x7C, Drop = 0;
 
 // The PC end of the line.
 struct PcPort
@@ -55,13 +55,10 @@ struct PcPort
     // The PC's reset wait: the entry character every 50 ms until something answers.
     QByteArray enterBootloader(char entry, int attempts = 60)
     {
-        for (; entriesSent < attempts;) {
-            send(QByteArray(1, entry));
-            ++entriesSent;
-            if (QByteArray r = readOnce(50ms); !r.isEmpty())
-                return r;
-        }
-        return {};
+        QByteArray r;
+        for (; r.isEmpty() && entriesSent < attempts; ++entriesSent)
+            r = send(QByteArray(1, entry)) ? readOnce(50ms) : QByteArray();
+        return r;
     }
 
     const int fd;
@@ -172,11 +169,11 @@ private slots:
     void transfer_data()
     {
         QTest::addColumn<char>("entry");
-        QTest::addColumn<QList<int>>("nakBlocks");
         QTest::addColumn<QList<QByteArray>>("frames");
         QTest::addColumn<QByteArray>("answers");
-        QTest::addColumn<char>("ending");
-        QTest::addColumn<QByteArray>("image"); // what is stored; nothing for CAN
+        QTest::addColumn<char>("ending");      // EOT, CAN, or Drop: the line goes away
+        QTest::addColumn<QByteArray>("image"); // what is stored
+        QTest::addColumn<GaugeOptions>("options");
 
         const QByteArray one = blockData(1), two = blockData(2);
         QByteArray badSum = frame(1), badComplement = frame(1);
@@ -188,10 +185,10 @@ private slots:
         // Answers: A for ACK, N for NAK, - for none.
         auto row = [](const char *name, char entry, const QList<QByteArray> &frames,
                       const char *answers, const QByteArray &image, char ending = Eot,
-                      const QList<int> &nakBlocks = {}) {
-            QTest::newRow(name) << entry << nakBlocks << frames
+                      const GaugeOptions &options = {}) {
+            QTest::newRow(name) << entry << frames
                                 << QByteArray(answers).replace('A', Ack).replace('N', Nak) << ending
-                                << image;
+                                << image << options;
         };
         row("one block eeprom", Ee, {frame(1)}, "A", one);
         row("control bytes as data", Fw, {frame(1, controls)}, "A", controls);
@@ -203,19 +200,22 @@ private slots:
         row("repeat after lost ack kept once", Fw, {frame(1), frame(1), frame(2)}, "AAA",
             one + two);
         row("nak listed block twice", Fw, {frame(1), frame(2), frame(2), frame(2)}, "ANNA",
-            one + two, Eot, {2, 2});
-        row("cancel stores nothing", Fw, {frame(1)}, "A", QByteArray(), Can);
+            one + two, Eot, {.nakBlocks = {2, 2}});
+        row("cancel stores nothing", Fw, {frame(1)}, "A", {}, Can);
+        row("disconnect after block 2", Fw, {frame(1), frame(2)}, "A-", {}, Drop,
+            {.disconnectAfter = 2});
+        row("stopped after block 1", Fw, {frame(1)}, "A", {}, Drop);
     }
 
     void transfer()
     {
         QFETCH(char, entry);
-        QFETCH(QList<int>, nakBlocks);
         QFETCH(QList<QByteArray>, frames);
         QFETCH(QByteArray, answers);
         QFETCH(char, ending);
         QFETCH(QByteArray, image);
-        Rig rig(GaugeOptions{.nakBlocks = nakBlocks});
+        QFETCH(GaugeOptions, options);
+        Rig rig(options);
         QVERIFY(rig.started);
         PcPort &pc = *rig.pc;
         // The echo comes alone, after some unanswered tries; the NAK in a read of its own.
@@ -232,43 +232,21 @@ private slots:
         }
         QCOMPARE(got.toHex(), answers.toHex());
 
-        // Back in the application afterwards; its answer also shows the ending was handled.
-        QVERIFY(pc.send(QByteArray(1, ending) + 'd'));
-        QCOMPARE(pc.readUntilQuiet().join(), QByteArray("dV2.16e"));
+        if (ending == Drop) {
+            if (!options.disconnectAfter)
+                rig.sim->stop();
+            QCOMPARE(pc.readOnce(2s), QByteArray());
+            QVERIFY(pc.lineLost);
+            QVERIFY(!QFileInfo(rig.sim->linkPath()).isSymLink());
+        } else {
+            // Back in the application; its answer also shows the ending was handled.
+            QVERIFY(pc.send(QByteArray(1, ending) + 'd'));
+            QCOMPARE(pc.readUntilQuiet().join(), QByteArray("dV2.16e"));
+        }
         QCOMPARE(rig.sim->waitForImages(1, ending == Eot ? 5s : 0s), ending == Eot);
         const bool firmware = entry == Fw;
         QCOMPARE(rig.stored(firmware ? "firmware.bin" : "eeprom.eep"), image);
         QVERIFY(!QFile::exists(rig.dir.filePath(firmware ? "eeprom.eep" : "firmware.bin")));
-    }
-
-    void lineDrops_data()
-    {
-        QTest::addColumn<bool>("pulledAfterBlock2");
-        QTest::newRow("disconnect after block 2") << true;
-        QTest::newRow("stop") << false;
-    }
-
-    void lineDrops()
-    {
-        QFETCH(bool, pulledAfterBlock2);
-        Rig rig(GaugeOptions{.disconnectAfter = pulledAfterBlock2 ? 2 : 0});
-        QVERIFY(rig.started);
-        PcPort &pc = *rig.pc;
-        QCOMPARE(pc.enterBootloader(Fw), QByteArray(1, Fw));
-        QCOMPARE(pc.readOnce(2s), QByteArray(1, Nak));
-        QVERIFY(pc.send(frame(1)));
-        QCOMPARE(pc.readOnce(2s), QByteArray(1, Ack));
-        if (pulledAfterBlock2)
-            QVERIFY(pc.send(frame(2)));
-        else
-            rig.sim->stop();
-
-        QByteArray after;
-        for (int i = 0; i < 20 && !pc.lineLost; ++i)
-            after.append(pc.readOnce(100ms));
-        QVERIFY(pc.lineLost);
-        QCOMPARE(after, QByteArray()); // block 2 goes unanswered
-        QVERIFY(!QFileInfo(rig.sim->linkPath()).isSymLink());
     }
 
     void publishReplacesOnlyLinks()
@@ -277,9 +255,7 @@ private slots:
         const QString com5 = dir.filePath(QStringLiteral("COM5"));
         const QString com6 = dir.filePath(QStringLiteral("COM6"));
         QVERIFY(QFile::link(QStringLiteral("/nonexistent/pts"), com5));
-        QFile file(com6);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(QFile(com6).open(QIODevice::WriteOnly));
 
         GaugeSimulator sim, other;
         QVERIFY(sim.start(dir.path(), 5));
