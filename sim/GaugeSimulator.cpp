@@ -147,7 +147,6 @@ bool GaugeSimulator::start(const QString &portDir, int comNumber, QString *error
         m_entryChars = 0;
         m_lastFirmware.clear();
         m_lastEeprom.clear();
-        m_blocksReceived.clear();
     }
     m_thread = std::thread([this] { run(); });
     return true;
@@ -205,12 +204,6 @@ int GaugeSimulator::entryCharsReceived() const
 {
     std::lock_guard lock(m_mutex);
     return m_entryChars;
-}
-
-QList<int> GaugeSimulator::blocksReceived() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_blocksReceived;
 }
 
 bool GaugeSimulator::waitForImages(int count, std::chrono::milliseconds timeout) const
@@ -380,10 +373,6 @@ void GaugeSimulator::handleFrame(Clock::time_point at)
     for (int i = 3; i < 3 + DataSize; ++i)
         sum += f[i];
     const bool good = f[2] == 255 - number && sum == f[131];
-    {
-        std::lock_guard lock(m_mutex);
-        m_blocksReceived.append(number);
-    }
     const QByteArray data = m_frame.mid(3, DataSize);
     m_frame.clear();
 

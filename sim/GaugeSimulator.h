@@ -38,8 +38,6 @@ public:
     QByteArray lastFirmwareImage() const;
     QByteArray lastEepromImage() const;
     int entryCharsReceived() const;
-    // Wire block number of every complete frame that arrived, good or bad, in arrival order.
-    QList<int> blocksReceived() const;
     // Blocks until at least `count` images have been stored since start(), or the timeout.
     // Counting (rather than "the next one") means an image stored before the call is not missed.
     bool waitForImages(int count, std::chrono::milliseconds timeout) const;
@@ -117,5 +115,4 @@ private:
     int m_entryChars = 0;
     QByteArray m_lastFirmware;
     QByteArray m_lastEeprom;
-    QList<int> m_blocksReceived;
 };
