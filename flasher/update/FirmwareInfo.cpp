@@ -74,13 +74,9 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::checkOnline(const QString &fo
         return no;
 
     const QString versionPath = QDir(folder).filePath(versionFileName());
-    const int status = download(m_client.versionFileUrl(), versionPath, false);
-    if (stoppedByCancel(status))
+    if (!fetch(m_client.versionFileUrl(), versionPath, false,
+               QStringLiteral("Update Fehler! Internetverbindung aktiv?")))
         return Outcome::Failed;
-    if (status != UpdateClient::Ok) {
-        m_hooks.listLine(QStringLiteral("Update Fehler! Internetverbindung aktiv?"));
-        return Outcome::Failed;
-    }
 
     const std::optional<VersionFile> versionFile = VersionFile::load(versionPath);
     QFile::remove(versionPath);
@@ -120,24 +116,14 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
         if (target.isEmpty())
             return Outcome::Declined;
         m_hooks.listLine(QStringLiteral("DOWNLOAD STARTEN... BITTE WARTEN..."));
-        const int status = download(m_client.resolve(m_copyAddress), target, true);
-        if (stoppedByCancel(status))
+        if (!fetch(m_client.resolve(m_copyAddress), target, true, DownloadFailed))
             return Outcome::Failed;
-        if (status != UpdateClient::Ok) {
-            m_hooks.listLine(DownloadFailed);
-            return Outcome::Failed;
-        }
         m_hooks.listLine(QStringLiteral("Download erfolgreich!"));
     }
 
-    const int status =
-        download(m_client.firmwareUrl(), QDir(folder).filePath(helperFileName()), false);
-    if (stoppedByCancel(status))
+    if (!fetch(m_client.firmwareUrl(), QDir(folder).filePath(helperFileName()), false,
+               DownloadFailed))
         return Outcome::Failed;
-    if (status != UpdateClient::Ok) {
-        m_hooks.listLine(DownloadFailed);
-        return Outcome::Failed;
-    }
     return std::nullopt;
 }
 
@@ -190,10 +176,17 @@ int FirmwareInfo::download(const QUrl &source, const QString &target, bool pumpF
     return status;
 }
 
-bool FirmwareInfo::stoppedByCancel(int status)
+bool FirmwareInfo::fetch(const QUrl &source, const QString &target, bool pumpFirst,
+                         const QString &failedLine)
 {
-    if (status != UpdateClient::Cancelled)
+    const int status = download(source, target, pumpFirst);
+    if (status == UpdateClient::Cancelled) {
+        m_hooks.Add_Item(LinkTexts::cancelled());
         return false;
-    m_hooks.Add_Item(LinkTexts::cancelled());
+    }
+    if (status != UpdateClient::Ok) {
+        m_hooks.listLine(failedLine);
+        return false;
+    }
     return true;
 }

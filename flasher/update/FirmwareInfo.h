@@ -61,7 +61,9 @@ private:
     std::optional<Outcome> ask(FirmwareInfoUi::Question question, const QString &prompt,
                                const QString &title);
     int download(const QUrl &source, const QString &target, bool pumpFirst);
-    bool stoppedByCancel(int status);
+    // Downloads and logs why it failed (`failedLine`, or the cancel); true when the file arrived.
+    bool fetch(const QUrl &source, const QString &target, bool pumpFirst,
+               const QString &failedLine);
 
     SerialPort &m_port;
     UpdateClient &m_client;
