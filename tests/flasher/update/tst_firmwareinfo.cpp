@@ -40,7 +40,7 @@ struct Case
     bool folderEndsInSeparator = false;
 
     Outcome outcome = Outcome::Failed;
-    QStringList tail; // the last log lines, "L " listed, "S " through Add_Item
+    QStringList log; // in this order, the last one last; "L " listed, "S " through Add_Item
     int questions = 0;
     bool copySaved = false;
     bool helperLeft = false;
@@ -98,94 +98,79 @@ private slots:
         const QString done = "S und spielen Sie diese auf das Gerät!";
         auto row = [](const char *name, Case c) { QTest::newRow(name) << c; };
 
-        row("programmed",
-            {.outcome = Outcome::Programmed,
-             .tail = {start, wait, installed + "V2.16", available + "V2.20",
-                      "L DOWNLOAD STARTEN... BITTE WARTEN...", copied, "L Hilfsdatei downloaden...",
-                      wait, "S Controllerreset empfangen", "S Handshake abgeschlossen",
-                      "S Blöcke gesamt:  2", "S sende Blocknummer:  1", "S ACK",
-                      "S sende Blocknummer:  2", "S ACK", "S sende 'End of transmitted'",
-                      "S Erfolgreich geflasht!",
-                      "S Bitte erstellen Sie abschließend eine Konfigurationsdatei", done},
+        row("programmed, program folder ending in a separator",
+            {.folderEndsInSeparator = true,
+             .outcome = Outcome::Programmed,
+             .log = {installed + "V2.16", available + "V2.20", copied, "L Hilfsdatei downloaden...",
+                     "S Erfolgreich geflasht!", done},
              .questions = 3,
              .copySaved = true});
-        row("programmed, program folder ending in a separator", {.folderEndsInSeparator = true,
-                                                                 .outcome = Outcome::Programmed,
-                                                                 .tail = {done},
-                                                                 .questions = 3,
-                                                                 .copySaved = true});
         row("No to the search", {.answers = {false},
                                  .outcome = Outcome::Declined,
-                                 .tail = {installed + "V2.16"},
+                                 .log = {installed + "V2.16"},
                                  .questions = 1});
-        row("No to the download", {.answers = {true, false},
-                                   .outcome = Outcome::Declined,
-                                   .tail = {available + "V2.20"},
-                                   .questions = 2});
         row("No to programming", {.answers = {true, true, false},
                                   .outcome = Outcome::Declined,
-                                  .tail = {copied},
+                                  .log = {copied},
                                   .questions = 3,
                                   .copySaved = true,
                                   .helperLeft = true});
         row("save dialog cancelled", {.cancelCopy = true,
                                       .outcome = Outcome::Declined,
-                                      .tail = {available + "V2.20"},
+                                      .log = {available + "V2.20"},
                                       .questions = 2});
         const QString current = "L Es ist die aktuelle Firmware installiert!";
         row("server version equal", {.versionFile = "V2.16,x,y",
                                      .outcome = Outcome::UpToDate,
-                                     .tail = {available + "V2.16", current},
+                                     .log = {available + "V2.16", current},
                                      .questions = 1});
         row("server version lower", {.versionFile = "V2.1,x,y",
                                      .outcome = Outcome::UpToDate,
-                                     .tail = {available + "V2.1", current},
+                                     .log = {available + "V2.1", current},
                                      .questions = 1});
-        row("two d in the answer, the second counts",
+        row("two d in the answer, the second counts; No to the download",
             {.answers = {true, false},
              .gaugeVersion = "V2.30dV2.16",
              .outcome = Outcome::Declined,
-             .tail = {installed + "V2.30", installed + "V2.16", available + "V2.20"},
+             .log = {installed + "V2.30", installed + "V2.16", available + "V2.20"},
              .questions = 2});
         row("no answer from the gauge",
             {.silent = true,
-             .tail = {start, wait, "S Gerät nicht gefunden oder Firmware kleiner als V2.16"}});
+             .log = {start, wait, "S Gerät nicht gefunden oder Firmware kleiner als V2.16"}});
         row("answer with e but no d",
             {.scriptedAnswer = "xe",
-             .tail = {wait, "L Keine Firmwareversion in der Antwort des Geräts"}});
+             .log = {wait, "L Keine Firmwareversion in der Antwort des Geräts"}});
         row("gauge version not a number",
             {.gaugeVersion = "Vx.yz",
-             .tail = {installed + "Vx.yz",
-                      "L Firmwareversion des Geräts ist keine Versionsnummer: Vx.yz"}});
+             .log = {installed + "Vx.yz",
+                     "L Firmwareversion des Geräts ist keine Versionsnummer: Vx.yz"}});
         row("no port entry",
             {.com = FirmwareInfo::NoPort,
-             .tail = {start, "S Kein Comport gewählt: bitte einen verfügbaren Port auswählen"}});
-        row("port cannot be opened",
-            {.com = 9, .tail = {start, "S Fehler beim öffnen des Comports"}});
+             .log = {start, "S Kein Comport gewählt: bitte einen verfügbaren Port auswählen"}});
         row("version file 404", {.versionStatus = 404,
-                                 .tail = {"L Update Fehler! Internetverbindung aktiv?"},
+                                 .log = {"L Update Fehler! Internetverbindung aktiv?"},
                                  .questions = 1});
         row("version file with two fields",
             {.versionFile = "V2.20\r\n/files/v220.bin\r\n",
-             .tail = {"L Versionsdatei des Servers ist unvollständig"},
+             .log = {"L Versionsdatei des Servers ist unvollständig"},
              .questions = 1});
         row("server version not a number",
             {.versionFile = "\"V2,20\",x,y",
-             .tail = {available + "V2,20",
-                      "L Firmwareversion des Servers ist keine Versionsnummer: V2,20"},
+             .log = {available + "V2,20",
+                     "L Firmwareversion des Servers ist keine Versionsnummer: V2,20"},
              .questions = 1});
         row("user's copy fails", {.copyStatus = 404,
-                                  .tail = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed},
+                                  .log = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed},
                                   .questions = 2});
         row("helper file fails",
-            {.helperStatus = 404, .tail = {copied, failed}, .questions = 2, .copySaved = true});
+            {.helperStatus = 404, .log = {copied, failed}, .questions = 2, .copySaved = true});
         row("window closed during the download",
             {.closeDuringHelper = true,
-             .tail = {copied, "S Vorgang abgebrochen, Comport geschlossen"},
+             .log = {copied, "S Vorgang abgebrochen, Comport geschlossen"},
              .questions = 2,
              .copySaved = true});
         row("transfer fails", {.noReset = true,
-                               .tail = {wait, "S Reset nicht erkannt!"},
+                               .log = {wait, "S Reset nicht erkannt!"},
                                .questions = 3,
                                .copySaved = true,
                                .helperLeft = true});
@@ -245,7 +230,10 @@ private slots:
                 .run(c.com, 19200, Text1, programFolder + (c.folderEndsInSeparator ? "/" : ""));
 
         QCOMPARE(outcome, c.outcome);
-        QCOMPARE(log.mid(log.size() - c.tail.size()), c.tail);
+        qsizetype at = -1;
+        for (const QString &line : c.log)
+            QVERIFY2((at = log.indexOf(line, at + 1)) >= 0, qPrintable(line));
+        QCOMPARE(log.last(), c.log.last());
         QCOMPARE(ui.titles.size(), c.questions);
         QVERIFY(!port->isOpen());
         QVERIFY(!ui.waiting);
