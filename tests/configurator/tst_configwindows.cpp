@@ -53,7 +53,6 @@ private slots:
         ws.write(QStringLiteral("port.dll"), QByteArray("\xc8\xaa\xbb", 3)); // byte 0 counts
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        QCOMPARE(form.windowTitle(), QStringLiteral("ROZID IVEVA KONFIGURATOR V1.0"));
         QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 200"));
         QCOMPARE(form.port->text(), QStringLiteral("200"));
         QCOMPARE(form.settings(), ConfigSettings());
@@ -94,11 +93,14 @@ private slots:
         QVERIFY(dialogs.messages.last().second.contains(QStringLiteral("configs.eep")));
     }
 
-    void uploadSendsTheSettingsAndCloses()
+    // A gauge that never resets, a missing "configs.eep", then the gauge back: the window stays
+    // open after each failure and uploads on the next activation, then closes itself.
+    void uploadWindow()
     {
         Workspace ws;
-        GaugeSimulator &gauge = ws.gauge(2);
-        ws.write(QStringLiteral("port.dll"), QByteArray("\x02", 1));
+        auto stuck = std::make_unique<GaugeSimulator>(GaugeOptions{.noReset = true});
+        QVERIFY(stuck->start(ws.portDir(), 3));
+        ws.write(QStringLiteral("port.dll"), QByteArray("\x03", 1));
         ws.write(QStringLiteral("configs.eep"), QByteArray(21, char(0x77)));
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
@@ -110,15 +112,41 @@ private slots:
         expected[11] = char(125);
         expected[17] = char(51);
         expected[18] = char(1);
-
+        // An activation during the upload (it runs the window's events at every wait) must
+        // not start a second one on the busy port.
+        bool activatedWhileBusy = false;
+        QTimer::singleShot(500, &form, [&form, &activatedWhileBusy] {
+            activatedWhileBusy = form.uploadWindow() && form.uploadWindow()->uploading();
+            if (activatedWhileBusy)
+                form.uploadWindow()->Form_Activate();
+        });
         form.uploadconfig->trigger();
         QCOMPARE(ws.read(QStringLiteral("configs.eep")), expected); // written before the upload
         QPointer<Form3> window = form.uploadWindow();
         QVERIFY(window);
-        QTRY_VERIFY_WITH_TIMEOUT(window && window->Timer1.isActive(), 20'000);
-        QCOMPARE(window->windowTitle(), QStringLiteral("Konfiguration hochladen..."));
+        QTRY_VERIFY_WITH_TIMEOUT(window->List1->count() > 0 && !window->uploading(), 30'000);
+        QVERIFY(activatedWhileBusy);
+        QCOMPARE(logOf(window).last(), QStringLiteral("Reset nicht erkannt!"));
+        QCOMPARE(logOf(window).count(QStringLiteral("öffne COM-Port")), 1);
+        QTest::qWait(200);
+        QVERIFY(window && window->isVisible() && !window->Timer1.isActive());
+
+        QVERIFY(QFile::remove(ws.path(QStringLiteral("configs.eep"))));
+        window->Form_Activate();
+        QCOMPARE(logOf(window).last(),
+                 QStringLiteral("Datei configs.eep nicht lesbar – nichts hochgeladen"));
+        ws.write(QStringLiteral("configs.eep"), expected);
+
+        stuck.reset();
+        GaugeSimulator &gauge = ws.gauge(3);
+        const QStringList failed = logOf(window);
+        form.activateWindow();
+        QTRY_VERIFY(form.isActiveWindow());
+        window->activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(!window || window->Timer1.isActive(), 20'000);
+        QVERIFY(window);
         const QStringList log = logOf(window);
-        QCOMPARE(log.first(), QStringLiteral("öffne COM-Port"));
+        QCOMPARE(log.mid(0, failed.size() + 1), failed + QStringList{"öffne COM-Port"});
         QCOMPARE(log.last(), QStringLiteral("Erfolgreich geflasht!"));
         QCOMPARE(window->Timer1.interval(), 1500);
         QVERIFY(gauge.waitForImages(1, 5s));
@@ -131,59 +159,10 @@ private slots:
         QCOMPARE(gauge.imagesStored(), 1);
     }
 
-    void failedUploadStaysOpenAndRetriesOnReturn()
+    // Closing during the scan, a failed search on another entry, the first entry after a new
+    // scan, and "Gerät suchen" finding the gauge on the third of three ports.
+    void portDialog()
     {
-        Workspace ws;
-        auto stuck = std::make_unique<GaugeSimulator>(GaugeOptions{.noReset = true});
-        QVERIFY(stuck->start(ws.portDir(), 3));
-        ws.write(QStringLiteral("port.dll"), QByteArray("\x03", 1));
-        ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.show();
-        // An activation during the upload (it runs the window's events at every wait) must
-        // not start a second one on the busy port.
-        bool activatedWhileBusy = false;
-        QTimer::singleShot(500, &form, [&form, &activatedWhileBusy] {
-            activatedWhileBusy = form.uploadWindow() && form.uploadWindow()->uploading();
-            if (activatedWhileBusy)
-                form.uploadWindow()->Form_Activate();
-        });
-        form.uploadconfig->trigger();
-        QPointer<Form3> window = form.uploadWindow();
-        QVERIFY(window);
-        QTRY_VERIFY_WITH_TIMEOUT(window->List1->count() > 0 && !window->uploading(), 30'000);
-        QVERIFY(activatedWhileBusy);
-        const QStringList failed = logOf(window);
-        QCOMPARE(failed.last(), QStringLiteral("Reset nicht erkannt!"));
-        QCOMPARE(failed.count(QStringLiteral("öffne COM-Port")), 1);
-        QTest::qWait(200);
-        QVERIFY(window && window->isVisible() && !window->Timer1.isActive());
-
-        // The gauge comes back; returning to the window appends a new upload.
-        stuck.reset();
-        GaugeSimulator &gauge = ws.gauge(3);
-        form.activateWindow();
-        QTRY_VERIFY(form.isActiveWindow());
-        window->activateWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(!window || window->Timer1.isActive(), 20'000);
-        QVERIFY(window);
-        const QStringList log = logOf(window);
-        QCOMPARE(log.mid(0, failed.size() + 1), failed + QStringList{"öffne COM-Port"});
-        QCOMPARE(log.last(), QStringLiteral("Erfolgreich geflasht!"));
-        QVERIFY(gauge.waitForImages(1, 5s));
-    }
-
-    void portDialogStoresTheSelectedPort_data()
-    {
-        QTest::addColumn<int>("choose"); // index chosen before closing; -1 keeps the scan's
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("first after the scan") << -1 << "2";
-        QTest::newRow("another entry") << 1 << "12";
-    }
-    void portDialogStoresTheSelectedPort()
-    {
-        QFETCH(int, choose);
-        QFETCH(QString, stored);
         Workspace ws;
         ws.gauge(12, Silent);
         ws.gauge(2, Silent);
@@ -191,69 +170,49 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.show();
-        QPointer<Form2> dialog = openPortDialog(form);
+        form.comport->trigger();
+        QPointer<Form2> dialog = form.portDialog();
         QVERIFY(dialog);
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Com-Port wählen"));
-        // A second activation scans again without listing a port twice.
+        // The close arrives at the scan's first look at the events: nothing is stored.
+        QTimer::singleShot(0, dialog, [dialog] { dialog->close(); });
         dialog->Form_Activate();
+        QTRY_VERIFY(!dialog);
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9"));
+
+        dialog = openPortDialog(form);
+        QVERIFY(dialog);
+        dialog->Form_Activate(); // scans again without listing a port twice
         QCOMPARE(dialog->ComboPort->count(), 2);
         QCOMPARE(dialog->ComboPort->itemText(1), QStringLiteral("COM 12 verfügbar"));
-        QCOMPARE(dialog->ComboPort->currentIndex(), 0);
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9")); // not stored before closing
-
-        // A search that finds no gauge leaves the dialog open and the selection as it was.
-        if (choose >= 0)
-            dialog->ComboPort->setCurrentIndex(choose);
-        dialog->Command4->click();
-        QVERIFY(dialogs.messages.isEmpty());
+        dialog->ComboPort->setCurrentIndex(1);
+        dialog->Command4->click(); // no gauge answers: the dialog stays, the selection too
         QTest::qWait(100);
-        QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(dialog->ComboPort->currentIndex(), qMax(choose, 0));
+        QVERIFY(dialog && dialog->isVisible() && dialogs.messages.isEmpty());
+        QCOMPARE(dialog->ComboPort->currentIndex(), 1);
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9")); // stored on closing
         QVERIFY(dialog->close());
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: ") + stored);
-        QCOMPARE(form.port->text(), stored);
-        QCOMPARE(ws.read(QStringLiteral("port.dll")),
-                 QByteArray(1, char(stored.toInt())) + QByteArray("\x01\x02", 2));
-    }
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 12"));
+        QCOMPARE(form.port->text(), QStringLiteral("12"));
+        QCOMPARE(ws.read(QStringLiteral("port.dll")), QByteArray("\x0c\x01\x02", 3));
+        QTRY_VERIFY(!dialog);
 
-    void searchFindsTheGaugeOnTheThirdPort()
-    {
-        Workspace ws;
-        ws.gauge(1, Silent);
-        ws.gauge(2, Silent);
-        ws.gauge(3);
-        ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.show();
-        QPointer<Form2> dialog = openPortDialog(form);
+        dialog = openPortDialog(form);
+        QVERIFY(dialog && dialog->close());
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 2"));
+        QTRY_VERIFY(!dialog);
+
+        ws.gauge(20);
+        dialog = openPortDialog(form);
         QVERIFY(dialog);
         QCOMPARE(dialog->ComboPort->count(), 3);
         dialog->Command4->click();
         QCOMPARE(dialogs.messages,
                  QList({qMakePair(QStringLiteral("Gerät gefunden"),
-                                  QStringLiteral("Gerät gefunden an Port:3! Auf dem Gerät "
+                                  QStringLiteral("Gerät gefunden an Port:20! Auf dem Gerät "
                                                  "installierte Firmware Version: V2.16"))}));
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 3"));
-        QCOMPARE(ws.read(QStringLiteral("port.dll")), QByteArray("\x03", 1));
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 20"));
+        QCOMPARE(ws.read(QStringLiteral("port.dll")).left(1), QByteArray("\x14", 1));
         QTRY_VERIFY(!dialog);
-    }
-
-    void closingDuringTheScanKeepsTheStoredPort()
-    {
-        Workspace ws;
-        ws.gauge(50, Silent);
-        ws.write(QStringLiteral("port.dll"), QByteArray("\x05", 1));
-        ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.comport->trigger();
-        QPointer<Form2> dialog = form.portDialog();
-        QVERIFY(dialog);
-        // The close arrives at the scan's first look at the events.
-        QTimer::singleShot(0, dialog, [dialog] { dialog->close(); });
-        dialog->Form_Activate();
-        QTRY_VERIFY(!dialog);
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 5"));
-        QCOMPARE(ws.read(QStringLiteral("port.dll")), QByteArray("\x05", 1));
     }
 };
 
