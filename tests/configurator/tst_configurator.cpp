@@ -99,25 +99,14 @@ private:
     std::vector<std::unique_ptr<GaugeSimulator>> m_gauges;
 };
 
-// The image files the tests use, offsets 0 to 20.
-namespace Images {
-inline QByteArray defaults()
-{
-    return QByteArray::fromHex("000000000000000200000001000041410000000000");
-}
-// The usual example: delay 100 ms, 950 °C, boost "1,00", lambda below "0,80", above "1,20".
-inline QByteArray warnings()
-{
-    return QByteArray::fromHex("6400b6037b50780200000001000041410000000000");
-}
-// 1250 °C, fourth position shown, Check2 indeterminate, threshold "-0,01", contrast "HELL".
-inline QByteArray extremes()
-{
-    return QByteArray::fromHex("0000e2040000000302003bff000041ff00ff010000");
-}
-} // namespace Images
-
 namespace {
+
+// The image files the tests use, offsets 0 to 20: the defaults; the usual example (delay
+// 100 ms, 950 °C, boost "1,00", lambda below "0,80", above "1,20"); and 1250 °C, fourth position
+// shown, Check2 indeterminate, threshold "-0,01", contrast "HELL", converter fitted.
+const QByteArray DefaultImage = QByteArray::fromHex("000000000000000200000001000041410000000000");
+const QByteArray WarningsImage = QByteArray::fromHex("6400b6037b50780200000001000041410000000000");
+const QByteArray ExtremesImage = QByteArray::fromHex("0000e2040000000302003bff000041ff00ff010000");
 
 struct Result
 {
@@ -194,23 +183,22 @@ private slots:
         const QString first = ws.path(QStringLiteral("first.eep"));
         const QString extremes = ws.path(QStringLiteral("extremes.eep"));
         ws.write(QStringLiteral("first.eep"), QByteArray(128, char(0x5A)));
-        ws.write(QStringLiteral("extremes.eep"), Images::extremes());
+        ws.write(QStringLiteral("extremes.eep"), ExtremesImage);
 
         dialogs.fileNames = {first, QString(), extremes, ws.path(QStringLiteral("out.eep")),
                              ws.path(QStringLiteral("no/such/folder.eep"))};
         form.save->trigger(); // untouched window: the default image over the first 21 bytes
-        QCOMPARE(ws.read(QStringLiteral("first.eep")),
-                 Images::defaults() + QByteArray(107, char(0x5A)));
+        QCOMPARE(ws.read(QStringLiteral("first.eep")), DefaultImage + QByteArray(107, char(0x5A)));
         form.kontrast->setCurrentIndex(1);
         form.save->trigger(); // cancelled: nothing written
-        QCOMPARE(ws.read(QStringLiteral("first.eep")).left(21), Images::defaults());
+        QCOMPARE(ws.read(QStringLiteral("first.eep")).left(21), DefaultImage);
         form.open->trigger(); // every setting from the file, the contrast too
         ConfigSettings fromFile;
         ApplyConfigImage(extremes, fromFile);
         QCOMPARE(form.settings(), fromFile);
         QCOMPARE(form.Check2->checkState(), Qt::PartiallyChecked);
         form.save->trigger(); // the indeterminate check box survives the window
-        QCOMPARE(ws.read(QStringLiteral("out.eep")), Images::extremes());
+        QCOMPARE(ws.read(QStringLiteral("out.eep")), ExtremesImage);
         QVERIFY(dialogs.messages.isEmpty());
         form.save->trigger(); // a folder that does not exist
         QCOMPARE(dialogs.messages.size(), 1);
@@ -242,7 +230,7 @@ private slots:
         form.kontrast->setCurrentIndex(1);
         form.da->setChecked(true);
         form.da_volt[1]->setCurrentIndex(51);
-        QByteArray expected = Images::defaults();
+        QByteArray expected = DefaultImage;
         expected[11] = char(125);
         expected[17] = char(51);
         expected[18] = char(1);
@@ -353,8 +341,8 @@ private slots:
     void optionsRunInOrder()
     {
         Workspace ws;
-        ws.write(QStringLiteral("extremes.eep"), Images::extremes());
-        QByteArray contrast7 = Images::warnings();
+        ws.write(QStringLiteral("extremes.eep"), ExtremesImage);
+        QByteArray contrast7 = WarningsImage;
         contrast7[11] = 7;
         ws.write(QStringLiteral("contrast7.eep"), contrast7);
         const Result result =
@@ -371,8 +359,8 @@ private slots:
         QCOMPARE(result.out[34 + 0], QStringLiteral("warn_lam(1): 0,80"));
         QCOMPARE(result.out[34 + 5], QStringLiteral("kontrast: HELL"));
         QCOMPARE(result.out[34 + 12], QStringLiteral("da: 0")); // read on past the contrast
-        QCOMPARE(ws.read(QStringLiteral("default.eep")), Images::defaults());
-        QCOMPARE(ws.read(QStringLiteral("copy.eep")), Images::extremes());
+        QCOMPARE(ws.read(QStringLiteral("default.eep")), DefaultImage);
+        QCOMPARE(ws.read(QStringLiteral("copy.eep")), ExtremesImage);
     }
 
     void failuresAndUsageErrors_data()
@@ -425,17 +413,17 @@ private slots:
         Workspace ws;
         GaugeSimulator &gauge = ws.gauge(4, {.disconnectAfter = disconnectAfter});
         ws.write(QStringLiteral("port.dll"), QByteArray(1, char(arguments.isEmpty() ? 4 : 9)));
-        ws.write(QStringLiteral("warnings.eep"), Images::warnings());
+        ws.write(QStringLiteral("warnings.eep"), WarningsImage);
         const Result result =
             runBatch(QStringList{"--open", "warnings.eep", "--upload"} + arguments);
         QCOMPARE(result.err, QString());
         QCOMPARE(result.out.mid(result.out.size() - lastLines.size()), lastLines);
-        QCOMPARE(ws.read(QStringLiteral("configs.eep")), Images::warnings());
+        QCOMPARE(ws.read(QStringLiteral("configs.eep")), WarningsImage);
         QCOMPARE(result.exitCode, lastLines == QStringList{"Erfolgreich geflasht!"} ? 0 : 1);
         if (result.exitCode == 0) {
             QCOMPARE(result.out.first(), QStringLiteral("öffne COM-Port"));
             QVERIFY(gauge.waitForImages(1, 5s));
-            QCOMPARE(gauge.lastEepromImage(), Images::warnings() + QByteArray(107, '\0'));
+            QCOMPARE(gauge.lastEepromImage(), WarningsImage + QByteArray(107, '\0'));
         }
     }
 
