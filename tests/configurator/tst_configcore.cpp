@@ -1,4 +1,7 @@
+// The configuration core: the value tables, the image file and the port file.
+
 #include "ConfigImage.h"
+#include "PortFile.h"
 #include "ValueTable.h"
 
 #include <QFile>
@@ -6,11 +9,52 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 using S = ConfigSettings;
 using Changes = QList<QPair<int, int>>; // setting, value
 Q_DECLARE_METATYPE(Changes)
+Q_DECLARE_METATYPE(ConfigSettings::Setting)
 
 namespace {
+
+QString decimal(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+// Pressure in bar: 0.016k - 0.965, to hundredths with halves away from zero (std::round).
+QString pressure(int k)
+{
+    return decimal(std::round((16.0 * k - 965) / 10) / 100, 2);
+}
+
+// Entry `i` of a list as its rule gives it; lists that start with "AUS" shift by one.
+ValueEntry rule(S::Setting setting, int i)
+{
+    const ValueEntry off{QStringLiteral("AUS"), 0};
+    switch (setting) {
+    case S::LambdaWarnBelow:
+    case S::LambdaWarnAbove:
+        return i == 0 ? off : ValueEntry{decimal((i + 64) / 100.0, 2), i + 64};
+    case S::AnalogLambda0:
+    case S::AnalogLambda1:
+        return {decimal((i + 65) / 100.0, 2), i + 65};
+    case S::EgtWarn:
+        return i == 0 ? off : ValueEntry{QString::number(i) + QString::fromUtf8(" °C"), i};
+    case S::DisplayDelay:
+        return {QString::number(25 * i) + " ms", 25 * i};
+    case S::BoostWarn:
+        return i == 0 ? off : ValueEntry{pressure(i), i};
+    case S::VacuumThreshold:
+        return {pressure(i + 1), i};
+    case S::AnalogVoltage0:
+    case S::AnalogVoltage1:
+        return {decimal(5.0 * i / 255, 3) + " V", i};
+    default:
+        return {};
+    }
+}
 
 // The order in which a file's fields are applied.
 // clang-format off
@@ -56,22 +100,73 @@ S randomSettings(QRandomGenerator &random)
 
 } // namespace
 
-class TestConfigImage : public QObject
+class TestConfigCore : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_dir;
 
-    QString writeFile(const QByteArray &content)
+    QString writeFile(const QByteArray &content, QString path = {})
     {
-        const QString path = m_dir.filePath(QStringLiteral("image.eep"));
+        if (path.isEmpty())
+            path = m_dir.filePath(QStringLiteral("image.eep"));
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
             qFatal("cannot write the test file");
         return path;
     }
+    static QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
 
 private slots:
+    // Every entry of every computed list against its rule; the last text pins the length.
+    void lists_data()
+    {
+        QTest::addColumn<S::Setting>("setting");
+        QTest::addColumn<QString>("last");
+        const auto row = [](S::Setting s, const char *last) {
+            QTest::newRow(qPrintable(S::controlName(s))) << s << QString::fromUtf8(last);
+        };
+        row(S::LambdaWarnBelow, "2,55");
+        row(S::LambdaWarnAbove, "2,55");
+        row(S::EgtWarn, "1250 °C");
+        row(S::BoostWarn, "3,12");
+        row(S::DisplayDelay, "500 ms");
+        row(S::VacuumThreshold, "-0,01");
+        row(S::AnalogLambda0, "2,55");
+        row(S::AnalogLambda1, "2,55");
+        row(S::AnalogVoltage0, "5,000 V");
+        row(S::AnalogVoltage1, "5,000 V");
+    }
+
+    void lists()
+    {
+        QFETCH(S::Setting, setting);
+        const auto &entries = ValueTable::entries(setting);
+        QTEST(entries.last().text, "last");
+        for (int i = 0; i < entries.size(); ++i)
+            QVERIFY2(entries.at(i) == rule(setting, i), qPrintable(entries.at(i).text));
+    }
+
+    // The pressure and voltage texts where rounding is easiest to get wrong; the pressure
+    // list steps over zero without ever reading zero.
+    void spotTexts()
+    {
+        const auto text = [](S::Setting s, int k) { return ValueTable::entries(s).at(k).text; };
+        const QStringList pressures{"-0,95", "-0,89", "-0,01", "0,01", "0,08", "1,00", "3,12"};
+        const QList<int> ks{1, 5, 60, 61, 65, 123, 255};
+        for (int i = 0; i < ks.size(); ++i)
+            QCOMPARE(text(S::BoostWarn, ks[i]), pressures[i]);
+        QCOMPARE(text(S::AnalogVoltage1, 0), QStringLiteral("0,000 V"));
+        QCOMPARE(text(S::AnalogVoltage1, 1), QStringLiteral("0,020 V"));
+        QCOMPARE(text(S::AnalogVoltage1, 51), QStringLiteral("1,000 V"));
+        for (const ValueEntry &entry : ValueTable::entries(S::BoostWarn))
+            QVERIFY(entry.text != QStringLiteral("0,00") && entry.text != QStringLiteral("-0,00"));
+    }
+
     void build_data()
     {
         QTest::addColumn<Changes>("changes");
@@ -125,14 +220,8 @@ private slots:
         QTest::newRow("check state 2")
             << p({8, 2, 9, 2}) << 17
             << Changes{{S::SwitchToMeasuredValue, 2}, {S::NoLeanWarningUnderVacuum, 2}};
-        // The stop at each later field also pins the order of the fields.
-        QTest::newRow("check state 3") << p({9, 3}) << 7 << Changes{};
-        QTest::newRow("vacuum 60") << p({10, 60}) << 8 << Changes{};
         QTest::newRow("contrast 7")
             << p({11, 7}) << 17 << Changes{{S::Contrast, before().value(S::Contrast)}};
-        QTest::newRow("slot3sel 2") << p({12, 2}) << 10 << Changes{};
-        QTest::newRow("slot 3") << p({13, 3}) << 11 << Changes{};
-        QTest::newRow("da_lam 64") << p({14, 64}) << 12 << Changes{};
         QTest::newRow("da 256") << p({19, 1}) << 16 << Changes{};
     }
 
@@ -192,9 +281,7 @@ private slots:
         const QByteArray old(128, char(0xA5));
         const QString path = writeFile(old);
         QVERIFY(WriteConfigImageFile(path, inFile()));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), bytes(BuildConfigImage(inFile())) + old.mid(21));
+        QCOMPARE(readFile(path), bytes(BuildConfigImage(inFile())) + old.mid(21));
     }
 
     void roundTrip()
@@ -209,7 +296,45 @@ private slots:
             QCOMPARE(opened, saved);
         }
     }
+
+    void portFile_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("newPort");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("missing") << false << QByteArray() << 0 << 3 << QByteArray("\x03");
+        QTest::newRow("empty") << true << QByteArray() << 0 << 255 << QByteArray("\xff");
+        QTest::newRow("255") << true << QByteArray("\xff") << 255 << 0 << QByteArray(1, '\0');
+        QTest::newRow("several bytes")
+            << true << QByteArray("\x07\x01\x02\xff") << 7 << 9 << QByteArray("\x09\x01\x02\xff");
+    }
+
+    void portFile()
+    {
+        QFETCH(bool, exists);
+        QFETCH(QByteArray, before);
+        const QString path = m_dir.filePath(QStringLiteral("port-") + QTest::currentDataTag());
+        if (exists)
+            writeFile(before, path);
+        const PortFile portFile(path);
+        QTEST(int(portFile.readPort()), "port");
+        // Reading leaves the file as it was, except that a missing one now exists, empty.
+        QCOMPARE(readFile(path), before);
+
+        QFETCH(int, newPort);
+        QVERIFY(portFile.writePort(quint8(newPort)));
+        QTEST(readFile(path), "after");
+        QCOMPARE(int(portFile.readPort()), newPort);
+    }
+
+    void unreadablePortFile()
+    {
+        QCOMPARE(int(PortFile(m_dir.path()).readPort()), 0); // a folder
+        QVERIFY(!PortFile(m_dir.path()).writePort(5));
+    }
 };
 
-QTEST_APPLESS_MAIN(TestConfigImage)
-#include "tst_configimage.moc"
+QTEST_APPLESS_MAIN(TestConfigCore)
+#include "tst_configcore.moc"

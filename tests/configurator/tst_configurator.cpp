@@ -1,0 +1,452 @@
+// The configurator's three windows (offscreen) and its batch mode, against simulated gauges in
+// a private port folder.
+
+#include "BatchMode.h"
+#include "ConfigImage.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "Form3.h"
+#include "GaugeSimulator.h"
+#include "LinkTexts.h"
+#include "UserDialogs.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include <chrono>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+// Answers the windows' file dialogs from a queue and records every message box.
+class ScriptedDialogs : public UserDialogs
+{
+public:
+    QStringList fileNames;                   // answers in turn; an empty string cancels
+    QStringList initialNames;                // what each file dialog offered
+    QList<QPair<QString, QString>> messages; // title and text of every message box, in order
+
+    QString openFileName(QWidget *, const QString &name) override { return answer(name); }
+    QString saveFileName(QWidget *, const QString &name) override { return answer(name); }
+    void information(QWidget *, const QString &title, const QString &text) override
+    {
+        messages.append({title, text});
+    }
+    void warning(QWidget *, const QString &title, const QString &text) override
+    {
+        messages.append({title, text});
+    }
+
+private:
+    QString answer(const QString &initialName)
+    {
+        initialNames.append(initialName);
+        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+    }
+};
+
+// A private working folder (where "port.dll" and "configs.eep" live) and a private port folder
+// for the simulated gauges; the old working folder comes back at the end.
+class Workspace
+{
+public:
+    Workspace() : m_oldCurrent(QDir::currentPath())
+    {
+        QDir(m_work.path()).mkpath(QStringLiteral("ports"));
+        QDir::setCurrent(m_work.path());
+        qputenv("IVEVA_PORT_DIR", QFile::encodeName(portDir()));
+    }
+    ~Workspace() { QDir::setCurrent(m_oldCurrent); }
+
+    QString path(const QString &name) const { return QDir(m_work.path()).filePath(name); }
+    QString portDir() const { return path(QStringLiteral("ports")); }
+
+    // A simulated gauge published as COM<com>; stopped with the workspace.
+    GaugeSimulator &gauge(int com, const GaugeOptions &options = {})
+    {
+        auto &sim = m_gauges.emplace_back(std::make_unique<GaugeSimulator>(options));
+        QString error;
+        if (!sim->start(portDir(), com, &error))
+            qFatal("simulator: %s", qPrintable(error));
+        return *sim;
+    }
+
+    void write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+    QByteArray read(const QString &name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private:
+    QTemporaryDir m_work;
+    QString m_oldCurrent;
+    std::vector<std::unique_ptr<GaugeSimulator>> m_gauges;
+};
+
+namespace {
+
+// The image files the tests use, offsets 0 to 20: the defaults; the usual example (delay
+// 100 ms, 950 °C, boost "1,00", lambda below "0,80", above "1,20"); and 1250 °C, fourth position
+// shown, Check2 indeterminate, threshold "-0,01", contrast "HELL", converter fitted.
+const QByteArray DefaultImage = QByteArray::fromHex("000000000000000200000001000041410000000000");
+const QByteArray WarningsImage = QByteArray::fromHex("6400b6037b50780200000001000041410000000000");
+const QByteArray ExtremesImage = QByteArray::fromHex("0000e2040000000302003bff000041ff00ff010000");
+
+struct Result
+{
+    int exitCode;
+    QStringList out;
+    QString err;
+};
+
+Result runBatch(const QStringList &arguments)
+{
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    const int code = BatchMode::run(QStringList{QStringLiteral("iveva-configurator")} + arguments,
+                                    outStream, errStream);
+    return {code, out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), err};
+}
+
+const QStringList DefaultPrint{"warn_lam(1): AUS",
+                               "warn_lam(0): AUS",
+                               "warn_egt: AUS",
+                               "warn_boost: AUS",
+                               "daem: 0 ms",
+                               "kontrast: DUNKEL",
+                               "slot: Lambda",
+                               "Check1: 0",
+                               "slot3sel: Lambdatemperatur / Heizung",
+                               "Check2: 0",
+                               "Check3: 0",
+                               "unterdruckschwelle: -0,95",
+                               "da: 0",
+                               "da_lam(0): 0,65",
+                               "da_lam(1): 0,65",
+                               "da_volt(0): 0,000 V",
+                               "da_volt(1): 0,000 V"};
+
+const GaugeOptions Silent{.silent = true};
+
+QStringList logOf(const Form3 *window)
+{
+    QStringList lines;
+    for (int i = 0; i < window->List1->count(); ++i)
+        lines.append(window->List1->item(i)->text());
+    return lines;
+}
+
+// Opens the port dialog from the menu and waits for the scan its activation runs.
+Form2 *openPortDialog(Form1 &form)
+{
+    form.comport->trigger();
+    Form2 *dialog = form.portDialog();
+    if (dialog && !QTest::qWaitFor([dialog] { return dialog->Command4->isEnabled(); }, 10'000))
+        return nullptr;
+    return dialog;
+}
+
+} // namespace
+
+class TestConfigurator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Start, "speichern", "öffnen" and a "configs.eep" that cannot be written, in one window.
+    void fileCommands()
+    {
+        Workspace ws;
+        ws.write(QStringLiteral("port.dll"), QByteArray("\xc8\xaa\xbb", 3)); // byte 0 counts
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 200"));
+        QCOMPARE(form.port->text(), QStringLiteral("200"));
+        QCOMPARE(form.settings(), ConfigSettings());
+
+        const QString first = ws.path(QStringLiteral("first.eep"));
+        const QString extremes = ws.path(QStringLiteral("extremes.eep"));
+        ws.write(QStringLiteral("first.eep"), QByteArray(128, char(0x5A)));
+        ws.write(QStringLiteral("extremes.eep"), ExtremesImage);
+
+        dialogs.fileNames = {first, QString(), extremes, ws.path(QStringLiteral("out.eep")),
+                             ws.path(QStringLiteral("no/such/folder.eep"))};
+        form.save->trigger(); // untouched window: the default image over the first 21 bytes
+        QCOMPARE(ws.read(QStringLiteral("first.eep")), DefaultImage + QByteArray(107, char(0x5A)));
+        form.kontrast->setCurrentIndex(1);
+        form.save->trigger(); // cancelled: nothing written
+        QCOMPARE(ws.read(QStringLiteral("first.eep")).left(21), DefaultImage);
+        form.open->trigger(); // every setting from the file, the contrast too
+        ConfigSettings fromFile;
+        ApplyConfigImage(extremes, fromFile);
+        QCOMPARE(form.settings(), fromFile);
+        QCOMPARE(form.Check2->checkState(), Qt::PartiallyChecked);
+        form.save->trigger(); // the indeterminate check box survives the window
+        QCOMPARE(ws.read(QStringLiteral("out.eep")), ExtremesImage);
+        QVERIFY(dialogs.messages.isEmpty());
+        form.save->trigger(); // a folder that does not exist
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(dialogs.messages.first().second.contains(QStringLiteral("nicht geschrieben")));
+
+        // Each dialog offers the name chosen last in either command; a cancel keeps it.
+        QCOMPARE(dialogs.initialNames, QStringList({QString(), first, first, extremes,
+                                                    ws.path(QStringLiteral("out.eep"))}));
+
+        QVERIFY(QDir(ws.path(QString())).mkdir(QStringLiteral("configs.eep")));
+        form.uploadconfig->trigger();
+        QVERIFY(!form.uploadWindow());
+        QCOMPARE(dialogs.messages.size(), 2);
+        QVERIFY(dialogs.messages.last().second.contains(QStringLiteral("configs.eep")));
+    }
+
+    // A gauge that never resets, a missing "configs.eep", then the gauge back: the window stays
+    // open after each failure and uploads on the next activation, then closes itself.
+    void uploadWindow()
+    {
+        Workspace ws;
+        auto stuck = std::make_unique<GaugeSimulator>(GaugeOptions{.noReset = true});
+        QVERIFY(stuck->start(ws.portDir(), 3));
+        ws.write(QStringLiteral("port.dll"), QByteArray("\x03", 1));
+        ws.write(QStringLiteral("configs.eep"), QByteArray(21, char(0x77)));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        form.kontrast->setCurrentIndex(1);
+        form.da->setChecked(true);
+        form.da_volt[1]->setCurrentIndex(51);
+        QByteArray expected = DefaultImage;
+        expected[11] = char(125);
+        expected[17] = char(51);
+        expected[18] = char(1);
+        // An activation during the upload (it runs the window's events at every wait) must
+        // not start a second one on the busy port.
+        bool activatedWhileBusy = false;
+        QTimer::singleShot(500, &form, [&form, &activatedWhileBusy] {
+            activatedWhileBusy = form.uploadWindow() && form.uploadWindow()->uploading();
+            if (activatedWhileBusy)
+                form.uploadWindow()->Form_Activate();
+        });
+        form.uploadconfig->trigger();
+        QCOMPARE(ws.read(QStringLiteral("configs.eep")), expected); // written before the upload
+        QPointer<Form3> window = form.uploadWindow();
+        QVERIFY(window);
+        QTRY_VERIFY_WITH_TIMEOUT(window->List1->count() > 0 && !window->uploading(), 30'000);
+        QVERIFY(activatedWhileBusy);
+        QCOMPARE(logOf(window).last(), QStringLiteral("Reset nicht erkannt!"));
+        QCOMPARE(logOf(window).count(QStringLiteral("öffne COM-Port")), 1);
+        QTest::qWait(200);
+        QVERIFY(window && window->isVisible() && !window->Timer1.isActive());
+
+        QVERIFY(QFile::remove(ws.path(QStringLiteral("configs.eep"))));
+        window->Form_Activate();
+        QCOMPARE(logOf(window).last(),
+                 QStringLiteral("Datei configs.eep nicht lesbar – nichts hochgeladen"));
+        ws.write(QStringLiteral("configs.eep"), expected);
+
+        stuck.reset();
+        GaugeSimulator &gauge = ws.gauge(3);
+        const QStringList failed = logOf(window);
+        form.activateWindow();
+        QTRY_VERIFY(form.isActiveWindow());
+        window->activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(!window || window->Timer1.isActive(), 20'000);
+        QVERIFY(window);
+        const QStringList log = logOf(window);
+        QCOMPARE(log.mid(0, failed.size() + 1), failed + QStringList{"öffne COM-Port"});
+        QCOMPARE(log.last(), QStringLiteral("Erfolgreich geflasht!"));
+        QCOMPARE(window->Timer1.interval(), 1500);
+        QVERIFY(gauge.waitForImages(1, 5s));
+        QCOMPARE(gauge.lastEepromImage(), expected + QByteArray(107, '\0'));
+
+        // Activation after the success starts nothing; the timer closes the window.
+        window->Form_Activate();
+        QCOMPARE(logOf(window), log);
+        QTRY_VERIFY_WITH_TIMEOUT(!window, 5'000);
+        QCOMPARE(gauge.imagesStored(), 1);
+    }
+
+    // Closing during the scan, a failed search on another entry, the first entry after a new
+    // scan, and "Gerät suchen" finding the gauge on the third of three ports.
+    void portDialog()
+    {
+        Workspace ws;
+        ws.gauge(12, Silent);
+        ws.gauge(2, Silent);
+        ws.write(QStringLiteral("port.dll"), QByteArray("\x09\x01\x02", 3));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        form.comport->trigger();
+        QPointer<Form2> dialog = form.portDialog();
+        QVERIFY(dialog);
+        // The close arrives at the scan's first look at the events: nothing is stored.
+        QTimer::singleShot(0, dialog, [dialog] { dialog->close(); });
+        dialog->Form_Activate();
+        QTRY_VERIFY(!dialog);
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9"));
+
+        dialog = openPortDialog(form);
+        QVERIFY(dialog);
+        dialog->Form_Activate(); // scans again without listing a port twice
+        QCOMPARE(dialog->ComboPort->count(), 2);
+        QCOMPARE(dialog->ComboPort->itemText(1), QStringLiteral("COM 12 verfügbar"));
+        dialog->ComboPort->setCurrentIndex(1);
+        dialog->Command4->click(); // no gauge answers: the dialog stays, the selection too
+        QTest::qWait(100);
+        QVERIFY(dialog && dialog->isVisible() && dialogs.messages.isEmpty());
+        QCOMPARE(dialog->ComboPort->currentIndex(), 1);
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9")); // stored on closing
+        QVERIFY(dialog->close());
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 12"));
+        QCOMPARE(form.port->text(), QStringLiteral("12"));
+        QCOMPARE(ws.read(QStringLiteral("port.dll")), QByteArray("\x0c\x01\x02", 3));
+        QTRY_VERIFY(!dialog);
+
+        dialog = openPortDialog(form);
+        QVERIFY(dialog && dialog->close());
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 2"));
+        QTRY_VERIFY(!dialog);
+
+        ws.gauge(20);
+        dialog = openPortDialog(form);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->ComboPort->count(), 3);
+        dialog->Command4->click();
+        QCOMPARE(dialogs.messages,
+                 QList({qMakePair(QStringLiteral("Gerät gefunden"),
+                                  QStringLiteral("Gerät gefunden an Port:20! Auf dem Gerät "
+                                                 "installierte Firmware Version: V2.16"))}));
+        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 20"));
+        QCOMPARE(ws.read(QStringLiteral("port.dll")).left(1), QByteArray("\x14", 1));
+        QTRY_VERIFY(!dialog);
+    }
+
+    // Open, print and save in the order given, each file on top of what came before.
+    void optionsRunInOrder()
+    {
+        Workspace ws;
+        ws.write(QStringLiteral("extremes.eep"), ExtremesImage);
+        QByteArray contrast7 = WarningsImage;
+        contrast7[11] = 7;
+        ws.write(QStringLiteral("contrast7.eep"), contrast7);
+        const Result result =
+            runBatch({"--save", "default.eep", "--print", "--open=extremes.eep", "--print",
+                      "--save", "copy.eep", "--open", "contrast7.eep", "--print"});
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out.size(), 51);
+        QCOMPARE(result.out.mid(0, 17), DefaultPrint);
+        QCOMPARE(result.out[17 + 2], QStringLiteral("warn_egt: 1250 °C"));
+        QCOMPARE(result.out[17 + 9], QStringLiteral("Check2: 2"));
+        QCOMPARE(result.out[17 + 16], QStringLiteral("da_volt(1): 5,000 V"));
+        // The second file opens on top of the first; its unknown contrast leaves "HELL".
+        QCOMPARE(result.out[34 + 0], QStringLiteral("warn_lam(1): 0,80"));
+        QCOMPARE(result.out[34 + 5], QStringLiteral("kontrast: HELL"));
+        QCOMPARE(result.out[34 + 12], QStringLiteral("da: 0")); // read on past the contrast
+        QCOMPARE(ws.read(QStringLiteral("default.eep")), DefaultImage);
+        QCOMPARE(ws.read(QStringLiteral("copy.eep")), ExtremesImage);
+    }
+
+    void failuresAndUsageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("printedLines"); // a failure ends the run
+        QTest::newRow("missing file") << QStringList{"--open", "none.eep", "--print"} << 1 << 0;
+        QTest::newRow("unwritable")
+            << QStringList{"--print", "--save", "no/dir/x.eep", "--print"} << 1 << 17;
+        QTest::newRow("unknown option") << QStringList{"--print", "--bogus"} << 2 << 0;
+        QTest::newRow("port without upload") << QStringList{"--port", "3", "--print"} << 2 << 0;
+    }
+    void failuresAndUsageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        Workspace ws;
+        const Result result = runBatch(arguments);
+        QTEST(result.exitCode, "exitCode");
+        QTEST(int(result.out.size()), "printedLines");
+        QVERIFY(!result.err.isEmpty());
+        QVERIFY(!QFile::exists(ws.path(QStringLiteral("configs.eep"))));
+    }
+
+    // --upload writes configs.eep and uploads it; every port failure ends the run with 1.
+    void upload_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("disconnectAfter"); // the gauge's line drops after this block
+        QTest::addColumn<QStringList>("lastLines");
+        const QString noPort =
+            QStringLiteral("Kein gültiger Com-Port gewählt – bitte unter Kommunikation wählen");
+        const QStringList success{"Erfolgreich geflasht!"};
+        QTest::newRow("--port") << QStringList{"--port", "4"} << 0 << success;
+        QTest::newRow("port.dll") << QStringList() << 0 << success;
+        QTest::newRow("port 0") << QStringList{"--port", "0"} << 0 << QStringList{noPort};
+        QTest::newRow("port 100") << QStringList{"--port", "100"} << 0 << QStringList{noPort};
+        QTest::newRow("port cannot be opened")
+            << QStringList{"--port", "7"} << 0
+            << QStringList{"öffne COM-Port", LinkTexts::openFailed()};
+        QTest::newRow("line drops")
+            << QStringList() << 1
+            << QStringList{LinkTexts::connectionLost(), LinkTexts::openFailed()};
+    }
+    void upload()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, disconnectAfter);
+        QFETCH(QStringList, lastLines);
+        Workspace ws;
+        GaugeSimulator &gauge = ws.gauge(4, {.disconnectAfter = disconnectAfter});
+        ws.write(QStringLiteral("port.dll"), QByteArray(1, char(arguments.isEmpty() ? 4 : 9)));
+        ws.write(QStringLiteral("warnings.eep"), WarningsImage);
+        const Result result =
+            runBatch(QStringList{"--open", "warnings.eep", "--upload"} + arguments);
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.out.mid(result.out.size() - lastLines.size()), lastLines);
+        QCOMPARE(ws.read(QStringLiteral("configs.eep")), WarningsImage);
+        QCOMPARE(result.exitCode, lastLines == QStringList{"Erfolgreich geflasht!"} ? 0 : 1);
+        if (result.exitCode == 0) {
+            QCOMPARE(result.out.first(), QStringLiteral("öffne COM-Port"));
+            QVERIFY(gauge.waitForImages(1, 5s));
+            QCOMPARE(gauge.lastEepromImage(), WarningsImage + QByteArray(107, '\0'));
+        }
+    }
+
+    // The program itself runs the batch mode without a window and returns its exit code.
+    void program()
+    {
+        Workspace ws;
+        QProcess program;
+        program.start(QStringLiteral(IVEVA_CONFIGURATOR_EXE), {"--print"});
+        QVERIFY(program.waitForFinished(30'000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+                 DefaultPrint);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    // Shortens the counted waits: the reset wait takes 3 s, a search attempt 50 ms.
+    qputenv("IVEVA_POLL_US", "5");
+    QApplication app(argc, argv);
+    TestConfigurator test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_configurator.moc"
