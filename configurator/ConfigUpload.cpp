@@ -36,19 +36,11 @@ Outcome run(SerialPort &port, const QString &portText, const QString &imagePath,
     if (!OpenPortForTransfer(port, comNumber, ConfigurationBaudRate, hooks))
         return Outcome::Failed;
 
+    if (UploadImage(port, image, TransferVariant::configuration(), hooks))
+        return Outcome::Succeeded;
     // A port that fails during the transfer also ends with the open-failure line, as every
     // port failure of this upload does.
-    bool lost = false;
-    LinkHooks watched = hooks;
-    watched.log = [&lost, &hooks](const QString &line, LinkHooks::LineStyle style) {
-        if (line == LinkTexts::connectionLost())
-            lost = true;
-        if (hooks.log)
-            hooks.log(line, style);
-    };
-    if (UploadImage(port, image, TransferVariant::configuration(), watched))
-        return Outcome::Succeeded;
-    if (lost)
+    if (port.connectionLost())
         hooks.Add_Item(LinkTexts::openFailed());
     port.close();
     return Outcome::Failed;

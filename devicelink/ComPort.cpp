@@ -22,6 +22,7 @@ bool ComPort::open(int comNumber, const QString &settings)
     close();
     m_error.clear();
     m_permissionDenied = false;
+    m_lost = false;
 
     // 1. Port number. Every number 1..99 is accepted here; a missing device fails at the open.
     const QString device = ComPortNames::deviceFor(comNumber);
@@ -71,15 +72,15 @@ bool ComPort::isOpen() const
 bool ComPort::write(const QByteArray &bytes)
 {
     if (!m_port.isOpen() || m_port.write(bytes) != bytes.size())
-        return false;
+        return lose();
     QElapsedTimer clock;
     clock.start();
     while (m_port.bytesToWrite() > 0) {
         if (portFailed() || clock.elapsed() > WriteTimeoutMs)
-            return false;
+            return lose();
         m_port.waitForBytesWritten(50);
     }
-    return !portFailed();
+    return !portFailed() || lose();
 }
 
 PollResult ComPort::poll(qint64 maxPolls)
@@ -91,6 +92,7 @@ PollResult ComPort::poll(qint64 maxPolls)
     clock.start();
     for (;;) {
         if (!m_port.isOpen() || portFailed()) {
+            lose();
             result.lost = true;
             break;
         }
@@ -115,6 +117,13 @@ bool ComPort::fail(const QString &error)
 {
     m_error = error;
     m_port.clearError();
+    return false;
+}
+
+// Marks the port as failed; false, for the write that noticed it.
+bool ComPort::lose()
+{
+    m_lost = true;
     return false;
 }
 

@@ -32,6 +32,8 @@ public:
     virtual PollResult poll(qint64 maxPolls) = 0;
 
     virtual QString errorString() const = 0;
+    // The port failed (read or write error, device gone) since it was last opened.
+    virtual bool connectionLost() const = 0;
     // The last open failed because the user may not use the device (not because it is busy).
     virtual bool permissionDenied() const { return false; }
 };

@@ -36,6 +36,7 @@ public:
     bool write(const QByteArray &bytes) override;
     PollResult poll(qint64 maxPolls) override;
     QString errorString() const override { return QStringLiteral("scripted failure"); }
+    bool connectionLost() const override { return m_lost; }
 
     QByteArray written() const;
     const QList<Write> &writes() const { return m_writes; }
