@@ -159,14 +159,23 @@ void measureBlockRate(const QString &portDir)
     std::printf("512-block transfer through a pty into lrzsz rx\n");
     QTemporaryDir dir;
     const QByteArray file = testFile(512 * 128 - 1);
-    const double ours = ourSecondsPerBlock(portDir, dir, file);
-    const double sx = sxSecondsPerBlock(portDir, dir, file, 512);
-    if (ours < 0 || sx < 0) {
-        row("transfer failed", ours < 0 ? QStringLiteral("ours") : QStringLiteral("sx"));
-        return;
+    // The machine's other work shows up as noise: each sender gets nine runs, alternating, and
+    // the best one counts.
+    double ours = 1e9;
+    double sx = 1e9;
+    for (int run = 0; run < 9; ++run) {
+        const double oursNow = ourSecondsPerBlock(portDir, dir, file);
+        const double sxNow = sxSecondsPerBlock(portDir, dir, file, 512);
+        if (oursNow < 0 || sxNow < 0) {
+            row("transfer failed", oursNow < 0 ? QStringLiteral("ours") : QStringLiteral("sx"));
+            return;
+        }
+        ours = qMin(ours, oursNow);
+        sx = qMin(sx, sxNow);
     }
-    row("UploadImage, time per block", QStringLiteral("%1 us").arg(ours * 1e6, 0, 'f', 1));
-    row("lrzsz sx, time per block", QStringLiteral("%1 us").arg(sx * 1e6, 0, 'f', 1));
+    row("UploadImage, time per block (best of 9)",
+        QStringLiteral("%1 us").arg(ours * 1e6, 0, 'f', 1));
+    row("lrzsz sx, time per block (best of 9)", QStringLiteral("%1 us").arg(sx * 1e6, 0, 'f', 1));
     row("UploadImage against sx", QStringLiteral("%1 x").arg(ours / sx, 0, 'f', 2));
 }
 

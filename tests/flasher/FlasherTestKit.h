@@ -71,7 +71,7 @@ struct ScriptedBootloader
                     p.answerAfter(3, bytes);
                     p.answerAfter(10, QByteArray(1, 0x15));
                 }
-            } else if (frameBytes > 0 || bytes == QByteArray(1, 0x01)) { // not EOT or CAN
+            } else if (frameBytes > 0 || bytes.startsWith(char(0x01))) { // not EOT or CAN
                 frameBytes += int(bytes.size());
                 if (frameBytes >= 132) {
                     frameBytes = 0;
