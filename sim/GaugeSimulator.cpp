@@ -167,11 +167,6 @@ void GaugeSimulator::stop()
     closeFds();
 }
 
-bool GaugeSimulator::isRunning() const
-{
-    return m_thread.joinable();
-}
-
 QString GaugeSimulator::devicePath() const
 {
     return m_devicePath;

@@ -29,7 +29,6 @@ public:
     bool start(const QString &portDir, int comNumber, QString *error = nullptr);
     // Closes the line (the PC sees a read error) and removes the link.
     void stop();
-    bool isRunning() const;
 
     QString devicePath() const; // the pty slave, e.g. /dev/pts/4
     QString linkPath() const;   // portDir/COMn

@@ -66,18 +66,6 @@ QString ConfigSettings::controlName(Setting setting)
     return QString::fromLatin1(info(setting).controlName);
 }
 
-bool ConfigSettings::settingForControlName(const QString &name, Setting *setting)
-{
-    for (Setting candidate : allSettings()) {
-        if (controlName(candidate) == name) {
-            if (setting)
-                *setting = candidate;
-            return true;
-        }
-    }
-    return false;
-}
-
 int ConfigSettings::defaultValue(Setting)
 {
     // Every list starts on its first entry and every check box unchecked.

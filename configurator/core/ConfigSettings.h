@@ -55,8 +55,6 @@ public:
     static Kind kind(Setting setting);
     // The name of the control that shows the setting, e.g. "warn_lam(1)" or "Check2".
     static QString controlName(Setting setting);
-    // Looks a setting up by its control name; false when the name is unknown.
-    static bool settingForControlName(const QString &name, Setting *setting);
     static int defaultValue(Setting setting);
     // Whether the setting can hold the value: a list index inside its table, or a check state.
     static bool isValidValue(Setting setting, int value);

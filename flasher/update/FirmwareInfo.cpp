@@ -186,6 +186,8 @@ bool FirmwareInfo::fetch(const QUrl &source, const QString &target, bool pumpFir
     }
     if (status != UpdateClient::Ok) {
         m_hooks.listLine(failedLine);
+        if (!m_client.lastError().isEmpty())
+            m_hooks.listLine(QStringLiteral("Grund: ") + m_client.lastError());
         return false;
     }
     return true;

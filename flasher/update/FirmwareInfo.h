@@ -61,7 +61,8 @@ private:
     std::optional<Outcome> ask(FirmwareInfoUi::Question question, const QString &prompt,
                                const QString &title);
     int download(const QUrl &source, const QString &target, bool pumpFirst);
-    // Downloads and logs why it failed (`failedLine`, or the cancel); true when the file arrived.
+    // Downloads and logs a failure (`failedLine` and the reason, or the cancel); true when the
+    // file arrived.
     bool fetch(const QUrl &source, const QString &target, bool pumpFirst,
                const QString &failedLine);
 

@@ -147,8 +147,9 @@ private slots:
         row("no port entry",
             {.com = FirmwareInfo::NoPort,
              .log = {start, "S Kein Comport gewählt: bitte einen verfügbaren Port auswählen"}});
+        const QString http404 = "L Grund: HTTP 404";
         row("version file 404", {.versionStatus = 404,
-                                 .log = {"L Update Fehler! Internetverbindung aktiv?"},
+                                 .log = {"L Update Fehler! Internetverbindung aktiv?", http404},
                                  .questions = 1});
         row("version file with two fields",
             {.versionFile = "V2.20\r\n/files/v220.bin\r\n",
@@ -160,10 +161,12 @@ private slots:
                      "L Firmwareversion des Servers ist keine Versionsnummer: V2,20"},
              .questions = 1});
         row("user's copy fails", {.copyStatus = 404,
-                                  .log = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed},
+                                  .log = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed, http404},
                                   .questions = 2});
-        row("helper file fails",
-            {.helperStatus = 404, .log = {copied, failed}, .questions = 2, .copySaved = true});
+        row("helper file fails", {.helperStatus = 404,
+                                  .log = {copied, failed, http404},
+                                  .questions = 2,
+                                  .copySaved = true});
         row("window closed during the download",
             {.closeDuringHelper = true,
              .log = {copied, "S Vorgang abgebrochen, Comport geschlossen"},
