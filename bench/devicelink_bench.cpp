@@ -6,12 +6,12 @@
 //     sending the same file to the same receiver;
 //  3. a 64-block transfer into the simulator pacing its line at 19200 baud, against the time
 //     the bytes need on the wire.
-#include "BootloaderTransfer.h"
-#include "ComPort.h"
-#include "GaugeSimulator.h"
-#include "PollTiming.h"
-#include "Poller.h"
 #include "RxRelay.h"
+#include "devicelink/BootloaderTransfer.h"
+#include "devicelink/ComPort.h"
+#include "devicelink/PollTiming.h"
+#include "devicelink/Poller.h"
+#include "sim/GaugeSimulator.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,6 +23,9 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+using namespace devicelink;
+using namespace sim;
 
 namespace {
 

@@ -1,15 +1,19 @@
-#include "BatchMode.h"
+#include "configurator/BatchMode.h"
 
-#include "ComPort.h"
-#include "ConfigUpload.h"
-#include "ConfigImage.h"
-#include "PortFile.h"
-#include "ValueTable.h"
+#include "configurator/ConfigUpload.h"
+#include "configurator/core/ConfigImage.h"
+#include "configurator/core/PortFile.h"
+#include "configurator/core/ValueTable.h"
+#include "devicelink/ComPort.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
+
+namespace configurator {
+
+using namespace devicelink;
 
 namespace BatchMode {
 
@@ -165,3 +169,5 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 }
 
 } // namespace BatchMode
+
+} // namespace configurator

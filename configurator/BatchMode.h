@@ -4,6 +4,8 @@
 
 class QTextStream;
 
+namespace configurator {
+
 // The configurator without a window: the options run in the order given on a settings set that
 // starts from the defaults.
 namespace BatchMode {
@@ -23,3 +25,5 @@ bool requested(const QStringList &arguments);
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err);
 
 } // namespace BatchMode
+
+} // namespace configurator

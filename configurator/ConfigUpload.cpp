@@ -1,9 +1,13 @@
-#include "ConfigUpload.h"
+#include "configurator/ConfigUpload.h"
 
-#include "BootloaderTransfer.h"
-#include "ComPortNames.h"
-#include "FlashImage.h"
-#include "LinkTexts.h"
+#include "devicelink/BootloaderTransfer.h"
+#include "devicelink/ComPortNames.h"
+#include "devicelink/FlashImage.h"
+#include "devicelink/LinkTexts.h"
+
+namespace configurator {
+
+using namespace devicelink;
 
 namespace ConfigUpload {
 
@@ -47,3 +51,5 @@ Outcome run(SerialPort &port, const QString &portText, const QString &imagePath,
 }
 
 } // namespace ConfigUpload
+
+} // namespace configurator

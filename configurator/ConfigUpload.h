@@ -1,9 +1,11 @@
 #pragma once
 
-#include "LinkHooks.h"
-#include "SerialPort.h"
+#include "devicelink/LinkHooks.h"
+#include "devicelink/SerialPort.h"
 
 #include <QString>
+
+namespace configurator {
 
 // The configurator's upload of its settings, shared by the upload window and the batch mode.
 namespace ConfigUpload {
@@ -27,7 +29,9 @@ int portNumberFromText(const QString &text);
 
 // Loads the image file, opens the port at 19200 bit/s and runs the EEPROM variant of the
 // bootloader transfer. Every step is logged through the hooks. The port is closed on return.
-Outcome run(SerialPort &port, const QString &portText, const QString &imagePath,
-            const LinkHooks &hooks);
+Outcome run(devicelink::SerialPort &port, const QString &portText, const QString &imagePath,
+            const devicelink::LinkHooks &hooks);
 
 } // namespace ConfigUpload
+
+} // namespace configurator

@@ -1,14 +1,16 @@
 // iveva-configurator: the settings editor of the IVEVA gauge, or, with options, its batch mode.
 
-#include "BatchMode.h"
-#include "Form1.h"
-#include "GermanQtTexts.h"
-#include "UserDialogs.h"
+#include "configurator/BatchMode.h"
+#include "configurator/ui/Form1.h"
+#include "configurator/ui/UserDialogs.h"
+#include "shell/GermanQtTexts.h"
 
 #include <QApplication>
 #include <QTextStream>
 
 #include <cstdio>
+
+using namespace configurator;
 
 int main(int argc, char *argv[])
 {
@@ -26,7 +28,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("iveva-configurator"));
-    InstallGermanQtTexts(app); // the file dialogs and message boxes in German
+    shell::InstallGermanQtTexts(app); // the file dialogs and message boxes in German
     // Anything left after Qt's own options is not ours.
     if (QApplication::arguments().size() > 1) {
         QTextStream err(stderr);

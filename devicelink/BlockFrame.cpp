@@ -1,7 +1,9 @@
-#include "BlockFrame.h"
+#include "devicelink/BlockFrame.h"
 
-#include "FlashImage.h"
-#include "ProtocolBytes.h"
+#include "devicelink/FlashImage.h"
+#include "protocol/ProtocolBytes.h"
+
+namespace devicelink {
 
 QByteArray BuildBlockFrame(int blockNumber, const QByteArray &data)
 {
@@ -10,8 +12,8 @@ QByteArray BuildBlockFrame(int blockNumber, const QByteArray &data)
     const auto complement = quint8(255 - number);
 
     QByteArray frame;
-    frame.reserve(FlashImage::BlockSize + 4);
-    frame.append(ProtocolBytes::Soh);
+    frame.reserve(protocol::FrameSize);
+    frame.append(protocol::Soh);
     frame.append(char(number));
     frame.append(char(complement));
     frame.append(data);
@@ -26,3 +28,5 @@ QByteArray BuildBlockFrame(int blockNumber, const QByteArray &data)
     frame.append(char(Bcsum2));
     return frame;
 }
+
+} // namespace devicelink

@@ -1,17 +1,19 @@
-#include "BootloaderTransfer.h"
+#include "devicelink/BootloaderTransfer.h"
 
-#include "BlockFrame.h"
-#include "LinkTexts.h"
-#include "Poller.h"
-#include "PortSettings.h"
-#include "ProtocolBytes.h"
+#include "devicelink/BlockFrame.h"
+#include "devicelink/LinkTexts.h"
+#include "devicelink/Poller.h"
+#include "devicelink/PortSettings.h"
+#include "protocol/ProtocolBytes.h"
 
 #include <algorithm>
 #include <initializer_list>
 
+namespace devicelink {
+
 namespace {
 
-using namespace ProtocolBytes;
+using namespace protocol;
 
 constexpr int ResetPasses = 600;
 constexpr qint64 PollsPerResetPass = 1000;
@@ -226,3 +228,5 @@ bool UploadImage(SerialPort &port, const FlashImage &image, const TransferVarian
 {
     return Transfer(port, image, variant, hooks).run();
 }
+
+} // namespace devicelink

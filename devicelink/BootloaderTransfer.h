@@ -1,9 +1,11 @@
 #pragma once
 
-#include "FlashImage.h"
-#include "LinkHooks.h"
-#include "ProtocolBytes.h"
-#include "SerialPort.h"
+#include "devicelink/FlashImage.h"
+#include "devicelink/LinkHooks.h"
+#include "devicelink/SerialPort.h"
+#include "protocol/ProtocolBytes.h"
+
+namespace devicelink {
 
 // What differs between the three uploads: the entry character the bootloader echoes and how
 // many polls the PC waits for the answer to a block.
@@ -13,11 +15,11 @@ struct TransferVariant
     qint64 answerLimit;
 
     // The flasher's firmware upload (also the online update): percentage and entry notice.
-    static TransferVariant firmware() { return {ProtocolBytes::EntryFirmware, 100'000}; }
+    static TransferVariant firmware() { return {protocol::EntryFirmware, 100'000}; }
     // The flasher's EEPROM upload: percentage and entry notice.
-    static TransferVariant eeprom() { return {ProtocolBytes::EntryEeprom, 1'000'000}; }
+    static TransferVariant eeprom() { return {protocol::EntryEeprom, 1'000'000}; }
     // The configurator's upload of its settings: always 19200 bit/s, no notices.
-    static TransferVariant configuration() { return {ProtocolBytes::EntryEeprom, 1'000'000}; }
+    static TransferVariant configuration() { return {protocol::EntryEeprom, 1'000'000}; }
 };
 
 // The baud rate of the configurator's upload and search.
@@ -35,3 +37,5 @@ void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks);
 // before it returns, whatever the ending.
 bool UploadImage(SerialPort &port, const FlashImage &image, const TransferVariant &variant,
                  const LinkHooks &hooks);
+
+} // namespace devicelink

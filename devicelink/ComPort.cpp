@@ -1,11 +1,13 @@
-#include "ComPort.h"
+#include "devicelink/ComPort.h"
 
-#include "ComPortNames.h"
-#include "PollTiming.h"
-#include "PortSettings.h"
+#include "devicelink/ComPortNames.h"
+#include "devicelink/PollTiming.h"
+#include "devicelink/PortSettings.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+
+namespace devicelink {
 
 namespace {
 // A write that cannot leave the PC within this time means the port is stuck or gone.
@@ -132,3 +134,5 @@ bool ComPort::portFailed() const
     const QSerialPort::SerialPortError error = m_port.error();
     return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
 }
+
+} // namespace devicelink

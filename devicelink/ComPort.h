@@ -1,8 +1,10 @@
 #pragma once
 
-#include "SerialPort.h"
+#include "devicelink/SerialPort.h"
 
 #include <QSerialPort>
+
+namespace devicelink {
 
 // The real serial port, on QSerialPort.
 class ComPort : public SerialPort
@@ -30,3 +32,5 @@ private:
     bool m_permissionDenied = false;
     bool m_lost = false;
 };
+
+} // namespace devicelink

@@ -1,6 +1,8 @@
-#include "ComPortNames.h"
+#include "devicelink/ComPortNames.h"
 
 #include <QDir>
+
+namespace devicelink {
 
 namespace ComPortNames {
 
@@ -31,3 +33,5 @@ QString deviceFor(int comNumber)
 }
 
 } // namespace ComPortNames
+
+} // namespace devicelink

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace devicelink {
+
 // Maps the gauge programs' COM numbers (1..99) to devices of this system.
 namespace ComPortNames {
 
@@ -15,3 +17,5 @@ constexpr int LastCom = 99;
 QString deviceFor(int comNumber);
 
 } // namespace ComPortNames
+
+} // namespace devicelink

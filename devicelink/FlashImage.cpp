@@ -1,7 +1,9 @@
-#include "FlashImage.h"
+#include "devicelink/FlashImage.h"
 
 #include <QFile>
 #include <QFileInfo>
+
+namespace devicelink {
 
 FlashImage::FlashImage(const QByteArray &fileBytes) : m_bytes(fileBytes)
 {
@@ -33,3 +35,5 @@ bool FileExists(const QString &path)
 #endif
     return true;
 }
+
+} // namespace devicelink

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "protocol/ProtocolBytes.h"
+
 #include <QByteArray>
 #include <QString>
+
+namespace devicelink {
 
 // One file prepared for the bootloader: its bytes followed by zeros up to the next multiple of
 // 128 strictly above the file's length, so a file that fills its last block exactly still gets
@@ -9,7 +13,7 @@
 class FlashImage
 {
 public:
-    static constexpr int BlockSize = 128;
+    static constexpr int BlockSize = protocol::BlockSize;
     // The block number on the wire is counted in a signed 16-bit integer.
     static constexpr int MaxBlocks = 32767;
 
@@ -32,3 +36,5 @@ bool LoadImageFile(const QString &path, FlashImage &image);
 // True when the path names an existing ordinary file; false for an empty path, a folder, and
 // on Windows a file marked hidden.
 bool FileExists(const QString &path);
+
+} // namespace devicelink

@@ -1,15 +1,17 @@
-#include "Identification.h"
+#include "devicelink/Identification.h"
 
-#include "LinkTexts.h"
-#include "PortSettings.h"
-#include "ProtocolBytes.h"
+#include "devicelink/LinkTexts.h"
+#include "devicelink/PortSettings.h"
+#include "protocol/ProtocolBytes.h"
+
+namespace devicelink {
 
 namespace Identification {
 
 bool sendRequest(SerialPort &port, int writes)
 {
     for (int i = 0; i < writes; ++i) {
-        if (!port.write(QByteArray(1, ProtocolBytes::Identify)))
+        if (!port.write(QByteArray(1, protocol::Identify)))
             return false;
     }
     return true;
@@ -24,8 +26,8 @@ Poller::End readAnswer(Poller &poller, qint64 budget, QByteArray &receiveText, A
         if (read.end != Poller::End::Bytes && read.end != Poller::End::PollsSpent)
             return read.end;
         receiveText.append(read.bytes);
-        if (read.bytes.contains(ProtocolBytes::AnswerEnd) &&
-            (rule == AnswerRule::E || receiveText.contains(ProtocolBytes::Identify)))
+        if (read.bytes.contains(protocol::AnswerEnd) &&
+            (rule == AnswerRule::E || receiveText.contains(protocol::Identify)))
             return Poller::End::Bytes;
     }
     return Poller::End::PollsSpent;
@@ -74,7 +76,7 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
             continue;
         }
 
-        const qsizetype d = receiveText.indexOf(ProtocolBytes::Identify);
+        const qsizetype d = receiveText.indexOf(protocol::Identify);
         result.index = i;
         result.portNumber = n;
         result.version =
@@ -92,3 +94,5 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
     }
     return result;
 }
+
+} // namespace devicelink

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "LinkHooks.h"
-#include "Poller.h"
-#include "SerialPort.h"
+#include "devicelink/LinkHooks.h"
+#include "devicelink/Poller.h"
+#include "devicelink/SerialPort.h"
 
 #include <QList>
 #include <functional>
+
+namespace devicelink {
 
 // The identification exchange: the PC writes "d", the gauge answers "d" + version + "e".
 namespace Identification {
@@ -59,3 +61,5 @@ SearchResult
 SearchDevice(SerialPort &port, const QList<int> &portNumbers, int baudRate,
              const SearchVariant &variant, QByteArray &receiveText, const LinkHooks &hooks,
              const std::function<void(int portNumber, const QString &version)> &announceFind = {});
+
+} // namespace devicelink

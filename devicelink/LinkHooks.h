@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+namespace devicelink {
+
 // How a device operation talks back to whoever runs it (a window or the batch mode).
 // Every member may be left empty.
 struct LinkHooks
@@ -39,3 +41,5 @@ struct LinkHooks
     }
     bool isCancelled() const { return cancelled && cancelled(); }
 };
+
+} // namespace devicelink

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace devicelink {
+
 // Log lines that several operations share.
 namespace LinkTexts {
 
@@ -32,3 +34,5 @@ inline QString imageTooLarge(int blocks)
 }
 
 } // namespace LinkTexts
+
+} // namespace devicelink

@@ -1,6 +1,8 @@
-#include "PollTiming.h"
+#include "devicelink/PollTiming.h"
 
 #include <QString>
+
+namespace devicelink {
 
 namespace PollTiming {
 
@@ -20,3 +22,5 @@ qint64 pollsPerPumpInterval()
 }
 
 } // namespace PollTiming
+
+} // namespace devicelink

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace devicelink {
+
 // Every wait of the gauge protocols is a count of polls; an empty poll costs the poll interval.
 namespace PollTiming {
 
@@ -15,3 +17,5 @@ constexpr qint64 PumpIntervalUs = 50'000;
 qint64 pollsPerPumpInterval();
 
 } // namespace PollTiming
+
+} // namespace devicelink

@@ -1,6 +1,8 @@
-#include "Poller.h"
+#include "devicelink/Poller.h"
 
-#include "PollTiming.h"
+#include "devicelink/PollTiming.h"
+
+namespace devicelink {
 
 Poller::Poller(SerialPort &port, const LinkHooks &hooks) : m_port(port), m_hooks(hooks)
 {
@@ -45,3 +47,5 @@ void Poller::pumpWhenDue(qint64 pollsSpent)
     m_pollsSincePump = 0;
     m_sincePump.restart();
 }
+
+} // namespace devicelink

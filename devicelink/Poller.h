@@ -1,9 +1,11 @@
 #pragma once
 
-#include "LinkHooks.h"
-#include "SerialPort.h"
+#include "devicelink/LinkHooks.h"
+#include "devicelink/SerialPort.h"
 
 #include <QElapsedTimer>
+
+namespace devicelink {
 
 // Runs the counted waits of one operation on a port. A wait blocks in the operating system,
 // and the window's events are pumped at least every 50 ms, so a long wait never freezes it.
@@ -38,3 +40,5 @@ private:
     QElapsedTimer m_sincePump;
     qint64 m_pollsSincePump = 0;
 };
+
+} // namespace devicelink

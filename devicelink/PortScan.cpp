@@ -1,7 +1,9 @@
-#include "PortScan.h"
+#include "devicelink/PortScan.h"
 
-#include "ComPortNames.h"
-#include "PortSettings.h"
+#include "devicelink/ComPortNames.h"
+#include "devicelink/PortSettings.h"
+
+namespace devicelink {
 
 bool PortTest(SerialPort &port, int COMPortNummer)
 {
@@ -41,3 +43,5 @@ int PortNumberFromEntry(const QString &entry)
     }
     return digits.toInt();
 }
+
+} // namespace devicelink

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "LinkHooks.h"
-#include "SerialPort.h"
+#include "devicelink/LinkHooks.h"
+#include "devicelink/SerialPort.h"
 
 #include <QList>
 #include <QStringList>
+
+namespace devicelink {
 
 // True when the port with this number can be opened. The port is closed again either way.
 bool PortTest(SerialPort &port, int COMPortNummer);
@@ -27,3 +29,5 @@ QString PortDisplayEntry(int portNumber);
 // The number read back from a display entry: the fifth character, or the fifth and sixth when
 // the entry is 16 characters long. -1 when they are not digits.
 int PortNumberFromEntry(const QString &entry);
+
+} // namespace devicelink

@@ -1,6 +1,8 @@
-#include "PortSettings.h"
+#include "devicelink/PortSettings.h"
 
 #include <QStringList>
+
+namespace devicelink {
 
 std::optional<PortSettings> PortSettings::parse(const QString &text)
 {
@@ -44,3 +46,5 @@ std::optional<PortSettings> PortSettings::parse(const QString &text)
         return std::nullopt;
     return settings;
 }
+
+} // namespace devicelink

@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+namespace devicelink {
+
 // A settings string as the programs write it: "<baud>,<parity>,<data bits>,<stop bits>",
 // for example "19200,n,8,1".
 struct PortSettings
@@ -16,3 +18,5 @@ struct PortSettings
     static std::optional<PortSettings> parse(const QString &text);
     static QString forBaud(int baudRate) { return QStringLiteral("%1,n,8,1").arg(baudRate); }
 };
+
+} // namespace devicelink

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace devicelink {
+
 // What one counted wait on a port brought.
 struct PollResult
 {
@@ -37,3 +39,5 @@ public:
     // The last open failed because the user may not use the device (not because it is busy).
     virtual bool permissionDenied() const { return false; }
 };
+
+} // namespace devicelink

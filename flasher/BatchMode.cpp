@@ -1,15 +1,19 @@
-#include "BatchMode.h"
+#include "flasher/BatchMode.h"
 
-#include "FlasherTexts.h"
-#include "Identification.h"
-#include "PortScan.h"
-#include "UpdateBatch.h"
-#include "UpdateClient.h"
-#include "UploadCommand.h"
-#include "VersionQuery.h"
+#include "devicelink/Identification.h"
+#include "devicelink/PortScan.h"
+#include "flasher/FlasherTexts.h"
+#include "flasher/UploadCommand.h"
+#include "flasher/update/UpdateBatch.h"
+#include "flasher/update/UpdateClient.h"
+#include "flasher/update/VersionQuery.h"
 
 #include <QCommandLineParser>
 #include <optional>
+
+namespace flasher {
+
+using namespace devicelink;
 
 namespace BatchMode {
 
@@ -275,3 +279,5 @@ int Run(const QStringList &arguments, SerialPort &port, QTextStream &out, QTextS
 }
 
 } // namespace BatchMode
+
+} // namespace flasher

@@ -1,9 +1,11 @@
 #pragma once
 
-#include "SerialPort.h"
+#include "devicelink/SerialPort.h"
 
 #include <QStringList>
 #include <QTextStream>
+
+namespace flasher {
 
 // The flasher without its window: one command from the command line, every log line to the
 // output as it happens, and an exit status for scripts.
@@ -21,7 +23,9 @@ bool IsBatchCall(const QStringList &arguments);
 
 // Runs the command the arguments name. Log lines go to `out`; usage errors, and the percentage
 // as one updating line when `percentLine` is set (a terminal), go to `err`.
-int Run(const QStringList &arguments, SerialPort &port, QTextStream &out, QTextStream &err,
-        bool percentLine);
+int Run(const QStringList &arguments, devicelink::SerialPort &port, QTextStream &out,
+        QTextStream &err, bool percentLine);
 
 } // namespace BatchMode
+
+} // namespace flasher

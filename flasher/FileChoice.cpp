@@ -1,9 +1,13 @@
-#include "FileChoice.h"
+#include "flasher/FileChoice.h"
 
-#include "FlashImage.h"
-#include "FlasherTexts.h"
+#include "devicelink/FlashImage.h"
+#include "flasher/FlasherTexts.h"
 
 #include <QFileInfo>
+
+namespace flasher {
+
+using namespace devicelink;
 
 QString FileTypeOf(const QString &fileName)
 {
@@ -27,3 +31,5 @@ FileChoice ChooseFile(const QString &fileName)
     choice.eepromUsable = type == QLatin1String("EEP");
     return choice;
 }
+
+} // namespace flasher

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace flasher {
+
 // What choosing a file in the update window leads to: the path field, the log line and which
 // upload button becomes usable. Only the name's last three letters count, in any case.
 struct FileChoice
@@ -18,3 +20,5 @@ QString FileTypeOf(const QString &fileName);
 
 // `fileName` is the full path the file dialog holds (empty before any choice).
 FileChoice ChooseFile(const QString &fileName);
+
+} // namespace flasher

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace flasher {
+
 // The flasher's own log lines and captions that more than one place uses.
 namespace FlasherTexts {
 
@@ -23,3 +25,5 @@ inline QString fileUnreadable(const QString &path)
 }
 
 } // namespace FlasherTexts
+
+} // namespace flasher

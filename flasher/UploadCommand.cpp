@@ -1,9 +1,13 @@
-#include "UploadCommand.h"
+#include "flasher/UploadCommand.h"
 
-#include "FlashImage.h"
-#include "FlasherTexts.h"
-#include "LinkTexts.h"
-#include "PortScan.h"
+#include "devicelink/FlashImage.h"
+#include "devicelink/LinkTexts.h"
+#include "devicelink/PortScan.h"
+#include "flasher/FlasherTexts.h"
+
+namespace flasher {
+
+using namespace devicelink;
 
 TransferVariant VariantFor(UploadKind kind)
 {
@@ -44,3 +48,5 @@ UploadOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
     return UploadImage(port, image, VariantFor(request.kind), hooks) ? UploadOutcome::Succeeded
                                                                      : UploadOutcome::Failed;
 }
+
+} // namespace flasher

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "BootloaderTransfer.h"
-#include "LinkHooks.h"
-#include "SerialPort.h"
+#include "devicelink/BootloaderTransfer.h"
+#include "devicelink/LinkHooks.h"
+#include "devicelink/SerialPort.h"
 
 #include <QString>
 #include <functional>
+
+namespace flasher {
 
 // The two upload commands of the update window (and of the batch mode): firmware and EEPROM.
 enum class UploadKind
@@ -38,7 +40,7 @@ inline bool TransferRan(UploadOutcome outcome)
     return outcome == UploadOutcome::Failed || outcome == UploadOutcome::Succeeded;
 }
 
-TransferVariant VariantFor(UploadKind kind);
+devicelink::TransferVariant VariantFor(UploadKind kind);
 
 // The percentage as Label4 shows it: "38 %".
 QString PercentText(int percent);
@@ -47,6 +49,8 @@ QString PercentText(int percent);
 // entry, opening the port, the file test, loading the file and the transfer. `transferStarting`
 // runs once the file has been loaded, right before the bootloader transfer starts. The port is
 // closed when it returns.
-UploadOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
-                               const LinkHooks &hooks,
+UploadOutcome RunUploadCommand(devicelink::SerialPort &port, const UploadRequest &request,
+                               const devicelink::LinkHooks &hooks,
                                const std::function<void()> &transferStarting = {});
+
+} // namespace flasher

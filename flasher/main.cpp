@@ -1,9 +1,9 @@
 // iveva-flasher: the update window, or one batch command when the arguments name one.
 
-#include "BatchMode.h"
-#include "ComPort.h"
-#include "Form1.h"
-#include "GermanQtTexts.h"
+#include "devicelink/ComPort.h"
+#include "flasher/BatchMode.h"
+#include "flasher/ui/Form1.h"
+#include "shell/GermanQtTexts.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -18,6 +18,9 @@
 #else
 #include <unistd.h>
 #endif
+
+using namespace devicelink;
+using namespace flasher;
 
 int main(int argc, char *argv[])
 {
@@ -37,7 +40,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("iveva-flasher"));
-    InstallGermanQtTexts(app);
+    shell::InstallGermanQtTexts(app);
     QCommandLineParser parser;
     const QCommandLineOption updateUrl(QStringLiteral("update-url"),
                                        QStringLiteral("Adresse des Update-Servers."),

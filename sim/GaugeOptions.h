@@ -6,6 +6,8 @@
 #include <chrono>
 #include <functional>
 
+namespace sim {
+
 // How the simulated gauge behaves, including the faults it can play.
 struct GaugeOptions
 {
@@ -33,3 +35,5 @@ struct GaugeOptions
     // German status lines (image stored, line dropped, ...). Called on the simulator's thread.
     std::function<void(const QString &)> log;
 };
+
+} // namespace sim

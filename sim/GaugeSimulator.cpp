@@ -1,6 +1,6 @@
-#include "GaugeSimulator.h"
+#include "sim/GaugeSimulator.h"
 
-#include "ProtocolBytes.h"
+#include "protocol/ProtocolBytes.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -18,13 +18,13 @@
 #include <sys/prctl.h>
 #endif
 
+namespace sim {
+
 using namespace std::chrono_literals;
 
 namespace {
 
-using namespace ProtocolBytes;
-constexpr int FrameSize = 132;
-constexpr int DataSize = 128;
+using namespace protocol;
 // A frame that stalls this long inside is given up, as a real bootloader's byte timeout does.
 constexpr auto FrameGap = 1s;
 constexpr auto SplitPause = 2ms;
@@ -337,7 +337,7 @@ void GaugeSimulator::handleByte(char byte, Clock::time_point at)
         if (!m_frame.isEmpty()) {
             m_frame.append(byte);
             m_frameLastByte = at;
-            if (m_frame.size() == FrameSize)
+            if (m_frame.size() == protocol::FrameSize)
                 handleFrame(at);
         } else if (byte == Soh) {
             m_frame.append(byte);
@@ -365,10 +365,10 @@ void GaugeSimulator::handleFrame(Clock::time_point at)
     const auto *f = reinterpret_cast<const quint8 *>(m_frame.constData());
     const int number = f[1];
     quint8 sum = 0;
-    for (int i = 3; i < 3 + DataSize; ++i)
+    for (int i = 3; i < 3 + protocol::BlockSize; ++i)
         sum += f[i];
     const bool good = f[2] == 255 - number && sum == f[131];
-    const QByteArray data = m_frame.mid(3, DataSize);
+    const QByteArray data = m_frame.mid(3, protocol::BlockSize);
     m_frame.clear();
 
     if (good && number == (m_expectedBlock & 0xFF)) {
@@ -404,7 +404,7 @@ void GaugeSimulator::storeImage()
     const bool firmware = m_entry == EntryFirmware;
     const QString path = firmware ? m_options.firmwarePath : m_options.eepromPath;
     const QString kind = firmware ? QStringLiteral("Firmware") : QStringLiteral("EEPROM");
-    const qsizetype count = m_image.size() / DataSize;
+    const qsizetype count = m_image.size() / protocol::BlockSize;
     const QString blocks =
         count == 1 ? QStringLiteral("1 Block") : QStringLiteral("%1 Blöcke").arg(count);
     if (!path.isEmpty()) {
@@ -554,3 +554,5 @@ void GaugeSimulator::log(const QString &line) const
     if (m_options.log)
         m_options.log(line);
 }
+
+} // namespace sim

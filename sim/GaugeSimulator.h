@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GaugeOptions.h"
+#include "sim/GaugeOptions.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,6 +13,8 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+
+namespace sim {
 
 // Plays the gauge on the far side of a pseudo-terminal: the identification answer, the
 // bootloader with its controller reset and block transfer, and the faults of GaugeOptions.
@@ -115,3 +117,5 @@ private:
     QByteArray m_lastFirmware;
     QByteArray m_lastEeprom;
 };
+
+} // namespace sim

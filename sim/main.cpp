@@ -1,6 +1,6 @@
 // iveva-gauge-sim: plays the gauge on a pseudo-terminal published as COMn in a port folder.
 
-#include "GaugeSimulator.h"
+#include "sim/GaugeSimulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <mutex>
 #include <pthread.h>
+
+using namespace sim;
 
 namespace {
 

@@ -1,8 +1,10 @@
-#include "ConfigImage.h"
+#include "configurator/core/ConfigImage.h"
 
-#include "ValueTable.h"
+#include "configurator/core/ValueTable.h"
 
 #include <QFile>
+
+namespace configurator {
 
 using S = ConfigSettings;
 
@@ -180,3 +182,5 @@ qint16 MakeWord04(quint8 LoByte, quint8 HiByte)
 {
     return qint16(quint16(LoByte | (HiByte << 8)));
 }
+
+} // namespace configurator

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "ConfigSettings.h"
+#include "configurator/core/ConfigSettings.h"
 
 #include <QString>
 #include <QtGlobal>
 
 #include <array>
+
+namespace configurator {
 
 // The 21-byte record that the gauge keeps in its EEPROM. Two-byte fields are little-endian.
 constexpr int ConfigImageSize = 21;
@@ -30,3 +32,5 @@ void ApplyConfigImage(const QString &path, ConfigSettings &settings);
 
 // LoByte + 256 * HiByte as a signed 16-bit value (HiByte >= 128 gives a negative number).
 qint16 MakeWord04(quint8 LoByte, quint8 HiByte);
+
+} // namespace configurator

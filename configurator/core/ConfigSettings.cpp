@@ -1,6 +1,8 @@
-#include "ConfigSettings.h"
+#include "configurator/core/ConfigSettings.h"
 
-#include "ValueTable.h"
+#include "configurator/core/ValueTable.h"
+
+namespace configurator {
 
 namespace {
 
@@ -119,3 +121,5 @@ int ConfigSettings::fromQtCheckState(Qt::CheckState state)
     }
     return Unchecked;
 }
+
+} // namespace configurator

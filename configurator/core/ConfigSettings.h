@@ -5,6 +5,8 @@
 
 #include <array>
 
+namespace configurator {
+
 // The gauge settings as the configurator's main window shows them: one selection per setting,
 // a 0-based list index or a check state. This is the only copy of the settings in memory;
 // the image and the windows both work from it.
@@ -74,3 +76,5 @@ private:
 
     std::array<int, SettingCount> m_values{};
 };
+
+} // namespace configurator

@@ -1,6 +1,8 @@
-#include "PortFile.h"
+#include "configurator/core/PortFile.h"
 
 #include <QFile>
+
+namespace configurator {
 
 PortFile::PortFile(const QString &path) : m_path(path) {}
 
@@ -28,3 +30,5 @@ bool PortFile::writePort(quint8 port) const
     file.close();
     return written && flushed && file.error() == QFileDevice::NoError;
 }
+
+} // namespace configurator

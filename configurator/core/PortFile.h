@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace configurator {
+
 // The file that keeps the chosen COM port number between runs: byte 0 is the port (0..255),
 // nothing else in it is read or written.
 class PortFile
@@ -24,3 +26,5 @@ public:
 private:
     QString m_path;
 };
+
+} // namespace configurator

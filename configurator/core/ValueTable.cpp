@@ -1,6 +1,8 @@
-#include "ValueTable.h"
+#include "configurator/core/ValueTable.h"
 
 #include <cstdlib>
+
+namespace configurator {
 
 namespace {
 
@@ -187,3 +189,5 @@ QString ValueTable::voltageText(int k)
     const int millivolts = (2 * 5000 * k + 255) / (2 * 255);
     return fixedText(millivolts, 3, 1000) + QStringLiteral(" V");
 }
+
+} // namespace configurator

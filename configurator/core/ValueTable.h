@@ -1,9 +1,11 @@
 #pragma once
 
-#include "ConfigSettings.h"
+#include "configurator/core/ConfigSettings.h"
 
 #include <QList>
 #include <QString>
+
+namespace configurator {
 
 // One entry of a setting's list: the text the window shows and the code the image stores.
 struct ValueEntry
@@ -35,3 +37,5 @@ public:
     // Analog output voltage 5 * k / 255 to three decimals with " V".
     static QString voltageText(int k);
 };
+
+} // namespace configurator

@@ -1,9 +1,11 @@
-#include "WindowLink.h"
+#include "devicelink/ui/WindowLink.h"
 
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QTimer>
 #include <QWidget>
+
+namespace devicelink {
 
 WindowLink::WindowLink(QWidget *window, QListWidget *logList)
     : QObject(window), m_window(window), m_logList(logList)
@@ -70,3 +72,5 @@ bool WindowLink::mayClose()
     m_closeRequested = true;
     return false;
 }
+
+} // namespace devicelink

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "LinkHooks.h"
+#include "devicelink/LinkHooks.h"
 
 #include <QObject>
 #include <QPointer>
 
 class QListWidget;
 class QWidget;
+
+namespace devicelink {
 
 // Ties device operations to a window: log lines go to its list, its events run while an
 // operation waits, a second command on the busy port is refused, and closing the window
@@ -57,3 +59,5 @@ private:
     bool m_busy = false;
     bool m_closeRequested = false;
 };
+
+} // namespace devicelink

@@ -1,14 +1,14 @@
-#include "Form1.h"
+#include "flasher/ui/Form1.h"
 
-#include "ComPort.h"
-#include "FileChoice.h"
-#include "FirmwareInfo.h"
-#include "FlasherTexts.h"
-#include "Identification.h"
-#include "PortScan.h"
-#include "UpdateClient.h"
-#include "UpdateFolder.h"
-#include "WindowLink.h"
+#include "devicelink/ComPort.h"
+#include "devicelink/Identification.h"
+#include "devicelink/PortScan.h"
+#include "devicelink/ui/WindowLink.h"
+#include "flasher/FileChoice.h"
+#include "flasher/FlasherTexts.h"
+#include "flasher/update/FirmwareInfo.h"
+#include "flasher/update/UpdateClient.h"
+#include "flasher/update/UpdateFolder.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -23,6 +23,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace flasher {
+
+using namespace devicelink;
 
 namespace {
 
@@ -343,3 +347,5 @@ void Form1::closeEvent(QCloseEvent *event)
     else
         event->ignore();
 }
+
+} // namespace flasher

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SerialPort.h"
-#include "UploadCommand.h"
+#include "devicelink/SerialPort.h"
+#include "flasher/UploadCommand.h"
 
 #include <QWidget>
 #include <functional>
@@ -14,7 +14,12 @@ class QLineEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+
+namespace devicelink {
 class WindowLink;
+}
+
+namespace flasher {
 
 // The update window "DEVAZ update-tool V1.7": port and speed, device search, file choice and the
 // firmware and EEPROM uploads with their progress.
@@ -32,7 +37,8 @@ public:
         std::function<bool(QWidget *parent, const QString &title, const QString &text)>;
 
     // Without a port the window uses the real serial port. The port scan runs here.
-    explicit Form1(std::unique_ptr<SerialPort> port = nullptr, QWidget *parent = nullptr);
+    explicit Form1(std::unique_ptr<devicelink::SerialPort> port = nullptr,
+                   QWidget *parent = nullptr);
     ~Form1() override;
 
     // The save dialog for the firmware information command's copy of a new firmware; like
@@ -84,11 +90,11 @@ private:
     void runUpload(UploadKind kind);
     // The hooks of a transfer: the percentage in Label4 and the bar, lbl_info hidden on the
     // bootloader's answer.
-    LinkHooks transferHooks() const;
+    devicelink::LinkHooks transferHooks() const;
     void setFileFieldColour(const QColor &colour);
 
-    std::unique_ptr<SerialPort> m_port;
-    WindowLink *m_link;
+    std::unique_ptr<devicelink::SerialPort> m_port;
+    devicelink::WindowLink *m_link;
     OpenFileDialog m_openFileDialog;
     SaveFileDialog m_saveFileDialog;
     YesNoQuestion m_askYesNo;
@@ -96,3 +102,5 @@ private:
     QString m_downloadFolder;
     QString m_dialogFileName; // the file dialog keeps its file name from one use to the next
 };
+
+} // namespace flasher

@@ -1,6 +1,8 @@
-#include "Form2.h"
+#include "flasher/ui/Form2.h"
 
 #include <QLabel>
+
+namespace flasher {
 
 Form2::Form2(QWidget *parent) : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint)
 {
@@ -11,3 +13,5 @@ Form2::Form2(QWidget *parent) : QWidget(parent, Qt::Window | Qt::MSWindowsFixedS
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setWordWrap(true);
 }
+
+} // namespace flasher

@@ -4,6 +4,8 @@
 
 class QLabel;
 
+namespace flasher {
+
 // The changelog window "CHANGELOG": one label over nearly all of it. Nothing opens it yet.
 class Form2 : public QWidget
 {
@@ -14,3 +16,5 @@ public:
 
     QLabel *Label1;
 };
+
+} // namespace flasher

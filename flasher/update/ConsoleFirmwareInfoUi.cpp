@@ -1,7 +1,9 @@
-#include "ConsoleFirmwareInfoUi.h"
+#include "flasher/update/ConsoleFirmwareInfoUi.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+namespace flasher {
 
 ConsoleFirmwareInfoUi::ConsoleFirmwareInfoUi(QTextStream &out, bool yes, const QString &copyPath)
     : m_out(out), m_yes(yes), m_copyPath(copyPath)
@@ -22,3 +24,5 @@ QString ConsoleFirmwareInfoUi::chooseCopyTarget(const QString &presetName)
         return QString();
     return QDir(m_copyPath).filePath(presetName);
 }
+
+} // namespace flasher

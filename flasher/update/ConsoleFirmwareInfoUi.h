@@ -1,8 +1,10 @@
 #pragma once
 
-#include "FirmwareInfoUi.h"
+#include "flasher/update/FirmwareInfoUi.h"
 
 #include <QTextStream>
+
+namespace flasher {
 
 // The firmware information command on a console, for the batch mode. It searches online
 // always; without `yes` it answers No to the download, so only the versions are shown. With
@@ -24,3 +26,5 @@ private:
     bool m_yes;
     QString m_copyPath;
 };
+
+} // namespace flasher

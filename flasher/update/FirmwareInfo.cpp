@@ -1,16 +1,20 @@
-#include "FirmwareInfo.h"
+#include "flasher/update/FirmwareInfo.h"
 
-#include "BootloaderTransfer.h"
-#include "FirmwareVersion.h"
-#include "FlashImage.h"
-#include "LinkTexts.h"
-#include "VersionFile.h"
-#include "VersionQuery.h"
+#include "devicelink/BootloaderTransfer.h"
+#include "devicelink/FlashImage.h"
+#include "devicelink/LinkTexts.h"
+#include "flasher/update/FirmwareVersion.h"
+#include "flasher/update/VersionFile.h"
+#include "flasher/update/VersionQuery.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <optional>
+
+namespace flasher {
+
+using namespace devicelink;
 
 namespace {
 
@@ -192,3 +196,5 @@ bool FirmwareInfo::fetch(const QUrl &source, const QString &target, bool pumpFir
     }
     return true;
 }
+
+} // namespace flasher

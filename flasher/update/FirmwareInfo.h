@@ -1,13 +1,15 @@
 #pragma once
 
-#include "FirmwareInfoUi.h"
-#include "LinkHooks.h"
-#include "SerialPort.h"
-#include "UpdateClient.h"
+#include "devicelink/LinkHooks.h"
+#include "devicelink/SerialPort.h"
+#include "flasher/update/FirmwareInfoUi.h"
+#include "flasher/update/UpdateClient.h"
 
 #include <QByteArray>
 #include <QString>
 #include <optional>
+
+namespace flasher {
 
 // The "Firmware-Info" command without its window: reads the gauge's firmware version, looks for
 // a newer one on the update server, downloads it and programs it, asking at each stage.
@@ -35,8 +37,8 @@ public:
     static QString versionFileName() { return QStringLiteral("firmware.txt"); }
     static QString helperFileName() { return QStringLiteral("jdwiii.hzg"); }
 
-    FirmwareInfo(SerialPort &port, UpdateClient &client, FirmwareInfoUi &ui,
-                 const LinkHooks &hooks);
+    FirmwareInfo(devicelink::SerialPort &port, UpdateClient &client, FirmwareInfoUi &ui,
+                 const devicelink::LinkHooks &hooks);
 
     // Runs the command on COM `comNumber` (or NoPort) at `baudRate`. `Text1` is the window's
     // receive text: emptied at the start, it keeps the gauge's answer afterwards.
@@ -66,10 +68,10 @@ private:
     bool fetch(const QUrl &source, const QString &target, bool pumpFirst,
                const QString &failedLine);
 
-    SerialPort &m_port;
+    devicelink::SerialPort &m_port;
     UpdateClient &m_client;
     FirmwareInfoUi &m_ui;
-    const LinkHooks &m_hooks;
+    const devicelink::LinkHooks &m_hooks;
 
     // One run's working values.
     QString m_installedVersion;
@@ -77,3 +79,5 @@ private:
     QString m_copyAddress;
     QString m_copyFileName;
 };
+
+} // namespace flasher

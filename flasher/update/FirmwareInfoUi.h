@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace flasher {
+
 // What the firmware information command needs from whoever runs it: the flasher's window (message
 // boxes, the save dialog, the mouse pointer, its buttons) or the batch mode (a console).
 class FirmwareInfoUi
@@ -30,3 +32,5 @@ public:
     // cmd_Upload.
     virtual void programmingStarts() = 0;
 };
+
+} // namespace flasher

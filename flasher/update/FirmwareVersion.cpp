@@ -1,7 +1,9 @@
-#include "FirmwareVersion.h"
+#include "flasher/update/FirmwareVersion.h"
 
 #include <QLocale>
 #include <QRegularExpression>
+
+namespace flasher {
 
 namespace FirmwareVersion {
 
@@ -28,3 +30,5 @@ std::optional<double> installedNumber(const QString &versionText)
 }
 
 } // namespace FirmwareVersion
+
+} // namespace flasher

@@ -3,6 +3,8 @@
 #include <QString>
 #include <optional>
 
+namespace flasher {
+
 // Firmware version texts such as "V2.16": a letter, then a decimal number. The numbers are
 // read with a point as the decimal separator whatever the desktop's locale, so a German
 // desktop reads "2.16" as two point one six, not 216.
@@ -18,3 +20,5 @@ std::optional<double> installedNumber(const QString &versionText);
 std::optional<double> parseNumber(const QString &text);
 
 } // namespace FirmwareVersion
+
+} // namespace flasher

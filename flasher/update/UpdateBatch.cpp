@@ -1,9 +1,13 @@
-#include "UpdateBatch.h"
+#include "flasher/update/UpdateBatch.h"
 
-#include "ConsoleFirmwareInfoUi.h"
-#include "FirmwareInfo.h"
-#include "UpdateClient.h"
-#include "UpdateFolder.h"
+#include "flasher/update/ConsoleFirmwareInfoUi.h"
+#include "flasher/update/FirmwareInfo.h"
+#include "flasher/update/UpdateClient.h"
+#include "flasher/update/UpdateFolder.h"
+
+namespace flasher {
+
+using namespace devicelink;
 
 namespace UpdateBatch {
 
@@ -68,3 +72,5 @@ int run(const UpdateBatchOptions &options, SerialPort &port, const LinkHooks &ho
 }
 
 } // namespace UpdateBatch
+
+} // namespace flasher

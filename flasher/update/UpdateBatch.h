@@ -1,10 +1,12 @@
 #pragma once
 
-#include "LinkHooks.h"
-#include "SerialPort.h"
+#include "devicelink/LinkHooks.h"
+#include "devicelink/SerialPort.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
+
+namespace flasher {
 
 // The flasher's batch command --update: the firmware information command without a window.
 struct UpdateBatchOptions
@@ -27,7 +29,9 @@ UpdateBatchOptions readOptions(const QCommandLineParser &parser);
 // Runs the command on `port`: log lines through `hooks`, the questions and their automatic
 // answers to `out`. Returns the exit status: 0 when the gauge is up to date or was programmed,
 // 1 otherwise. The port is closed afterwards.
-int run(const UpdateBatchOptions &options, SerialPort &port, const LinkHooks &hooks,
-        QTextStream &out);
+int run(const UpdateBatchOptions &options, devicelink::SerialPort &port,
+        const devicelink::LinkHooks &hooks, QTextStream &out);
 
 } // namespace UpdateBatch
+
+} // namespace flasher

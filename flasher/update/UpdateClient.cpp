@@ -1,4 +1,4 @@
-#include "UpdateClient.h"
+#include "flasher/update/UpdateClient.h"
 
 #include <QEventLoop>
 #include <QNetworkReply>
@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <QTimer>
 #include <memory>
+
+namespace flasher {
 
 namespace {
 
@@ -167,3 +169,5 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath)
         return fail(WriteFailed, file.errorString());
     return Ok;
 }
+
+} // namespace flasher

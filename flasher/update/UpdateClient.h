@@ -1,11 +1,13 @@
 #pragma once
 
-#include "FlashImage.h"
+#include "devicelink/FlashImage.h"
 
 #include <QNetworkAccessManager>
 #include <QString>
 #include <QUrl>
 #include <functional>
+
+namespace flasher {
 
 // Fetches the update server's files over HTTP or HTTPS into local files.
 //
@@ -35,7 +37,8 @@ public:
     };
 
     // The largest image the bootloader transfer can count: 32767 blocks of 128 bytes.
-    static constexpr qint64 MaxBodyBytes = qint64(FlashImage::MaxBlocks) * FlashImage::BlockSize;
+    static constexpr qint64 MaxBodyBytes =
+        qint64(devicelink::FlashImage::MaxBlocks) * devicelink::FlashImage::BlockSize;
     // The update server used when nothing else is set.
     static constexpr const char *DefaultBaseUrl = "http://update.rozid.example";
     static constexpr const char *EnvironmentVariable = "IVEVA_UPDATE_URL";
@@ -80,3 +83,5 @@ private:
     int m_timeoutMs = DefaultTimeoutMs;
     QString m_lastError;
 };
+
+} // namespace flasher

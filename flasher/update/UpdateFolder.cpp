@@ -1,9 +1,11 @@
-#include "UpdateFolder.h"
+#include "flasher/update/UpdateFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+
+namespace flasher {
 
 namespace {
 
@@ -37,3 +39,5 @@ QString pick()
 }
 
 } // namespace UpdateFolder
+
+} // namespace flasher

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace flasher {
+
 // The folder for the command's downloads ("firmware.txt", "jdwiii.hzg"): the program's own
 // folder, or, where that is not writable (an installed program), the program's data folder
 // of the user.
@@ -15,3 +17,5 @@ QString pick();
 QString choose(const QString &programFolder, const QString &fallbackFolder);
 
 } // namespace UpdateFolder
+
+} // namespace flasher

@@ -1,8 +1,10 @@
-#include "VersionFile.h"
+#include "flasher/update/VersionFile.h"
 
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringList>
+
+namespace flasher {
 
 namespace {
 
@@ -92,3 +94,5 @@ std::optional<VersionFile> VersionFile::load(const QString &path)
         return std::nullopt;
     return parse(bytes);
 }
+
+} // namespace flasher

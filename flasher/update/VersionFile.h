@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+namespace flasher {
+
 // The update server's version file: the newest firmware version, the address of the copy
 // offered to the user and the file name proposed for it. Only the first three fields count.
 class VersionFile
@@ -26,3 +28,5 @@ private:
     QString m_copyAddress;
     QString m_copyFileName;
 };
+
+} // namespace flasher

@@ -1,9 +1,13 @@
-#include "VersionQuery.h"
+#include "flasher/update/VersionQuery.h"
 
-#include "BootloaderTransfer.h"
-#include "Identification.h"
-#include "LinkTexts.h"
-#include "PortSettings.h"
+#include "devicelink/BootloaderTransfer.h"
+#include "devicelink/Identification.h"
+#include "devicelink/LinkTexts.h"
+#include "devicelink/PortSettings.h"
+
+namespace flasher {
+
+using namespace devicelink;
 
 namespace {
 
@@ -69,3 +73,5 @@ std::optional<QString> QueryInstalledVersion(SerialPort &port, int comNumber, in
                     false);
     return version;
 }
+
+} // namespace flasher

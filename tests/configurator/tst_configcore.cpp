@@ -1,8 +1,8 @@
 // The configuration core: the value tables, the image file and the port file.
 
-#include "ConfigImage.h"
-#include "PortFile.h"
-#include "ValueTable.h"
+#include "configurator/core/ConfigImage.h"
+#include "configurator/core/PortFile.h"
+#include "configurator/core/ValueTable.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -10,6 +10,8 @@
 #include <QTest>
 
 #include <cmath>
+
+using namespace configurator;
 
 using S = ConfigSettings;
 using Changes = QList<QPair<int, int>>; // setting, value

@@ -1,14 +1,14 @@
 // The configurator's three windows (offscreen) and its batch mode, against simulated gauges in
 // a private port folder.
 
-#include "BatchMode.h"
-#include "ConfigImage.h"
-#include "Form1.h"
-#include "Form2.h"
-#include "Form3.h"
-#include "GaugeSimulator.h"
-#include "LinkTexts.h"
-#include "UserDialogs.h"
+#include "configurator/BatchMode.h"
+#include "configurator/core/ConfigImage.h"
+#include "configurator/ui/Form1.h"
+#include "configurator/ui/Form2.h"
+#include "configurator/ui/Form3.h"
+#include "configurator/ui/UserDialogs.h"
+#include "devicelink/LinkTexts.h"
+#include "sim/GaugeSimulator.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,6 +25,10 @@
 
 #include <chrono>
 #include <memory>
+
+using namespace devicelink;
+using namespace configurator;
+using namespace sim;
 
 using namespace std::chrono_literals;
 

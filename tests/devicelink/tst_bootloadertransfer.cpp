@@ -1,10 +1,12 @@
-#include "BlockFrame.h"
-#include "BootloaderTransfer.h"
 #include "ScriptedPort.h"
+#include "devicelink/BlockFrame.h"
+#include "devicelink/BootloaderTransfer.h"
 
 #include <QTest>
 
-using namespace ProtocolBytes;
+using namespace devicelink;
+
+using namespace protocol;
 
 namespace {
 

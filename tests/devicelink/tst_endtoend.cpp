@@ -1,14 +1,17 @@
-#include "BootloaderTransfer.h"
-#include "ComPort.h"
-#include "GaugeSimulator.h"
-#include "Identification.h"
-#include "PortScan.h"
+#include "devicelink/BootloaderTransfer.h"
+#include "devicelink/ComPort.h"
+#include "devicelink/Identification.h"
+#include "devicelink/PortScan.h"
+#include "sim/GaugeSimulator.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+using namespace devicelink;
+using namespace sim;
 
 using namespace std::chrono_literals;
 

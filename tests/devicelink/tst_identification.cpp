@@ -1,7 +1,9 @@
-#include "Identification.h"
 #include "ScriptedPort.h"
+#include "devicelink/Identification.h"
 
 #include <QTest>
+
+using namespace devicelink;
 
 namespace {
 

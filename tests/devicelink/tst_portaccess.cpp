@@ -1,8 +1,10 @@
-#include "ComPortNames.h"
-#include "PortScan.h"
 #include "ScriptedPort.h"
+#include "devicelink/ComPortNames.h"
+#include "devicelink/PortScan.h"
 
 #include <QTest>
+
+using namespace devicelink;
 
 class TestPortAccess : public QObject
 {

@@ -1,11 +1,13 @@
-#include "BootloaderTransfer.h"
-#include "ComPort.h"
 #include "RxRelay.h"
+#include "devicelink/BootloaderTransfer.h"
+#include "devicelink/ComPort.h"
 
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace devicelink;
 
 // The frames are XMODEM with an 8-bit checksum: lrzsz's rx, an independent receiver, must
 // accept every one of them and write exactly the padded image.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "GaugeSimulator.h"
 #include "ScriptedPort.h"
+#include "sim/GaugeSimulator.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,9 +21,9 @@ public:
             sim->stop();
     }
 
-    GaugeSimulator &add(int com, GaugeOptions options = {})
+    sim::GaugeSimulator &add(int com, sim::GaugeOptions options = {})
     {
-        m_sims.push_back(std::make_unique<GaugeSimulator>(options));
+        m_sims.push_back(std::make_unique<sim::GaugeSimulator>(options));
         if (!m_sims.back()->start(m_dir.path(), com))
             qFatal("simulator on COM%d does not start", com);
         return *m_sims.back();
@@ -31,7 +31,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    std::vector<std::unique_ptr<GaugeSimulator>> m_sims;
+    std::vector<std::unique_ptr<sim::GaugeSimulator>> m_sims;
 };
 
 // A file of `size` bytes with a pattern that shows every position.

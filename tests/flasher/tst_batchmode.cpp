@@ -1,14 +1,18 @@
 // The flasher's batch mode against simulated gauges and a local update server, in process and
 // through the program.
 
-#include "BatchMode.h"
-#include "ComPort.h"
 #include "FlasherTestKit.h"
 #include "TestHttpServer.h"
+#include "devicelink/ComPort.h"
+#include "flasher/BatchMode.h"
 
 #include <QCoreApplication>
 #include <QNetworkProxy>
 #include <QProcess>
+
+using namespace devicelink;
+using namespace flasher;
+using namespace sim;
 
 using namespace std::chrono_literals;
 

@@ -1,11 +1,11 @@
 // The update window, offscreen, against simulated gauges, scripted ports and a local update server.
 
-#include "FlashImage.h"
 #include "FlasherTestKit.h"
-#include "Form1.h"
-#include "LinkTexts.h"
-#include "PortScan.h"
 #include "TestHttpServer.h"
+#include "devicelink/FlashImage.h"
+#include "devicelink/LinkTexts.h"
+#include "devicelink/PortScan.h"
+#include "flasher/ui/Form1.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -17,6 +17,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
+
+using namespace devicelink;
+using namespace flasher;
+using namespace sim;
 
 using namespace std::chrono_literals;
 

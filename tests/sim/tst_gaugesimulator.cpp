@@ -1,6 +1,6 @@
 // Drives the simulator through its published pty with plain POSIX calls, as the PC would.
 
-#include "GaugeSimulator.h"
+#include "sim/GaugeSimulator.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,6 +11,8 @@
 #include <optional>
 #include <poll.h>
 #include <unistd.h>
+
+using namespace sim;
 
 using namespace std::chrono_literals;
 

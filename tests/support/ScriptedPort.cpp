@@ -1,5 +1,7 @@
 #include "ScriptedPort.h"
 
+using namespace devicelink;
+
 void ScriptedPort::answerAfter(qint64 polls, const QByteArray &bytes)
 {
     m_answers[m_polls + qMax<qint64>(1, polls)].append(bytes);

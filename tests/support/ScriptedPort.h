@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SerialPort.h"
+#include "devicelink/SerialPort.h"
 
 #include <QList>
 #include <QMap>
@@ -10,7 +10,7 @@
 
 // A port without time: every poll is counted, answers arrive at chosen polls, and every byte
 // written is recorded together with the poll count at which it was written.
-class ScriptedPort : public SerialPort
+class ScriptedPort : public devicelink::SerialPort
 {
 public:
     struct Write
@@ -34,7 +34,7 @@ public:
     void close() override;
     bool isOpen() const override { return m_open; }
     bool write(const QByteArray &bytes) override;
-    PollResult poll(qint64 maxPolls) override;
+    devicelink::PollResult poll(qint64 maxPolls) override;
     QString errorString() const override { return QStringLiteral("scripted failure"); }
     bool connectionLost() const override { return m_lost; }
 

@@ -1,12 +1,12 @@
 // The firmware information command against the simulator (or a scripted port) and a local
 // update server: every way it can end.
 
-#include "ComPort.h"
-#include "FirmwareInfo.h"
-#include "FlashImage.h"
-#include "GaugeSimulator.h"
 #include "ScriptedPort.h"
 #include "TestHttpServer.h"
+#include "devicelink/ComPort.h"
+#include "devicelink/FlashImage.h"
+#include "flasher/update/FirmwareInfo.h"
+#include "sim/GaugeSimulator.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +15,10 @@
 #include <QTest>
 
 #include <memory>
+
+using namespace devicelink;
+using namespace flasher;
+using namespace sim;
 
 using namespace std::chrono_literals;
 using Outcome = FirmwareInfo::Outcome;

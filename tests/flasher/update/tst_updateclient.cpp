@@ -1,11 +1,11 @@
 // The pieces of the online update: downloads, the server's address, the download folder, the
 // version file and the version numbers.
 
-#include "FirmwareVersion.h"
 #include "TestHttpServer.h"
-#include "UpdateClient.h"
-#include "UpdateFolder.h"
-#include "VersionFile.h"
+#include "flasher/update/FirmwareVersion.h"
+#include "flasher/update/UpdateClient.h"
+#include "flasher/update/UpdateFolder.h"
+#include "flasher/update/VersionFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +15,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace devicelink;
+using namespace flasher;
 
 class TestUpdateClient : public QObject
 {

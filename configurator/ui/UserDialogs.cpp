@@ -1,7 +1,9 @@
-#include "UserDialogs.h"
+#include "configurator/ui/UserDialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
+
+namespace configurator {
 
 QString StandardDialogs::openFileName(QWidget *parent, const QString &initialName)
 {
@@ -24,3 +26,5 @@ void StandardDialogs::warning(QWidget *parent, const QString &title, const QStri
 {
     QMessageBox::warning(parent, title, text);
 }
+
+} // namespace configurator

@@ -1,9 +1,11 @@
-#include "GermanQtTexts.h"
+#include "shell/GermanQtTexts.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+
+namespace shell {
 
 void InstallGermanQtTexts(QCoreApplication &app)
 {
@@ -20,3 +22,5 @@ void InstallGermanQtTexts(QCoreApplication &app)
     }
     delete translator;
 }
+
+} // namespace shell

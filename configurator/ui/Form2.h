@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ComPort.h"
+#include "devicelink/ComPort.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -10,9 +10,15 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+
+namespace devicelink {
+class WindowLink;
+}
+
+namespace configurator {
+
 class Form1;
 class UserDialogs;
-class WindowLink;
 
 // "Com-Port wählen": lists the ports that can be opened, searches them for the gauge, and
 // stores the chosen port in the main window and the port file when it closes.
@@ -21,7 +27,7 @@ class Form2 : public QWidget
     Q_OBJECT
 
 public:
-    Form2(Form1 *mainWindow, UserDialogs &dialogs, SerialPort *serialPort = nullptr);
+    Form2(Form1 *mainWindow, UserDialogs &dialogs, devicelink::SerialPort *serialPort = nullptr);
 
     QLabel *Label1 = nullptr; // status line
     QLabel *Label2 = nullptr;
@@ -45,8 +51,10 @@ private:
 
     QPointer<Form1> m_form1;
     UserDialogs &m_dialogs;
-    ComPort m_comPort;
-    SerialPort &MSComm1;
-    WindowLink *m_link = nullptr;
+    devicelink::ComPort m_comPort;
+    devicelink::SerialPort &MSComm1;
+    devicelink::WindowLink *m_link = nullptr;
     bool m_scanning = false;
 };
+
+} // namespace configurator

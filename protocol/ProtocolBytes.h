@@ -1,7 +1,7 @@
 #pragma once
 
-// The single bytes of the gauge's serial protocols, for the PC side and the simulated gauge.
-namespace ProtocolBytes {
+// The gauge's serial protocols as plain constants, for the PC side and the simulated gauge.
+namespace protocol {
 
 constexpr char Soh = 0x01;           // starts a block frame
 constexpr char Eot = 0x04;           // end of the image
@@ -13,4 +13,8 @@ constexpr char EntryEeprom = 0x7C;   // entry character of the EEPROM-image tran
 constexpr char Identify = 'd';       // the identification request, and the answer's start
 constexpr char AnswerEnd = 'e';      // ends the identification answer
 
-} // namespace ProtocolBytes
+// A block frame: SOH, block number, its complement, the data and one checksum byte.
+constexpr int BlockSize = 128;
+constexpr int FrameSize = 3 + BlockSize + 1;
+
+} // namespace protocol

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FormLayout.h"
-#include "UserDialogs.h"
-#include "ConfigSettings.h"
+#include "configurator/core/ConfigSettings.h"
+#include "configurator/ui/FormLayout.h"
+#include "configurator/ui/UserDialogs.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -14,6 +14,9 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
+
+namespace configurator {
+
 class Form2;
 class Form3;
 
@@ -88,3 +91,5 @@ private:
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
 };
+
+} // namespace configurator

@@ -1,12 +1,12 @@
-#include "Form2.h"
+#include "configurator/ui/Form2.h"
 
-#include "BootloaderTransfer.h"
-#include "Form1.h"
-#include "FormLayout.h"
-#include "Identification.h"
-#include "PortScan.h"
-#include "UserDialogs.h"
-#include "WindowLink.h"
+#include "configurator/ui/Form1.h"
+#include "configurator/ui/FormLayout.h"
+#include "configurator/ui/UserDialogs.h"
+#include "devicelink/BootloaderTransfer.h"
+#include "devicelink/Identification.h"
+#include "devicelink/PortScan.h"
+#include "devicelink/ui/WindowLink.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -16,6 +16,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
+
+namespace configurator {
+
+using namespace devicelink;
 
 using FormLayout::px;
 
@@ -154,3 +158,5 @@ void Form2::Form_Unload()
         return;
     m_form1->storePort(quint8(n));
 }
+
+} // namespace configurator

@@ -5,6 +5,8 @@
 
 class QWidget;
 
+namespace configurator {
+
 // The windows are laid out in twips, as the gauge's documents give their positions.
 namespace FormLayout {
 
@@ -37,3 +39,5 @@ struct Caption
 void fitCaptions(QWidget *window, const QList<Caption> &captions);
 
 } // namespace FormLayout
+
+} // namespace configurator

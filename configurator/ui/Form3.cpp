@@ -1,12 +1,16 @@
-#include "Form3.h"
+#include "configurator/ui/Form3.h"
 
-#include "ConfigUpload.h"
-#include "FormLayout.h"
-#include "WindowLink.h"
+#include "configurator/ConfigUpload.h"
+#include "configurator/ui/FormLayout.h"
+#include "devicelink/ui/WindowLink.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QListWidget>
+
+namespace configurator {
+
+using namespace devicelink;
 
 Form3::Form3(std::function<QString()> portText, SerialPort *serialPort)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -69,3 +73,5 @@ void Form3::closeEvent(QCloseEvent *event)
     Timer1.stop();
     event->accept();
 }
+
+} // namespace configurator

@@ -1,8 +1,10 @@
-#include "FormLayout.h"
+#include "configurator/ui/FormLayout.h"
 
 #include <QFont>
 #include <QGroupBox>
 #include <QWidget>
+
+namespace configurator {
 
 namespace FormLayout {
 
@@ -52,3 +54,5 @@ void fitCaptions(QWidget *window, const QList<Caption> &captions)
 }
 
 } // namespace FormLayout
+
+} // namespace configurator

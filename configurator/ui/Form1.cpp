@@ -1,12 +1,12 @@
-#include "Form1.h"
+#include "configurator/ui/Form1.h"
 
-#include "ConfigUpload.h"
-#include "Form2.h"
-#include "Form3.h"
-#include "FormLayout.h"
-#include "ConfigImage.h"
-#include "PortFile.h"
-#include "ValueTable.h"
+#include "configurator/ConfigUpload.h"
+#include "configurator/core/ConfigImage.h"
+#include "configurator/core/PortFile.h"
+#include "configurator/core/ValueTable.h"
+#include "configurator/ui/Form2.h"
+#include "configurator/ui/Form3.h"
+#include "configurator/ui/FormLayout.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+
+namespace configurator {
 
 using FormLayout::px;
 using S = ConfigSettings;
@@ -337,3 +339,5 @@ void Form1::storePort(quint8 portNumber)
     // A port file that cannot be written keeps its old port; the window shows the new one.
     PortFile().writePort(portNumber);
 }
+
+} // namespace configurator

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ComPort.h"
+#include "devicelink/ComPort.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -8,7 +8,12 @@
 #include <functional>
 
 class QListWidget;
+
+namespace devicelink {
 class WindowLink;
+}
+
+namespace configurator {
 
 // "Konfiguration hochladen...": uploads "configs.eep" into the gauge whenever it becomes the
 // active window, logs every step, and closes itself 1.5 seconds after a success.
@@ -18,7 +23,7 @@ class Form3 : public QWidget
 
 public:
     // `portText` reads the main window's `port` field at the start of each upload.
-    explicit Form3(std::function<QString()> portText, SerialPort *serialPort = nullptr);
+    explicit Form3(std::function<QString()> portText, devicelink::SerialPort *serialPort = nullptr);
 
     QListWidget *List1 = nullptr;
     QTimer Timer1;
@@ -35,7 +40,9 @@ protected:
 
 private:
     std::function<QString()> m_portText;
-    ComPort m_comPort;
-    SerialPort &MSComm1;
-    WindowLink *m_link = nullptr;
+    devicelink::ComPort m_comPort;
+    devicelink::SerialPort &MSComm1;
+    devicelink::WindowLink *m_link = nullptr;
 };
+
+} // namespace configurator

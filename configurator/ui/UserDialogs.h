@@ -4,6 +4,8 @@
 
 class QWidget;
 
+namespace configurator {
+
 // The file dialogs and message boxes of the configurator's windows. The windows reach them only
 // through this interface, so the tests can answer them without a user.
 class UserDialogs
@@ -52,3 +54,5 @@ private:
 
     UserDialogs &m_dialogs;
 };
+
+} // namespace configurator
