@@ -71,25 +71,29 @@ bool open(const QString &path, ConfigSettings &settings, QTextStream &err)
 
 bool save(const QString &path, const ConfigSettings &settings, QTextStream &err)
 {
-    if (WriteConfigImageFile(path, settings))
+    QString reason;
+    if (WriteConfigImageFile(path, settings, &reason))
         return true;
     err << QStringLiteral("Datei \"%1\" konnte nicht geschrieben werden")
                .arg(QDir::toNativeSeparators(path))
-        << '\n';
+        << '\n'
+        << QStringLiteral("Grund: ") << reason << '\n';
     return false;
 }
 
 bool upload(const ConfigSettings &settings, const QString &portText, QTextStream &out,
             QTextStream &err)
 {
-    if (!save(ConfigUpload::imageFileName(), settings, err))
-        return false;
     LinkHooks hooks;
     hooks.log = [&out](const QString &line, LinkHooks::LineStyle) {
         out << line << '\n';
         out.flush();
     };
     ComPort port;
+    // A wrong port is refused before configs.eep is written (the upload logs why).
+    if (ConfigUpload::portNumberFromText(portText) != 0 &&
+        !save(ConfigUpload::imageFileName(), settings, err))
+        return false;
     return ConfigUpload::run(port, portText, ConfigUpload::imageFileName(), hooks) ==
            ConfigUpload::Outcome::Succeeded;
 }

@@ -1,5 +1,7 @@
 #include "devicelink/FlashImage.h"
 
+#include "devicelink/FileKind.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,6 +14,9 @@ FlashImage::FlashImage(const QByteArray &fileBytes) : m_bytes(fileBytes)
 
 bool LoadImageFile(const QString &path, FlashImage &image)
 {
+    // A FIFO or device would block the read: only regular files are images.
+    if (!devicelink::IsRegularFileOrMissing(path))
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;

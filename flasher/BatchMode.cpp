@@ -23,8 +23,11 @@ const QStringList CommandOptions = {QStringLiteral("firmware"), QStringLiteral("
                                     QStringLiteral("search"),   QStringLiteral("info"),
                                     QStringLiteral("update"),   QStringLiteral("save-update-url")};
 // --update-url alone opens the window with that server.
-const QStringList OtherOptions = {QStringLiteral("port"), QStringLiteral("speed"),
-                                  QStringLiteral("yes"), QStringLiteral("copy"),
+const QStringList OtherOptions = {QStringLiteral("port"),
+                                  QStringLiteral("speed"),
+                                  QStringLiteral("yes"),
+                                  QStringLiteral("copy"),
+                                  QStringLiteral("download-timeout"),
                                   QStringLiteral("help")};
 const QList<int> Speeds = {4800, 19200, 38400};
 
@@ -33,7 +36,8 @@ void setUpParser(QCommandLineParser &parser)
     parser.setApplicationDescription(QStringLiteral(
         "DEVAZ update-tool: ohne Option startet das Fenster. Mit einem der Befehle läuft der "
         "Flasher ohne Fenster, schreibt jede Logzeile auf die Standardausgabe und endet mit 0 "
-        "(Erfolg), 1 (Fehler) oder 2 (falscher Aufruf)."));
+        "(Erfolg), 1 (Fehler) oder 2 (falscher Aufruf). --update ohne --yes endet mit 0, wenn "
+        "die aktuelle Firmware installiert ist, und mit 3, wenn eine neuere verfügbar ist."));
     parser.addOptions({
         {QStringLiteral("firmware"), QStringLiteral("Firmwaredatei (.bin) hochladen."),
          QStringLiteral("DATEI")},
@@ -189,9 +193,13 @@ int runInfo(const Settings &settings, SerialPort &port, Console &console)
 
 // The firmware information command with the online update, answered from the command line.
 int runUpdate(const QCommandLineParser &parser, const Settings &settings, SerialPort &port,
-              Console &console, QTextStream &out)
+              Console &console, QTextStream &out, QTextStream &err)
 {
-    UpdateBatchOptions options = UpdateBatch::readOptions(parser);
+    QString error;
+    std::optional<UpdateBatchOptions> read = UpdateBatch::readOptions(parser, &error);
+    if (!read)
+        return usageError(err, error);
+    UpdateBatchOptions options = *read;
     options.comNumber = choosePort(settings, port, console);
     if (options.comNumber == 0)
         return Failure;
@@ -272,7 +280,7 @@ int Run(const QStringList &arguments, SerialPort &port, QTextStream &out, QTextS
     if (settings.command == QLatin1String("search"))
         return runSearch(settings, port, console);
     if (settings.command == QLatin1String("update"))
-        return runUpdate(parser, settings, port, console, out);
+        return runUpdate(parser, settings, port, console, out, err);
     if (settings.command == QLatin1String("save-update-url"))
         return saveUpdateUrl(parser.value(settings.command), out, err);
     return runInfo(settings, port, console);

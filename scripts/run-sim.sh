@@ -5,4 +5,5 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 iveva_build
 export IVEVA_PORT_DIR="${IVEVA_PORT_DIR:-$IVEVA_ROOT/ports}"
+mkdir -p "$IVEVA_PORT_DIR"
 exec "$IVEVA_BUILD/bin/iveva-gauge-sim" --port-dir "$IVEVA_PORT_DIR" --com 1 "$@"

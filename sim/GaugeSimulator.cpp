@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -33,6 +34,19 @@ constexpr auto GarbageLead = 3ms;
 bool isEntry(char c)
 {
     return c == EntryFirmware || c == EntryEeprom;
+}
+
+// Every running simulator holds a lock on its own pty. A link whose pty still carries one (or is
+// held exclusively by a program talking to it) belongs to a live simulator; a stale link's pty
+// is gone or free.
+bool heldByLiveSimulator(const QByteArray &link)
+{
+    const int fd = open(link.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EBUSY;
+    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);
+    return held;
 }
 
 QString systemError(const char *what)
@@ -97,6 +111,8 @@ bool GaugeSimulator::start(const QString &portDir, int comNumber, QString *error
     m_slaveFd = open(slaveName, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_slaveFd < 0)
         return fail(systemError("open slave"));
+    if (flock(m_slaveFd, LOCK_EX | LOCK_NB) != 0)
+        return fail(systemError("flock"));
     termios tio{};
     if (tcgetattr(m_slaveFd, &tio) != 0)
         return fail(systemError("tcgetattr"));
@@ -120,6 +136,8 @@ bool GaugeSimulator::start(const QString &portDir, int comNumber, QString *error
     struct stat st;
     if (lstat(linkName.constData(), &st) == 0 && !S_ISLNK(st.st_mode))
         return fail(QStringLiteral("%1 existiert und ist kein Link").arg(link));
+    if (S_ISLNK(st.st_mode) && heldByLiveSimulator(linkName))
+        return fail(QStringLiteral("%1 gehört einem laufenden Simulator").arg(link));
     const QByteArray tmpName = linkName + ".new" + QByteArray::number(getpid());
     unlink(tmpName.constData());
     if (symlink(slaveName, tmpName.constData()) != 0)

@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -119,6 +120,9 @@ int main(int argc, char *argv[])
         portDir = qEnvironmentVariable("IVEVA_PORT_DIR");
     if (portDir.isEmpty())
         fail(QStringLiteral("kein Portordner: --port-dir DIR angeben oder IVEVA_PORT_DIR setzen"));
+    // A mistyped folder must not quietly become a new, empty one.
+    if (!QFileInfo(portDir).isDir())
+        fail(QStringLiteral("Portordner existiert nicht: %1").arg(portDir));
     const int com = numberOption(parser, QStringLiteral("com"), 1, 99, 1);
 
     GaugeOptions options;

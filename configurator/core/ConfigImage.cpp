@@ -1,6 +1,8 @@
 #include "configurator/core/ConfigImage.h"
 
+#include "configurator/core/InPlaceFile.h"
 #include "configurator/core/ValueTable.h"
+#include "devicelink/FileKind.h"
 
 #include <QFile>
 
@@ -104,23 +106,17 @@ ConfigImage BuildConfigImage(const ConfigSettings &settings)
     return image;
 }
 
-bool WriteConfigImageFile(const QString &path, const ConfigSettings &settings)
+bool WriteConfigImageFile(const QString &path, const ConfigSettings &settings, QString *reason)
 {
     const ConfigImage image = BuildConfigImage(settings);
-    // ReadWrite neither truncates an existing file nor refuses a missing one.
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadWrite))
-        return false;
-    const qint64 written = file.write(reinterpret_cast<const char *>(image.data()), image.size());
-    const bool flushed = file.flush();
-    file.close();
-    return written == qint64(image.size()) && flushed && file.error() == QFileDevice::NoError;
+    return configurator::WriteInPlace(
+        path, QByteArray(reinterpret_cast<const char *>(image.data()), image.size()), reason);
 }
 
 void ApplyConfigImage(const QString &path, ConfigSettings &settings)
 {
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (!devicelink::IsRegularFileOrMissing(path) || !file.open(QIODevice::ReadOnly))
         return;
     // One byte past the limit tells a file that is too large without reading all of it.
     const QByteArray data = file.read(ConfigImageFileLimit + 1);

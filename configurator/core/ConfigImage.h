@@ -21,8 +21,9 @@ ConfigImage BuildConfigImage(const ConfigSettings &settings);
 
 // Writes the image of the settings into the file in place: a missing file is created, an
 // existing one keeps everything beyond the first 21 bytes. False when the file cannot be
-// opened or written.
-bool WriteConfigImageFile(const QString &path, const ConfigSettings &settings);
+// opened or written; the file is then as before and `reason` says why.
+bool WriteConfigImageFile(const QString &path, const ConfigSettings &settings,
+                          QString *reason = nullptr);
 
 // Reads an image file and applies it to the settings field by field, as far as the file
 // allows: a file that cannot be read or is larger than ConfigImageFileLimit changes nothing,

@@ -1,5 +1,8 @@
 #include "configurator/core/PortFile.h"
 
+#include "configurator/core/InPlaceFile.h"
+#include "devicelink/FileKind.h"
+
 #include <QFile>
 
 namespace configurator {
@@ -8,6 +11,9 @@ PortFile::PortFile(const QString &path) : m_path(path) {}
 
 quint8 PortFile::readPort() const
 {
+    // Never open a FIFO or device: the read would block the program.
+    if (!devicelink::IsRegularFileOrMissing(m_path))
+        return 0;
     QFile file(m_path);
     // ReadWrite creates a missing file, as the program always has. A file we may only read
     // (e.g. a write-protected one) still gives its port.
@@ -21,14 +27,7 @@ quint8 PortFile::readPort() const
 
 bool PortFile::writePort(quint8 port) const
 {
-    QFile file(m_path);
-    if (m_path.isEmpty() || !file.open(QIODevice::ReadWrite))
-        return false;
-    const char byte = char(port);
-    const bool written = file.write(&byte, 1) == 1;
-    const bool flushed = file.flush();
-    file.close();
-    return written && flushed && file.error() == QFileDevice::NoError;
+    return configurator::WriteInPlace(m_path, QByteArray(1, char(port)));
 }
 
 } // namespace configurator

@@ -16,6 +16,11 @@ bool ConsoleFirmwareInfoUi::askYesNo(Question question, const QString &prompt, c
     return answer;
 }
 
+void ConsoleFirmwareInfoUi::downloadedUnchecked(const QString &sha256Hex)
+{
+    m_out << "SHA-256: " << sha256Hex << Qt::endl;
+}
+
 QString ConsoleFirmwareInfoUi::chooseCopyTarget(const QString &presetName)
 {
     if (!QFileInfo(m_copyPath).isDir())

@@ -18,6 +18,7 @@ public:
     bool askYesNo(Question question, const QString &prompt, const QString &title) override;
     bool savesUserCopy() const override { return !m_copyPath.isEmpty(); }
     QString chooseCopyTarget(const QString &presetName) override;
+    void downloadedUnchecked(const QString &sha256Hex) override;
     void setWaitCursor(bool) override {}
     void programmingStarts() override {}
 

@@ -4,9 +4,11 @@
 #include "devicelink/FlashImage.h"
 #include "devicelink/LinkTexts.h"
 #include "flasher/update/FirmwareVersion.h"
+#include "flasher/update/SafeFileName.h"
 #include "flasher/update/VersionFile.h"
 #include "flasher/update/VersionQuery.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,6 +37,8 @@ FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray 
     m_installedNumber = 0;
     m_copyAddress.clear();
     m_copyFileName.clear();
+    m_checksumField.clear();
+    m_expectedSha256.clear();
     m_client.setCancelCheck([this] { return m_hooks.isCancelled(); });
 
     // Each stage ends the command with an outcome, or hands on to the next one.
@@ -79,7 +83,8 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::checkOnline(const QString &fo
 
     const QString versionPath = QDir(folder).filePath(versionFileName());
     if (!fetch(m_client.versionFileUrl(), versionPath, false,
-               QStringLiteral("Update Fehler! Internetverbindung aktiv?")))
+               QStringLiteral("Update Fehler! Internetverbindung aktiv?"),
+               UpdateClient::Payload::VersionFile))
         return Outcome::Failed;
 
     const std::optional<VersionFile> versionFile = VersionFile::load(versionPath);
@@ -90,6 +95,8 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::checkOnline(const QString &fo
     }
     m_copyAddress = versionFile->copyAddress();
     m_copyFileName = versionFile->copyFileName();
+    m_checksumField = versionFile->checksumField();
+    m_expectedSha256 = versionFile->sha256();
 
     const QString &available = versionFile->availableVersion();
     m_hooks.listLine(AvailableLine + available);
@@ -115,8 +122,8 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
         return no;
 
     if (m_ui.savesUserCopy()) {
-        // The server proposes a name, not a place: folders in it are dropped.
-        const QString target = m_ui.chooseCopyTarget(QFileInfo(m_copyFileName).fileName());
+        // The server proposes a name, not a place.
+        const QString target = m_ui.chooseCopyTarget(flasher::SafeFileName(m_copyFileName));
         if (target.isEmpty())
             return Outcome::Declined;
         m_hooks.listLine(QStringLiteral("DOWNLOAD STARTEN... BITTE WARTEN..."));
@@ -125,10 +132,37 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
         m_hooks.listLine(QStringLiteral("Download erfolgreich!"));
     }
 
-    if (!fetch(m_client.firmwareUrl(), QDir(folder).filePath(helperFileName()), false,
-               DownloadFailed))
+    const QString helperPath = QDir(folder).filePath(helperFileName());
+    if (!fetch(m_client.firmwareUrl(), helperPath, false, DownloadFailed) ||
+        !checkHelperFile(helperPath)) {
+        // Not even an earlier run's helper file may be left to program by hand.
+        QFile::remove(helperPath);
         return Outcome::Failed;
+    }
     return std::nullopt;
+}
+
+bool FirmwareInfo::checkHelperFile(const QString &helperPath)
+{
+    QFile file(helperPath);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+        m_hooks.listLine(QStringLiteral("Hilfsdatei kann nicht gelesen werden"));
+        return false;
+    }
+    const QByteArray actual = hash.result().toHex();
+    if (!m_expectedSha256.isEmpty()) {
+        if (actual == m_expectedSha256)
+            return true;
+        m_hooks.listLine(DownloadFailed);
+        m_hooks.listLine(QStringLiteral("Grund: Prüfsumme stimmt nicht"));
+        return false;
+    }
+    if (!m_checksumField.isEmpty())
+        m_hooks.listLine(QStringLiteral("Prüfsumme in der Versionsdatei ist keine SHA-256 "
+                                        "(64 Hexziffern) und wird nicht geprüft"));
+    m_ui.downloadedUnchecked(QString::fromLatin1(actual));
+    return true;
 }
 
 std::optional<FirmwareInfo::Outcome> FirmwareInfo::program(const QString &folder)
@@ -170,20 +204,21 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::ask(FirmwareInfoUi::Question 
     return std::nullopt;
 }
 
-int FirmwareInfo::download(const QUrl &source, const QString &target, bool pumpFirst)
+int FirmwareInfo::download(const QUrl &source, const QString &target, bool pumpFirst,
+                           UpdateClient::Payload payload)
 {
     m_ui.setWaitCursor(true);
     if (pumpFirst)
         m_hooks.pumpEvents();
-    const int status = m_client.download(source, target);
+    const int status = m_client.download(source, target, payload);
     m_ui.setWaitCursor(false);
     return status;
 }
 
 bool FirmwareInfo::fetch(const QUrl &source, const QString &target, bool pumpFirst,
-                         const QString &failedLine)
+                         const QString &failedLine, UpdateClient::Payload payload)
 {
-    const int status = download(source, target, pumpFirst);
+    const int status = download(source, target, pumpFirst, payload);
     if (status == UpdateClient::Cancelled) {
         m_hooks.Add_Item(LinkTexts::cancelled());
         return false;

@@ -62,11 +62,14 @@ private:
     // Nothing for Yes; Declined for No; Failed when the window is closing.
     std::optional<Outcome> ask(FirmwareInfoUi::Question question, const QString &prompt,
                                const QString &title);
-    int download(const QUrl &source, const QString &target, bool pumpFirst);
+    int download(const QUrl &source, const QString &target, bool pumpFirst,
+                 UpdateClient::Payload payload);
     // Downloads and logs a failure (`failedLine` and the reason, or the cancel); true when the
     // file arrived.
-    bool fetch(const QUrl &source, const QString &target, bool pumpFirst,
-               const QString &failedLine);
+    bool fetch(const QUrl &source, const QString &target, bool pumpFirst, const QString &failedLine,
+               UpdateClient::Payload payload = UpdateClient::Payload::Image);
+    // Compares the helper file with the version file's SHA-256, if it gave one.
+    bool checkHelperFile(const QString &helperPath);
 
     devicelink::SerialPort &m_port;
     UpdateClient &m_client;
@@ -78,6 +81,8 @@ private:
     double m_installedNumber = 0;
     QString m_copyAddress;
     QString m_copyFileName;
+    QString m_checksumField;
+    QByteArray m_expectedSha256;
 };
 
 } // namespace flasher

@@ -26,6 +26,9 @@ public:
     // The save dialog for the user's copy, preset with the proposed file name. An empty result
     // means the user cancelled.
     virtual QString chooseCopyTarget(const QString &presetName) = 0;
+    // The firmware image arrived and the version file gave no SHA-256 to check it against:
+    // its SHA-256 in lower-case hex, for whoever publishes the version file.
+    virtual void downloadedUnchecked(const QString &sha256Hex) { Q_UNUSED(sha256Hex) }
     // The wait cursor around each download.
     virtual void setWaitCursor(bool waiting) = 0;
     // The image is loaded and the transfer starts: the window disables cmd_Search_File and

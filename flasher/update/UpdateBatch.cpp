@@ -17,6 +17,8 @@ const QString UpdateOption = QStringLiteral("update");
 const QString YesOption = QStringLiteral("yes");
 const QString CopyOption = QStringLiteral("copy");
 const QString UrlOption = QStringLiteral("update-url");
+const QString TimeoutOption = QStringLiteral("download-timeout");
+constexpr int MaxTimeoutSeconds = 3600;
 
 } // namespace
 
@@ -30,6 +32,14 @@ void addOptions(QCommandLineParser &parser)
                       QStringLiteral("Mit --update: Kopie der neuen Firmware hier speichern "
                                      "(Datei oder Ordner)."),
                       QStringLiteral("PATH")});
+    parser.addOption(
+        {TimeoutOption,
+         QStringLiteral("Mit --update: Höchstdauer jedes Downloads in Sekunden, 1 bis %1 "
+                        "(Vorgabe: %2 s für die Versionsdatei, %3 s für die Firmware).")
+             .arg(MaxTimeoutSeconds)
+             .arg(DownloadLimits().versionFileMs / 1000)
+             .arg(DownloadLimits().imageMs / 1000),
+         QStringLiteral("SEKUNDEN")});
     parser.addOption({UrlOption,
                       QStringLiteral("Adresse des Update-Servers (sonst %1, die gespeicherte "
                                      "Einstellung oder %2).")
@@ -38,12 +48,22 @@ void addOptions(QCommandLineParser &parser)
                       QStringLiteral("URL")});
 }
 
-UpdateBatchOptions readOptions(const QCommandLineParser &parser)
+std::optional<UpdateBatchOptions> readOptions(const QCommandLineParser &parser, QString *error)
 {
     UpdateBatchOptions options;
     options.yes = parser.isSet(YesOption);
     options.copyPath = parser.value(CopyOption);
     options.updateUrl = parser.value(UrlOption);
+    if (parser.isSet(TimeoutOption)) {
+        bool ok = false;
+        const int seconds = parser.value(TimeoutOption).toInt(&ok);
+        if (!ok || seconds < 1 || seconds > MaxTimeoutSeconds) {
+            *error = QStringLiteral("--download-timeout erwartet Sekunden von 1 bis %1")
+                         .arg(MaxTimeoutSeconds);
+            return std::nullopt;
+        }
+        options.limits.versionFileMs = options.limits.imageMs = seconds * 1000;
+    }
     return options;
 }
 
@@ -62,12 +82,15 @@ int run(const UpdateBatchOptions &options, SerialPort &port, const LinkHooks &ho
         return 1;
     }
 
-    UpdateClient client(base);
+    UpdateClient client(base, options.limits);
     ConsoleFirmwareInfoUi ui(out, options.yes, options.copyPath);
     QByteArray Text1;
     const FirmwareInfo::Outcome outcome =
         FirmwareInfo(port, client, ui, hooks)
             .run(options.comNumber, options.baudRate, Text1, folder);
+    // Without --yes the download question is answered No: a newer firmware was found.
+    if (outcome == FirmwareInfo::Outcome::Declined && !options.yes)
+        return NewerAvailable;
     return FirmwareInfo::succeeded(outcome) ? 0 : 1;
 }
 

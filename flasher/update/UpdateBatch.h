@@ -2,9 +2,11 @@
 
 #include "devicelink/LinkHooks.h"
 #include "devicelink/SerialPort.h"
+#include "flasher/update/UpdateClient.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
+#include <optional>
 
 namespace flasher {
 
@@ -17,18 +19,25 @@ struct UpdateBatchOptions
     bool yes = false;       // --yes: download and program without asking
     QString copyPath;       // --copy: where the user's copy goes; empty: no copy
     QString downloadFolder; // empty: the program's folder or the user's data folder
+    DownloadLimits limits;  // --download-timeout sets both total limits
 };
 
 namespace UpdateBatch {
 
-// Adds --update, --yes, --copy PATH and --update-url URL to the flasher's parser.
+// The exit status of a run without --yes that found a newer firmware.
+constexpr int NewerAvailable = 3;
+
+// Adds --update, --yes, --copy PATH, --download-timeout SEKUNDEN and --update-url URL to the
+// flasher's parser.
 void addOptions(QCommandLineParser &parser);
-// Reads those options (after parser.process()); the port and speed are the caller's.
-UpdateBatchOptions readOptions(const QCommandLineParser &parser);
+// Reads those options (after parser.parse()); the port and speed are the caller's. Empty, with
+// `error` set, when --download-timeout is not a number of seconds from 1 to 3600.
+std::optional<UpdateBatchOptions> readOptions(const QCommandLineParser &parser, QString *error);
 
 // Runs the command on `port`: log lines through `hooks`, the questions and their automatic
 // answers to `out`. Returns the exit status: 0 when the gauge is up to date or was programmed,
-// 1 otherwise. The port is closed afterwards.
+// NewerAvailable when a run without `yes` found a newer firmware, 1 otherwise. The port is
+// closed afterwards.
 int run(const UpdateBatchOptions &options, devicelink::SerialPort &port,
         const devicelink::LinkHooks &hooks, QTextStream &out);
 

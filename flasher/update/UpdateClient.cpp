@@ -6,6 +6,8 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace flasher {
@@ -19,6 +21,17 @@ bool isWebAddress(const QUrl &url)
 }
 
 constexpr int CancelCheckMs = 50;
+
+// Writes and says why it failed. Qt names a full disk "Unknown error"; errno, read right after
+// the call, has the system's reason.
+bool writeAll(QSaveFile &file, const QByteArray &bytes, QString *why)
+{
+    errno = 0;
+    if (file.write(bytes) == bytes.size())
+        return true;
+    *why = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+    return false;
+}
 
 } // namespace
 
@@ -49,7 +62,9 @@ void UpdateClient::saveBaseUrl(const QString &text)
     QSettings().setValue(QLatin1String(SettingsKey), text.trimmed());
 }
 
-UpdateClient::UpdateClient(const QUrl &baseUrl) : m_baseUrl(baseUrl) {}
+UpdateClient::UpdateClient(const QUrl &baseUrl, const DownloadLimits &limits)
+    : m_baseUrl(baseUrl), m_limits(limits)
+{}
 
 QUrl UpdateClient::urlFor(const QString &serverPath) const
 {
@@ -80,7 +95,7 @@ int UpdateClient::fail(Status status, const QString &why)
     return status;
 }
 
-int UpdateClient::download(const QUrl &source, const QString &targetPath)
+int UpdateClient::download(const QUrl &source, const QString &targetPath, Payload payload)
 {
     m_lastError.clear();
     // Only web addresses: an address from the server must never make us read a local file.
@@ -88,7 +103,8 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath)
         return fail(BadAddress, QStringLiteral("ungültige Adresse: ") + source.toString());
 
     QSaveFile file(targetPath);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a write that fails says so at once, with its errno.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(WriteFailed, file.errorString());
 
     QNetworkRequest request(source);
@@ -108,6 +124,8 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath)
     QEventLoop loop;
     QTimer idle;
     idle.setSingleShot(true);
+    QTimer deadline;
+    deadline.setSingleShot(true);
     QTimer cancelCheck;
 
     auto stop = [&](Status reason, const QString &text) {
@@ -131,10 +149,12 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath)
             stop(TooLarge, QStringLiteral("Datei zu groß: mehr als %1 Bytes").arg(MaxBodyBytes));
             return;
         }
-        if (file.write(chunk) != chunk.size())
-            stop(WriteFailed, file.errorString());
+        if (QString reason; !writeAll(file, chunk, &reason))
+            stop(WriteFailed, reason);
     });
     QObject::connect(&idle, &QTimer::timeout, &loop,
+                     [&] { stop(TimedOut, QStringLiteral("Zeitüberschreitung")); });
+    QObject::connect(&deadline, &QTimer::timeout, &loop,
                      [&] { stop(TimedOut, QStringLiteral("Zeitüberschreitung")); });
     QObject::connect(&cancelCheck, &QTimer::timeout, &loop, [&] {
         if (m_cancelled && m_cancelled())
@@ -142,11 +162,13 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath)
     });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
-    idle.start(m_timeoutMs);
+    idle.start(m_limits.idleMs);
+    deadline.start(payload == Payload::VersionFile ? m_limits.versionFileMs : m_limits.imageMs);
     cancelCheck.start(CancelCheckMs);
     if (!reply->isFinished())
         loop.exec();
     idle.stop();
+    deadline.stop();
     cancelCheck.stop();
 
     if (status != Ok)
@@ -161,12 +183,20 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath)
     received += rest.size();
     if (received > MaxBodyBytes)
         return fail(TooLarge, QStringLiteral("Datei zu groß: mehr als %1 Bytes").arg(MaxBodyBytes));
-    if (file.write(rest) != rest.size())
-        return fail(WriteFailed, file.errorString());
+    if (QString reason; !writeAll(file, rest, &reason))
+        return fail(WriteFailed, reason);
     if (received == 0)
         return fail(EmptyBody, QStringLiteral("leere Datei"));
+    // A connection that ends early looks like the end of the body: only the length tells.
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && received < length.toLongLong())
+        return fail(Truncated, QStringLiteral("unvollständig: %1 von %2 Bytes")
+                                   .arg(received)
+                                   .arg(length.toLongLong()));
+    errno = 0;
     if (!file.commit())
-        return fail(WriteFailed, file.errorString());
+        return fail(WriteFailed,
+                    errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString());
     return Ok;
 }
 

@@ -9,6 +9,15 @@
 
 namespace flasher {
 
+// How long one download may take. A slow server that trickles a byte now and then restarts the
+// idle time with every byte, so each download also has a total limit.
+struct DownloadLimits
+{
+    int idleMs = 30'000;         // no data for this long
+    int versionFileMs = 120'000; // the whole version file
+    int imageMs = 600'000;       // the whole firmware image or the user's copy
+};
+
 // Fetches the update server's files over HTTP or HTTPS into local files.
 //
 // The server's base address comes, in this order, from the command line (--update-url), the
@@ -31,19 +40,26 @@ public:
         HttpError,    // the server answered with an error status
         EmptyBody,
         TooLarge,  // more than MaxBodyBytes
-        TimedOut,  // no data for the timeout
+        TimedOut,  // no data for the idle time, or past the total limit
         Cancelled, // the cancel check said so
-        WriteFailed
+        WriteFailed,
+        Truncated // less than the Content-Length the server announced
+    };
+    // What is downloaded decides its total time limit.
+    enum class Payload
+    {
+        VersionFile,
+        Image
     };
 
-    // The largest image the bootloader transfer can count: 32767 blocks of 128 bytes.
+    // The largest image the bootloader transfer can count: the padding always adds a block, and
+    // 32767 blocks of 128 bytes must hold the file and that block's first zero.
     static constexpr qint64 MaxBodyBytes =
-        qint64(devicelink::FlashImage::MaxBlocks) * devicelink::FlashImage::BlockSize;
+        qint64(devicelink::FlashImage::MaxBlocks) * devicelink::FlashImage::BlockSize - 1;
     // The update server used when nothing else is set.
     static constexpr const char *DefaultBaseUrl = "http://update.rozid.example";
     static constexpr const char *EnvironmentVariable = "IVEVA_UPDATE_URL";
     static constexpr const char *SettingsKey = "update/baseUrl";
-    static constexpr int DefaultTimeoutMs = 30'000;
 
     static QString versionFilePath() { return QStringLiteral("/DEVAZ/firmware.txt"); }
     static QString firmwarePath() { return QStringLiteral("/DEVAZ/lastfw.bin"); }
@@ -55,7 +71,7 @@ public:
     static QUrl baseUrlFromText(const QString &text);
     static void saveBaseUrl(const QString &text);
 
-    explicit UpdateClient(const QUrl &baseUrl);
+    explicit UpdateClient(const QUrl &baseUrl, const DownloadLimits &limits = {});
 
     QUrl baseUrl() const { return m_baseUrl; }
     QUrl versionFileUrl() const { return urlFor(versionFilePath()); }
@@ -66,10 +82,10 @@ public:
     // Called about every 50 ms during a download; true aborts it.
     void setCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
     // A download that brings no data for this long fails.
-    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    void setTimeoutMs(int ms) { m_limits.idleMs = ms; }
 
     // Downloads `source` into `targetPath`. Returns a Status; the file is written only on Ok.
-    int download(const QUrl &source, const QString &targetPath);
+    int download(const QUrl &source, const QString &targetPath, Payload payload = Payload::Image);
     // Why the last download failed, for the log or a console.
     QString lastError() const { return m_lastError; }
 
@@ -80,7 +96,7 @@ private:
     QNetworkAccessManager m_network;
     QUrl m_baseUrl;
     std::function<bool()> m_cancelled;
-    int m_timeoutMs = DefaultTimeoutMs;
+    DownloadLimits m_limits;
     QString m_lastError;
 };
 

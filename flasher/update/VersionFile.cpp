@@ -1,6 +1,7 @@
 #include "flasher/update/VersionFile.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringList>
 
@@ -74,14 +75,23 @@ QStringList readFields(const QString &text, int wanted)
 
 std::optional<VersionFile> VersionFile::parse(const QByteArray &bytes)
 {
-    const QStringList fields = readFields(decode(bytes), 3);
+    const QStringList fields = readFields(decode(bytes), 4);
     if (fields.size() < 3)
         return std::nullopt;
     VersionFile file;
     file.m_availableVersion = fields[0];
     file.m_copyAddress = fields[1];
     file.m_copyFileName = fields[2];
+    file.m_checksumField = fields.value(3);
     return file;
+}
+
+QByteArray VersionFile::sha256() const
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{64}$"));
+    if (!hex.match(m_checksumField).hasMatch())
+        return QByteArray();
+    return m_checksumField.toLatin1().toLower();
 }
 
 std::optional<VersionFile> VersionFile::load(const QString &path)

@@ -3,14 +3,21 @@
 #include "configurator/core/ConfigImage.h"
 #include "configurator/core/PortFile.h"
 #include "configurator/core/ValueTable.h"
+#include "devicelink/FlashImage.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+using namespace devicelink;
 using namespace configurator;
 
 using S = ConfigSettings;
@@ -278,12 +285,44 @@ private slots:
         QCOMPARE(settings, before());
     }
 
+    void writeInPlace_data()
+    {
+        QTest::addColumn<QByteArray>("old"); // empty: no file yet
+        QTest::addColumn<int>("limit");      // the file size limit in bytes; 0: none
+        QTest::newRow("longer file keeps its tail") << QByteArray(128, char(0xA5)) << 0;
+        QTest::newRow("new file, disk full") << QByteArray() << 10;
+        QTest::newRow("shorter file, full part-way") << QByteArray("abcde") << 10;
+        QTest::newRow("longer file, full part-way") << QByteArray(30, 'x') << 10;
+    }
+
+    // A failed write leaves the file as it was; a small file size limit stands in for a full
+    // disk.
     void writeInPlace()
     {
-        const QByteArray old(128, char(0xA5));
-        const QString path = writeFile(old);
-        QVERIFY(WriteConfigImageFile(path, inFile()));
-        QCOMPARE(readFile(path), bytes(BuildConfigImage(inFile())) + old.mid(21));
+        QFETCH(QByteArray, old);
+        QFETCH(int, limit);
+        const QString path = m_dir.filePath(QStringLiteral("inplace-") + QTest::currentDataTag());
+        if (!old.isEmpty())
+            writeFile(old, path);
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = limit ? rlim_t(limit) : saved.rlim_cur;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString reason;
+        const bool written = WriteConfigImageFile(path, inFile(), &reason);
+        setrlimit(RLIMIT_FSIZE, &saved);
+
+        QCOMPARE(written, limit == 0);
+        if (written) {
+            QCOMPARE(readFile(path), bytes(BuildConfigImage(inFile())) + old.mid(21));
+            return;
+        }
+        QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
+        QCOMPARE(QFile::exists(path), !old.isEmpty());
+        if (!old.isEmpty())
+            QCOMPARE(readFile(path), old);
     }
 
     void roundTrip()
@@ -331,10 +370,21 @@ private slots:
         QCOMPARE(int(portFile.readPort()), newPort);
     }
 
-    void unreadablePortFile()
+    // A folder or a FIFO is no file of ours: nothing opens it (a FIFO would block for ever).
+    void notRegularFiles()
     {
-        QCOMPARE(int(PortFile(m_dir.path()).readPort()), 0); // a folder
-        QVERIFY(!PortFile(m_dir.path()).writePort(5));
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        for (const QString &path : {m_dir.path(), fifo}) {
+            QCOMPARE(int(PortFile(path).readPort()), 0);
+            QVERIFY(!PortFile(path).writePort(5));
+            QVERIFY(!WriteConfigImageFile(path, inFile()));
+            S settings = before();
+            ApplyConfigImage(path, settings);
+            QCOMPARE(settings, before());
+            FlashImage image;
+            QVERIFY(!LoadImageFile(path, image));
+        }
     }
 };
 

@@ -7,6 +7,7 @@
 #include "flasher/BatchMode.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QNetworkProxy>
 #include <QProcess>
 
@@ -92,11 +93,14 @@ private slots:
             << 0 << L{5} << QStringList{"--info"} << 1
             << QStringList{"Gerät nicht gefunden oder Firmware kleiner als V2.16"};
         QTest::newRow("update: versions only")
-            << 5 << L() << QStringList{"--update", "--update-url", "@url"} << 1
+            << 5 << L() << QStringList{"--update", "--update-url", "@url"} << 3
             << QStringList{installed, "Verfügbare Firmwareversion: V2.20"};
+        // Without a checksum in the version file the download's own is printed.
+        const QString sha =
+            QCryptographicHash::hash("new firmware", QCryptographicHash::Sha256).toHex();
         QTest::newRow("update --yes, no copy")
             << 5 << L() << QStringList{"--update", "--yes", "--update-url", "@url"} << 0
-            << QStringList{installed, "Hilfsdatei downloaden...", ok};
+            << QStringList{installed, "SHA-256: " + sha, "Hilfsdatei downloaden...", ok};
         QTest::newRow("update --yes --copy FOLDER")
             << 5 << L()
             << QStringList{"--update", "--yes", "--copy", "@dir", "--update-url", "@url"} << 0
@@ -115,7 +119,8 @@ private slots:
             ports.add(com, GaugeOptions{.silent = true});
         GaugeSimulator *sim = gauge ? &ports.add(gauge, GaugeOptions{.resetDelay = 50ms}) : nullptr;
         TestHttpServer server;
-        server.route("/DEVAZ/firmware.txt").body = "V2.20,/files/new.bin,new.bin";
+        // The proposed name is taken for a resource path unless it is cleaned.
+        server.route("/DEVAZ/firmware.txt").body = "V2.20,/files/new.bin,:new.bin";
         server.route("/files/new.bin").body = "new firmware";
         server.route("/DEVAZ/lastfw.bin").body = "new firmware";
         QTemporaryDir copies;
@@ -164,6 +169,9 @@ private slots:
         QTest::newRow("port 0") << QStringList{"--info", "--port", "0"};
         QTest::newRow("speed 9600") << QStringList{"--info", "--speed", "9600"};
         QTest::newRow("stray argument") << QStringList{"--info", "COM3"};
+        QTest::newRow("download timeout 0") << QStringList{"--update", "--download-timeout", "0"};
+        QTest::newRow("download timeout 3601")
+            << QStringList{"--update", "--download-timeout", "3601"};
     }
 
     void usageErrors()

@@ -267,6 +267,9 @@ private slots:
         QVERIFY(!other.start(dir.path(), 6, &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(QFileInfo(com6).isFile());
+        // A live simulator's link stays its own.
+        QVERIFY(!other.start(dir.path(), 5, &error));
+        QCOMPARE(QFile::symLinkTarget(com5), sim.devicePath());
 
         sim.stop();
         QVERIFY(!QFileInfo(com5).isSymLink());

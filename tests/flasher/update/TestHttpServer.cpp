@@ -26,9 +26,24 @@ TestHttpServer::TestHttpServer()
                 QTimer::singleShot(route.delayMs, socket, [socket, route] {
                     QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + " X\r\n";
                     if (route.sendLength)
-                        head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n";
-                    socket->write(head + "Connection: close\r\n\r\n" + route.body);
-                    socket->disconnectFromHost();
+                        head += "Content-Length: " +
+                                QByteArray::number(route.body.size() + route.missing) + "\r\n";
+                    socket->write(head + "Connection: close\r\n\r\n");
+                    if (route.trickleMs == 0) {
+                        socket->write(route.body);
+                        socket->disconnectFromHost();
+                        return;
+                    }
+                    auto *trickle = new QTimer(socket);
+                    connect(trickle, &QTimer::timeout, socket,
+                            [socket, trickle, body = route.body] {
+                                const qsizetype sent = trickle->property("sent").toLongLong();
+                                if (sent == body.size())
+                                    return socket->disconnectFromHost();
+                                socket->write(body.mid(sent, 1));
+                                trickle->setProperty("sent", sent + 1);
+                            });
+                    trickle->start(route.trickleMs);
                 });
             });
         }

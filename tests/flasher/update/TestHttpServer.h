@@ -20,6 +20,8 @@ public:
         int delayMs = 0;        // wait this long before answering
         bool hang = false;      // never answer
         bool sendLength = true; // false: no Content-Length, the body ends with the connection
+        int trickleMs = 0;      // send the body one byte at a time, this far apart
+        int missing = 0;        // announce this many bytes more than the body has
     };
 
     TestHttpServer();

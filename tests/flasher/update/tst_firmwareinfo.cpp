@@ -8,6 +8,7 @@
 #include "flasher/update/FirmwareInfo.h"
 #include "sim/GaugeSimulator.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QNetworkProxy>
@@ -42,6 +43,8 @@ struct Case
     bool closeDuringHelper = false; // the window is closed while the helper file downloads
     bool cancelCopy = false;
     bool folderEndsInSeparator = false;
+    bool staleHelper = false; // an earlier run left a helper file
+    QString preset = QStringLiteral("v220.bin");
 
     Outcome outcome = Outcome::Failed;
     QStringList log; // in this order, the last one last; "L " listed, "S " through Add_Item
@@ -168,6 +171,7 @@ private slots:
                                   .log = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed, http404},
                                   .questions = 2});
         row("helper file fails", {.helperStatus = 404,
+                                  .staleHelper = true,
                                   .log = {copied, failed, http404},
                                   .questions = 2,
                                   .copySaved = true});
@@ -176,6 +180,30 @@ private slots:
              .log = {copied, "S Vorgang abgebrochen, Comport geschlossen"},
              .questions = 2,
              .copySaved = true});
+        const QByteArray sha =
+            QCryptographicHash::hash(firmware(), QCryptographicHash::Sha256).toHex().toUpper();
+        row("checksum matches, proposed name reduced",
+            {.versionFile = "V2.20,/files/v220.bin,:v220.bin," + sha,
+             .outcome = Outcome::Programmed,
+             .log = {copied, "L Hilfsdatei downloaden...", done},
+             .questions = 3,
+             .copySaved = true});
+        row("checksum differs",
+            {.versionFile = "V2.20,/files/v220.bin,v220.bin," + QByteArray(64, 'A'),
+             .staleHelper = true,
+             .log = {copied, failed, "L Grund: Prüfsumme stimmt nicht"},
+             .questions = 2,
+             .copySaved = true});
+        row("no checksum but something else, then No",
+            {.answers = {true, true, false},
+             .versionFile = "V2.20,/files/v220.bin,\"new.bin\x01\",V2.16",
+             .preset = "new.bin",
+             .outcome = Outcome::Declined,
+             .log = {copied, "L Prüfsumme in der Versionsdatei ist keine SHA-256 (64 Hexziffern) "
+                             "und wird nicht geprüft"},
+             .questions = 3,
+             .copySaved = true,
+             .helperLeft = true});
         row("transfer fails", {.noReset = true,
                                .log = {wait, "S Reset nicht erkannt!"},
                                .questions = 3,
@@ -191,6 +219,10 @@ private slots:
         const QString programFolder = dir.filePath(QStringLiteral("program"));
         const QString copyPath = dir.filePath(QStringLiteral("mine.bin"));
         QDir().mkpath(programFolder);
+        if (c.staleHelper) {
+            QFile stale(QDir(programFolder).filePath(FirmwareInfo::helperFileName()));
+            QVERIFY(stale.open(QIODevice::WriteOnly));
+        }
         qputenv("IVEVA_PORT_DIR", QFile::encodeName(dir.path()));
 
         ScriptedUi ui;
@@ -248,7 +280,7 @@ private slots:
                  c.helperLeft ? QStringList{FirmwareInfo::helperFileName()} : QStringList());
         QCOMPARE(QFile::exists(copyPath), c.copySaved);
         if (c.copySaved)
-            QCOMPARE(ui.preset, QStringLiteral("v220.bin"));
+            QCOMPARE(ui.preset, c.preset);
         if (c.outcome == Outcome::Programmed) {
             QVERIFY(gauge->waitForImages(1, 5s));
             QCOMPARE(gauge->lastFirmwareImage(), FlashImage(firmware()).bytes());

@@ -3,6 +3,7 @@
 
 #include "TestHttpServer.h"
 #include "flasher/update/FirmwareVersion.h"
+#include "flasher/update/SafeFileName.h"
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/UpdateFolder.h"
 #include "flasher/update/VersionFile.h"
@@ -49,6 +50,12 @@ private slots:
         QTest::newRow("oversized, no length given")
             << R{largest + 'x', 200, 0, false, false} << "" << int(UpdateClient::TooLarge);
         QTest::newRow("too slow") << R{"abc", 200, 3000} << "" << int(UpdateClient::TimedOut);
+        QTest::newRow("one byte too large")
+            << R{largest + 'x'} << "" << int(UpdateClient::TooLarge);
+        QTest::newRow("a byte now and then, past the total limit")
+            << R{"0123456789", 200, 0, false, true, 100} << "" << int(UpdateClient::TimedOut);
+        QTest::newRow("shorter than its length")
+            << R{"abc", 200, 0, false, true, 0, 5} << "" << int(UpdateClient::NetworkError);
         // An address from the server must never make us read a local file.
         QTest::newRow("local file")
             << R{} << "file:///etc/hostname" << int(UpdateClient::BadAddress);
@@ -67,14 +74,54 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
         old.write("old");
         old.close();
-        UpdateClient client(server.baseUrl());
-        client.setTimeoutMs(200);
+        // Bytes every 100 ms keep the idle time from running out; only the total limit ends it.
+        UpdateClient client(server.baseUrl(), {.idleMs = route.trickleMs ? 5000 : 200,
+                                               .imageMs = route.trickleMs ? 300 : 30'000});
 
         const QUrl url = source.isEmpty() ? server.baseUrl().resolved(QUrl("/f")) : QUrl(source);
         QCOMPARE(client.download(url, target), status);
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), status == UpdateClient::Ok ? route.body : QByteArray("old"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"target"});
+        // Whatever the download takes, the transfer can count.
+        if (status == UpdateClient::Ok)
+            QVERIFY(FlashImage(route.body).blockCount() <= FlashImage::MaxBlocks);
+    }
+
+    void safeFileName_data()
+    {
+        QTest::addColumn<QString>("proposed");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << "v220.bin"
+                               << "v220.bin";
+        QTest::newRow("resource path") << ":evil.bin"
+                                       << "evil.bin";
+        QTest::newRow("folders") << "../../x/y.bin"
+                                 << "y.bin";
+        QTest::newRow("windows folders") << "C:\\fw\\y.bin"
+                                         << "y.bin";
+        QTest::newRow("a folder only") << "sub/"
+                                       << "lastfw.bin";
+        QTest::newRow("control characters") << "new\r\n.bin\x7f"
+                                            << "new.bin";
+        QTest::newRow("windows forbids") << "a<b>c|d?e*f\".bin"
+                                         << "abcdef.bin";
+        QTest::newRow("dots and blanks") << " ..hidden.bin. "
+                                         << "hidden.bin";
+        QTest::newRow("only dots") << "..."
+                                   << "lastfw.bin";
+        QTest::newRow("device name") << "CON"
+                                     << "lastfw.bin";
+        QTest::newRow("device name, extension") << "com1 .bin"
+                                                << "lastfw.bin";
+        QTest::newRow("device-like name") << "console.bin"
+                                          << "console.bin";
+    }
+
+    void safeFileName()
+    {
+        QFETCH(QString, proposed);
+        QTEST(flasher::SafeFileName(proposed), "name");
     }
 
     void baseAddress_data()
@@ -117,15 +164,22 @@ private slots:
     void versionFile_data()
     {
         QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QStringList>("fields"); // empty: fewer than three fields
-        const QStringList plain = {"V2.20", "http://h/f/v220.bin", "v220.bin"};
+        // empty: fewer than three fields; the fourth: the SHA-256 taken from the file
+        QTest::addColumn<QStringList>("fields");
+        const QStringList plain = {"V2.20", "http://h/f/v220.bin", "v220.bin", ""};
         QTest::newRow("line ends, rest ignored")
             << QByteArray("V2.20\r\nhttp://h/f/v220.bin\r\nv220.bin,V9.99\r\nmore") << plain;
         QTest::newRow("leading blanks, empty lines")
             << QByteArray("  V2.20,\t http://h/f/v220.bin\n\n   v220.bin  \n") << plain;
         QTest::newRow("quoted fields hold commas")
             << QByteArray("\"V2.20\" x, \"http://h/a,b.bin\",\"a, b.bin\"")
-            << QStringList{"V2.20", "http://h/a,b.bin", "a, b.bin"};
+            << QStringList{"V2.20", "http://h/a,b.bin", "a, b.bin", ""};
+        const QByteArray sha(64, 'a');
+        QTest::newRow("checksum in capitals")
+            << "V2.20,http://h/f/v220.bin,v220.bin," + sha.toUpper()
+            << plain.mid(0, 3) + QStringList{sha};
+        QTest::newRow("checksum one digit short")
+            << "V2.20,http://h/f/v220.bin,v220.bin," + sha.left(63) << plain;
         QTest::newRow("commas inside quotes")
             << QByteArray("\"V2.20,http://h/f.bin,f.bin\"") << QStringList();
     }
@@ -137,9 +191,9 @@ private slots:
         const std::optional<VersionFile> file = VersionFile::parse(text);
         QCOMPARE(file.has_value(), !fields.isEmpty());
         if (file)
-            QCOMPARE(
-                QStringList({file->availableVersion(), file->copyAddress(), file->copyFileName()}),
-                fields);
+            QCOMPARE(QStringList({file->availableVersion(), file->copyAddress(),
+                                  file->copyFileName(), QString::fromLatin1(file->sha256())}),
+                     fields);
     }
 
     // Decimal numbers, read the same on a German desktop (2.16 is not 216).
