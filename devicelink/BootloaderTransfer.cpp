@@ -3,6 +3,7 @@
 #include "BlockFrame.h"
 #include "LinkTexts.h"
 #include "Poller.h"
+#include "PortDevices.h"
 #include "PortSettings.h"
 #include "ProtocolBytes.h"
 
@@ -216,8 +217,11 @@ bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const Li
 void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks)
 {
     hooks.Add_Item(LinkTexts::openFailed());
-    if (port.permissionDenied())
-        hooks.Add_Item(LinkTexts::dialoutHint());
+    if (!port.deviceName().isEmpty())
+        hooks.Add_Item(
+            LinkTexts::openFailureDetail(port.deviceName(), port.openError(), port.errorString()));
+    if (port.openError() == SerialPort::OpenError::PermissionDenied)
+        hooks.Add_Item(LinkTexts::dialoutHint(devicelink::deviceGroup(port.deviceName())));
     port.close();
 }
 

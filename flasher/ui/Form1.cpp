@@ -5,6 +5,7 @@
 #include "FirmwareInfo.h"
 #include "FlasherTexts.h"
 #include "Identification.h"
+#include "PortList.h"
 #include "PortScan.h"
 #include "UpdateClient.h"
 #include "UpdateFolder.h"
@@ -170,9 +171,9 @@ void Form1::Form_Load()
     if (!operation.started())
         return;
     const AvailablePorts ports = ScanAvailablePorts(*m_port, m_link->hooks());
-    ComboPort->addItems(ports.entries);
-    List3 = ports.numbers;
-    ComboPort->setCurrentIndex(ports.entries.isEmpty() ? -1 : 0);
+    flasher::RefillPortList(*ComboPort, List3, ports);
+    for (const QString &line : ScanProblemLines(ports))
+        m_link->hooks().Add_Item(line);
 }
 
 void Form1::cmd_Search_File_Click()
