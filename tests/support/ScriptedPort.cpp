@@ -16,7 +16,8 @@ bool ScriptedPort::open(int comNumber, const QString &settings)
     m_openedSettings.append(settings);
     m_openError = openErrors.value(comNumber, OpenError::None);
     m_device.clear();
-    if (m_openError != OpenError::None && m_openError != OpenError::Missing)
+    if (m_openError != OpenError::Missing &&
+        (m_openError != OpenError::None || !unopenable.contains(comNumber)))
         m_device = QStringLiteral("/dev/ttyFAKE%1").arg(comNumber);
     if (unopenable.contains(comNumber) || m_openError != OpenError::None)
         return false;

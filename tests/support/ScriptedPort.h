@@ -24,8 +24,8 @@ public:
     std::function<void(ScriptedPort &port, const QByteArray &written)> onWrite;
     // Ports (COM numbers) that cannot be opened.
     QSet<int> unopenable;
-    // Ports that fail to open for this reason, as the device "/dev/ttyFAKE<n>"; Missing ones
-    // stand for numbers without a device.
+    // Ports that fail to open for this reason; Missing ones stand for numbers without a device.
+    // Every other port is the device "/dev/ttyFAKE<n>".
     QMap<int, OpenError> openErrors;
 
     // The bytes arrive together in one read, `polls` polls from now (at least the next poll).
