@@ -1,5 +1,4 @@
 #include "ComPortNames.h"
-#include "PortDevices.h"
 #include "PortScan.h"
 #include "ScriptedPort.h"
 
@@ -73,36 +72,6 @@ private slots:
         QVERIFY(lines[0].startsWith("COM 3 (/dev/ttyFAKE3): keine Berechtigung"));
         QVERIFY(lines[0].contains("-aG dialout"));
         QCOMPARE(lines[1], "COM 4 (/dev/ttyFAKE4): belegt (von einem anderen Programm geöffnet)");
-    }
-
-    void portArguments_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<int>("comNumber");
-        QTest::addColumn<QString>("device");
-        QTest::newRow("number") << "12" << true << 12 << "";
-        QTest::newRow("COMn") << "com7" << true << 7 << "";
-        QTest::newRow("device path, no COM link") << "/dev/ttyUSB9" << true << 0 << "/dev/ttyUSB9";
-        QTest::newRow("neither") << "ttyUSB0" << false << 0 << "";
-        QTest::newRow("empty") << " " << false << 0 << "";
-    }
-
-    void portArguments()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        QFETCH(int, comNumber);
-        QFETCH(QString, device);
-        const QByteArray saved = qgetenv("IVEVA_PORT_DIR");
-        qputenv("IVEVA_PORT_DIR", "/nonexistent-port-dir");
-        const std::optional<devicelink::PortArgument> given = devicelink::ParsePortArgument(text);
-        qputenv("IVEVA_PORT_DIR", saved);
-        QCOMPARE(given.has_value(), valid);
-        if (given) {
-            QCOMPARE(given->comNumber, comNumber);
-            QCOMPARE(given->device, device);
-        }
     }
 
     void portNumberFromEntry_data()
