@@ -5,12 +5,15 @@
 //  2. a 512-block transfer through a pty into lrzsz's rx, time per block, next to lrzsz's sx
 //     sending the same file to the same receiver;
 //  3. a 64-block transfer into the simulator pacing its line at 19200 baud, against the time
-//     the bytes need on the wire.
+//     the bytes need on the wire;
+//  4. the port scan of COM1..99: with no device (goal under 0.2 s) and with the simulator on
+//     one port (goal under 0.5 s), best of five.
 #include "RxRelay.h"
 #include "devicelink/BootloaderTransfer.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/PollTiming.h"
 #include "devicelink/Poller.h"
+#include "devicelink/PortScan.h"
 #include "sim/GaugeSimulator.h"
 
 #include <QCoreApplication>
@@ -216,6 +219,27 @@ void measurePacedTransfer(const QString &portDir)
                                      .arg(percentOff(measured, wire)));
 }
 
+void measureScan(const QString &portDir)
+{
+    std::printf("port scan COM1..99\n");
+    const auto bestOfFive = [] {
+        double best = 1e9;
+        for (int run = 0; run < 5; ++run) {
+            ComPort port;
+            const Clock::time_point start = Clock::now();
+            ScanAvailablePorts(port, LinkHooks());
+            best = std::min(best, secondsBetween(start, Clock::now()));
+        }
+        return best;
+    };
+    row("no device", QStringLiteral("%1 s (goal under 0.2 s)").arg(bestOfFive(), 0, 'f', 4));
+    GaugeSimulator gauge;
+    if (!gauge.start(portDir, 3))
+        return;
+    row("simulator on COM3",
+        QStringLiteral("%1 s (goal under 0.5 s)").arg(bestOfFive(), 0, 'f', 4));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -228,5 +252,6 @@ int main(int argc, char **argv)
     measureWaits(portDir);
     measureBlockRate(portDir);
     measurePacedTransfer(portDir);
+    measureScan(portDir);
     return 0;
 }

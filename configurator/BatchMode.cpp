@@ -5,6 +5,7 @@
 #include "configurator/core/PortFile.h"
 #include "configurator/core/ValueTable.h"
 #include "devicelink/ComPort.h"
+#include "devicelink/PortDevices.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -39,8 +40,10 @@ void setUp(QCommandLineParser &parser)
         {PrintOption, QStringLiteral("Jede Einstellung als Zeile ausgeben.")},
         {UploadOption, QStringLiteral("Einstellungen nach configs.eep im aktuellen Ordner "
                                       "schreiben und ins Gerät hochladen.")},
-        {PortOption, QStringLiteral("COM-Port für --upload (Vorgabe: der Port aus port.dll)."),
-         QStringLiteral("N")},
+        {PortOption,
+         QStringLiteral("COM-Port für --upload: eine Zahl, COMn, ein Gerätepfad wie /dev/ttyUSB0 "
+                        "oder ein Link unter /dev/serial/by-id/ (Vorgabe: der Port aus port.dll)."),
+         QStringLiteral("PORT")},
     });
 }
 
@@ -89,12 +92,23 @@ bool upload(const ConfigSettings &settings, const QString &portText, QTextStream
         out << line << '\n';
         out.flush();
     };
-    ComPort port;
+    ComPort comPort;
+    // A device named by path is opened as that device whatever number the upload uses.
+    const std::optional<devicelink::PortArgument> given = devicelink::ParsePortArgument(portText);
+    std::optional<devicelink::PinnedPort> pinned;
+    QString number = portText;
+    if (given && !given->device.isEmpty()) {
+        pinned.emplace(comPort, given->device);
+        number = QString::number(given->comNumber > 0 ? given->comNumber : 1);
+    } else if (given) {
+        number = QString::number(given->comNumber);
+    }
+    SerialPort &port = pinned ? static_cast<SerialPort &>(*pinned) : comPort;
     // A wrong port is refused before configs.eep is written (the upload logs why).
-    if (ConfigUpload::portNumberFromText(portText) != 0 &&
+    if (ConfigUpload::portNumberFromText(number) != 0 &&
         !save(ConfigUpload::imageFileName(), settings, err))
         return false;
-    return ConfigUpload::run(port, portText, ConfigUpload::imageFileName(), hooks) ==
+    return ConfigUpload::run(port, number, ConfigUpload::imageFileName(), hooks) ==
            ConfigUpload::Outcome::Succeeded;
 }
 
@@ -139,12 +153,10 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const QStringList ports = parser.values(PortOption);
     if (ports.size() > 1 || (!ports.isEmpty() && !parser.isSet(UploadOption)))
         return usageError(QStringLiteral("--port gehört genau einmal zu --upload"));
-    bool portOk = true;
-    if (!ports.isEmpty())
-        ports.first().toInt(&portOk);
-    if (!portOk)
-        return usageError(
-            QStringLiteral("--port erwartet eine Zahl, nicht \"%1\"").arg(ports.first()));
+    if (!ports.isEmpty() && !devicelink::ParsePortArgument(ports.first()))
+        return usageError(QStringLiteral("--port erwartet eine Zahl, COMn oder einen Gerätepfad, "
+                                         "nicht \"%1\"")
+                              .arg(ports.first()));
 
     // optionNames() keeps the command line's order; each name's values come in order too.
     QHash<QString, int> used;

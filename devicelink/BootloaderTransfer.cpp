@@ -3,6 +3,7 @@
 #include "devicelink/BlockFrame.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/Poller.h"
+#include "devicelink/PortDevices.h"
 #include "devicelink/PortSettings.h"
 #include "protocol/ProtocolBytes.h"
 
@@ -218,8 +219,11 @@ bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const Li
 void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks)
 {
     hooks.Add_Item(LinkTexts::openFailed());
-    if (port.permissionDenied())
-        hooks.Add_Item(LinkTexts::dialoutHint());
+    if (!port.deviceName().isEmpty())
+        hooks.Add_Item(
+            LinkTexts::openFailureDetail(port.deviceName(), port.openError(), port.errorString()));
+    if (port.openError() == SerialPort::OpenError::PermissionDenied)
+        hooks.Add_Item(LinkTexts::dialoutHint(devicelink::deviceGroup(port.deviceName())));
     port.close();
 }
 

@@ -26,7 +26,8 @@ struct TransferVariant
 constexpr int ConfigurationBaudRate = 19200;
 
 // Logs "öffne COM-Port" and opens the port for a transfer. A port that cannot be opened is
-// logged ("Fehler beim öffnen des Comports", with the dialout hint where it applies) and closed.
+// logged ("Fehler beim öffnen des Comports", the device and the reason, and the hint to join the
+// device's group where access is denied) and closed.
 bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const LinkHooks &hooks);
 
 // Logs why the port could not be opened and closes it.

@@ -2,6 +2,7 @@
 
 #include "devicelink/ComPortNames.h"
 #include "devicelink/PollTiming.h"
+#include "devicelink/PortDevices.h"
 #include "devicelink/PortSettings.h"
 
 #include <QElapsedTimer>
@@ -12,6 +13,25 @@ namespace devicelink {
 namespace {
 // A write that cannot leave the PC within this time means the port is stuck or gone.
 constexpr int WriteTimeoutMs = 2000;
+
+// QSerialPort reports a lock held by another program as a permission error too: a device the
+// user may read and write is busy, not forbidden.
+SerialPort::OpenError classify(QSerialPort::SerialPortError error, const QString &device)
+{
+    switch (error) {
+    case QSerialPort::PermissionError: {
+        const QFileInfo node(device);
+        return node.isReadable() && node.isWritable() ? SerialPort::OpenError::Busy
+                                                      : SerialPort::OpenError::PermissionDenied;
+    }
+    case QSerialPort::DeviceNotFoundError:
+        return SerialPort::OpenError::Missing;
+    case QSerialPort::ResourceError:
+        return SerialPort::OpenError::IoError;
+    default:
+        return SerialPort::OpenError::Other;
+    }
+}
 } // namespace
 
 ComPort::~ComPort()
@@ -21,15 +41,31 @@ ComPort::~ComPort()
 
 bool ComPort::open(int comNumber, const QString &settings)
 {
-    close();
-    m_error.clear();
-    m_permissionDenied = false;
-    m_lost = false;
-
     // 1. Port number. Every number 1..99 is accepted here; a missing device fails at the open.
     const QString device = ComPortNames::deviceFor(comNumber);
+    if (device.isEmpty()) {
+        close();
+        m_device.clear();
+        m_lost = false;
+        return fail(QStringLiteral("COM%1 gibt es auf diesem System nicht").arg(comNumber),
+                    OpenError::Missing);
+    }
+    return openDevice(device, settings);
+}
+
+bool ComPort::openDevice(const QString &name, const QString &settings)
+{
+    close();
+    m_error.clear();
+    m_openError = OpenError::None;
+    m_lost = false;
+
+    // The port is opened by the device a link leads to, so that the lock, named after the
+    // device, covers every name of it. A missing device or a link to nothing is never opened.
+    const QString device = devicelink::resolvedDevice(name);
+    m_device = device.isEmpty() ? name : device;
     if (device.isEmpty())
-        return fail(QStringLiteral("COM%1 gibt es auf diesem System nicht").arg(comNumber));
+        return fail(QStringLiteral("%1 gibt es nicht").arg(name), OpenError::Missing);
     m_port.setPortName(device);
     // 2. No handshaking.
     m_port.setFlowControl(QSerialPort::NoFlowControl);
@@ -45,13 +81,8 @@ bool ComPort::open(int comNumber, const QString &settings)
     m_port.setStopBits(parsed->stopBits);
     // 6. The send threshold has no counterpart either: writes go out at once.
     // 7. Open.
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        // A lock held by another program is reported as a permission error too; only a device
-        // the user may not touch earns the hint about access rights.
-        m_permissionDenied = m_port.error() == QSerialPort::PermissionError &&
-                             QFileInfo::exists(device) && !QFileInfo(device).isWritable();
-        return fail(m_port.errorString());
-    }
+    if (!m_port.open(QIODevice::ReadWrite))
+        return fail(m_port.errorString(), classify(m_port.error(), device));
     m_port.setRequestToSend(true); // pseudo-terminals have no RTS line: not an error
     m_port.clearError();
     // Whatever arrived before the open belongs to nobody.
@@ -115,9 +146,10 @@ PollResult ComPort::poll(qint64 maxPolls)
     return result;
 }
 
-bool ComPort::fail(const QString &error)
+bool ComPort::fail(const QString &error, OpenError kind)
 {
     m_error = error;
+    m_openError = kind;
     m_port.clearError();
     return false;
 }

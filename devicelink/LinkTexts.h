@@ -1,5 +1,7 @@
 #pragma once
 
+#include "devicelink/SerialPort.h"
+
 #include <QString>
 
 namespace devicelink {
@@ -11,10 +13,42 @@ inline QString openFailed()
 {
     return QStringLiteral("Fehler beim öffnen des Comports");
 }
-inline QString dialoutHint()
+inline QString dialoutHint(const QString &group = QStringLiteral("dialout"))
 {
-    return QStringLiteral("Keine Berechtigung für den Comport: Benutzer zur Gruppe \"dialout\" "
-                          "hinzufügen (sudo usermod -aG dialout $USER) und neu anmelden");
+    return QStringLiteral("Keine Berechtigung für den Comport: Benutzer zur Gruppe \"%1\" "
+                          "hinzufügen (sudo usermod -aG %1 $USER) und neu anmelden")
+        .arg(group);
+}
+// Why a port could not be opened, in a few words.
+inline QString openErrorText(SerialPort::OpenError error)
+{
+    switch (error) {
+    case SerialPort::OpenError::None:
+        return {};
+    case SerialPort::OpenError::Missing:
+        return QStringLiteral("nicht vorhanden");
+    case SerialPort::OpenError::PermissionDenied:
+        return QStringLiteral("keine Berechtigung");
+    case SerialPort::OpenError::Busy:
+        return QStringLiteral("belegt");
+    case SerialPort::OpenError::IoError:
+        return QStringLiteral("Ein-/Ausgabefehler");
+    case SerialPort::OpenError::Other:
+        break;
+    }
+    return QStringLiteral("lässt sich nicht öffnen");
+}
+// "/dev/ttyUSB0: belegt (von einem anderen Programm geöffnet)": the device, the reason and the
+// system's own words.
+inline QString openFailureDetail(const QString &device, SerialPort::OpenError error,
+                                 const QString &systemText)
+{
+    QString line = device + QStringLiteral(": ") + openErrorText(error);
+    if (error == SerialPort::OpenError::Busy)
+        line += QStringLiteral(" (von einem anderen Programm geöffnet)");
+    else if (error != SerialPort::OpenError::Missing && !systemText.isEmpty())
+        line += QStringLiteral(" (%1)").arg(systemText);
+    return line;
 }
 inline QString connectionLost()
 {

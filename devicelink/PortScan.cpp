@@ -1,6 +1,7 @@
 #include "devicelink/PortScan.h"
 
 #include "devicelink/ComPortNames.h"
+#include "devicelink/PortDevices.h"
 #include "devicelink/PortSettings.h"
 
 namespace devicelink {
@@ -12,19 +13,55 @@ bool PortTest(SerialPort &port, int COMPortNummer)
     return opened;
 }
 
-AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks)
+AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks,
+                                  const devicelink::PortInfoSource &info)
 {
     AvailablePorts ports;
     for (int n = ComPortNames::FirstCom; n <= ComPortNames::LastCom; ++n) {
         hooks.pumpEvents();
         if (hooks.isCancelled())
             break;
-        if (PortTest(port, n)) {
+        const bool opened = PortTest(port, n);
+        if (!opened && port.openError() == SerialPort::OpenError::Missing)
+            continue;
+        ProbedPort probe{n, port.deviceName(), port.openError(), port.errorString(), {}};
+        if (opened)
+            probe.error = SerialPort::OpenError::None;
+        else if (probe.error == SerialPort::OpenError::None)
+            probe.error = SerialPort::OpenError::Other;
+        probe.details = info.describe(probe.device);
+        if (opened) {
             ports.entries.append(PortDisplayEntry(n));
             ports.numbers.append(n);
+            ports.toolTips.append(devicelink::PortToolTip(probe.device, probe.details));
         }
+        ports.probed.append(probe);
     }
     return ports;
+}
+
+AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks)
+{
+    return ScanAvailablePorts(port, hooks, devicelink::SystemPortInfo());
+}
+
+QStringList ScanProblemLines(const AvailablePorts &ports)
+{
+    QStringList lines;
+    for (const ProbedPort &probe : ports.probed) {
+        const QString port =
+            probe.device.isEmpty()
+                ? QStringLiteral("COM %1").arg(probe.number)
+                : QStringLiteral("COM %1 (%2)").arg(probe.number).arg(probe.device);
+        if (probe.error == SerialPort::OpenError::PermissionDenied)
+            lines.append(port + QStringLiteral(": keine Berechtigung – Benutzer zur Gruppe \"%1\" "
+                                               "hinzufügen (sudo usermod -aG %1 $USER) und neu "
+                                               "anmelden")
+                                    .arg(devicelink::deviceGroup(probe.device)));
+        else if (probe.error == SerialPort::OpenError::Busy)
+            lines.append(port + QStringLiteral(": belegt (von einem anderen Programm geöffnet)"));
+    }
+    return lines;
 }
 
 QString PortDisplayEntry(int portNumber)

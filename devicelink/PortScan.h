@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicelink/LinkHooks.h"
+#include "devicelink/PortInfoSource.h"
 #include "devicelink/SerialPort.h"
 
 #include <QList>
@@ -11,17 +12,37 @@ namespace devicelink {
 // True when the port with this number can be opened. The port is closed again either way.
 bool PortTest(SerialPort &port, int COMPortNummer);
 
+// One port of the scan that exists on this system, whether or not it opened.
+struct ProbedPort
+{
+    int number = 0;
+    QString device; // links resolved; empty for ports without a device (scripted ones)
+    SerialPort::OpenError error = SerialPort::OpenError::None; // None: it opened
+    QString systemText;                                        // the system's words for error
+    devicelink::PortDetails details;
+};
+
 // The ports that can be opened: the visible entries ("COM 3 verfügbar") and, parallel to
-// them, the plain numbers.
+// them, the plain numbers and the entries' tooltips. `probed` holds every existing port.
 struct AvailablePorts
 {
     QStringList entries;
     QList<int> numbers;
+    QStringList toolTips;
+    QList<ProbedPort> probed;
 };
 
 // Probes COM1..COM99 in ascending order, letting pending events run before each probe.
-// Stops early, with what it found so far, when the hooks report a cancel.
+// Stops early, with what it found so far, when the hooks report a cancel. Ports that do not
+// exist are not opened.
+AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks,
+                                  const devicelink::PortInfoSource &info);
+// The same with the system's port list for the tooltips.
 AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks);
+
+// The ports the scan left out because the user may not use them or another program holds them,
+// one line each with its reason (and the group to join).
+QStringList ScanProblemLines(const AvailablePorts &ports);
 
 // "COM", a blank, the number, " verfügbar": 15 characters for ports 1 to 9, 16 for 10 to 99.
 QString PortDisplayEntry(int portNumber);

@@ -33,11 +33,32 @@ public:
     // costs the poll interval of wall time, spent blocked in the operating system, never spinning.
     virtual PollResult poll(qint64 maxPolls) = 0;
 
+    // Opens the named device (a path such as /dev/ttyUSB0) instead of a COM number. Ports that
+    // are no system device cannot.
+    virtual bool openDevice(const QString &device, const QString &settings)
+    {
+        Q_UNUSED(device);
+        Q_UNUSED(settings);
+        return false;
+    }
+
     virtual QString errorString() const = 0;
     // The port failed (read or write error, device gone) since it was last opened.
     virtual bool connectionLost() const = 0;
-    // The last open failed because the user may not use the device (not because it is busy).
-    virtual bool permissionDenied() const { return false; }
+
+    // Why the last open failed.
+    enum class OpenError
+    {
+        None,
+        Missing,          // no such device (or a link to nothing): nothing was opened
+        PermissionDenied, // the user may not read and write the device node
+        Busy,             // another program holds the device
+        IoError,          // the node exists but has no hardware behind it
+        Other
+    };
+    virtual OpenError openError() const { return OpenError::None; }
+    // The device the last open used, links resolved; empty when the port has no device.
+    virtual QString deviceName() const { return {}; }
 };
 
 } // namespace devicelink

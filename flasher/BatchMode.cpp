@@ -1,6 +1,8 @@
 #include "flasher/BatchMode.h"
 
 #include "devicelink/Identification.h"
+#include "devicelink/LinkTexts.h"
+#include "devicelink/PortDevices.h"
 #include "devicelink/PortScan.h"
 #include "flasher/FlasherTexts.h"
 #include "flasher/UploadCommand.h"
@@ -19,9 +21,10 @@ namespace BatchMode {
 
 namespace {
 
-const QStringList CommandOptions = {QStringLiteral("firmware"), QStringLiteral("eeprom"),
-                                    QStringLiteral("search"),   QStringLiteral("info"),
-                                    QStringLiteral("update"),   QStringLiteral("save-update-url")};
+const QStringList CommandOptions = {QStringLiteral("firmware"),  QStringLiteral("eeprom"),
+                                    QStringLiteral("search"),    QStringLiteral("info"),
+                                    QStringLiteral("update"),    QStringLiteral("save-update-url"),
+                                    QStringLiteral("list-ports")};
 // --update-url alone opens the window with that server.
 const QStringList OtherOptions = {QStringLiteral("port"),
                                   QStringLiteral("speed"),
@@ -48,8 +51,12 @@ void setUpParser(QCommandLineParser &parser)
         {QStringLiteral("info"),
          QStringLiteral("Die auf dem Gerät installierte Firmwareversion abfragen.")},
         {QStringLiteral("port"),
-         QStringLiteral("COM-Port 1..99 (Vorgabe: der erste verfügbare Port)."),
-         QStringLiteral("N")},
+         QStringLiteral("COM-Port: 1..99, COMn, ein Gerätepfad wie /dev/ttyUSB0 oder ein Link "
+                        "unter /dev/serial/by-id/ (Vorgabe: der erste verfügbare Port)."),
+         QStringLiteral("PORT")},
+        {QStringLiteral("list-ports"),
+         QStringLiteral("Alle vorhandenen Ports mit Zustand, Gerät, Adapter und VID:PID "
+                        "auflisten (durch Tabulatoren getrennt).")},
         {QStringLiteral("speed"),
          QStringLiteral("Geschwindigkeit 4800, 19200 oder 38400 (Vorgabe: 19200)."),
          QStringLiteral("BAUD"), QStringLiteral("19200")},
@@ -131,9 +138,50 @@ private:
 struct Settings
 {
     QString command;
-    int port = 0; // 0: the first available one
+    int port = 0;   // 0: the first available one
+    QString device; // --port named a device: every open goes to it
     int speed = 19200;
 };
+
+// Reads --port: "3", "COM3", a device path or a link to one. Empty when it is fine, else the
+// usage error.
+QString readPortOption(const QString &value, Settings &settings)
+{
+    const std::optional<devicelink::PortArgument> given = devicelink::ParsePortArgument(value);
+    if (!given)
+        return QStringLiteral("--port erwartet eine Zahl von 1 bis 99, COMn oder einen Gerätepfad");
+    if (given->device.isEmpty() && (given->comNumber < 1 || given->comNumber > 99))
+        return QStringLiteral("--port erwartet eine Zahl von 1 bis 99");
+    settings.device = given->device;
+    // A device no COM number leads to still needs a number for the log; the port ignores it.
+    settings.port = given->comNumber > 0 ? given->comNumber : 1;
+    return {};
+}
+
+// One line per existing port: COM name, state, device, adapter, VID:PID, tab-separated.
+int listPorts(SerialPort &port, QTextStream &out, QTextStream &err)
+{
+    const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
+    for (const ProbedPort &probe : ports.probed) {
+        const QString state = probe.error == SerialPort::OpenError::None
+                                  ? QStringLiteral("verfügbar")
+                                  : LinkTexts::openErrorText(probe.error);
+        out << QStringList{QStringLiteral("COM%1").arg(probe.number), state, probe.device,
+                           probe.details.description, probe.details.vidPid()}
+                   .join(QLatin1Char('\t'))
+            << Qt::endl;
+    }
+    if (ports.probed.isEmpty())
+        err << "Kein serieller Port gefunden" << Qt::endl;
+    return Success;
+}
+
+// The ports the scan left out for lack of rights or because they are busy.
+void printScanProblems(const AvailablePorts &ports, Console &console)
+{
+    for (const QString &line : ScanProblemLines(ports))
+        console.print(line);
+}
 
 int usageError(QTextStream &err, const QString &message)
 {
@@ -148,6 +196,7 @@ int choosePort(const Settings &settings, SerialPort &port, Console &console)
     if (settings.port > 0)
         return settings.port;
     const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
+    printScanProblems(ports, console);
     if (ports.numbers.isEmpty()) {
         console.print(QStringLiteral("Kein verfügbarer Comport gefunden"));
         return 0;
@@ -170,6 +219,7 @@ int runUpload(UploadKind kind, const QString &path, const Settings &settings, Se
 int runSearch(const Settings &settings, SerialPort &port, Console &console)
 {
     const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
+    printScanProblems(ports, console);
     QByteArray receiveText;
     const SearchResult result =
         SearchDevice(port, ports.numbers, settings.speed, SearchVariant::flasher(), receiveText,
@@ -232,7 +282,7 @@ bool IsBatchCall(const QStringList &arguments)
     return false;
 }
 
-int Run(const QStringList &arguments, SerialPort &port, QTextStream &out, QTextStream &err,
+int Run(const QStringList &arguments, SerialPort &anyPort, QTextStream &out, QTextStream &err,
         bool percentLine)
 {
     QCommandLineParser parser;
@@ -256,20 +306,24 @@ int Run(const QStringList &arguments, SerialPort &port, QTextStream &out, QTextS
         settings.command = command;
     }
     if (settings.command.isEmpty())
-        return usageError(err,
-                          QStringLiteral("ein Befehl fehlt: --firmware, --eeprom, --search, --info "
-                                         "oder --update"));
+        return usageError(
+            err, QStringLiteral("ein Befehl fehlt: --firmware, --eeprom, --search, --info, "
+                                "--update oder --list-ports"));
     if (parser.isSet(QStringLiteral("port"))) {
-        bool ok = false;
-        settings.port = parser.value(QStringLiteral("port")).toInt(&ok);
-        if (!ok || settings.port < 1 || settings.port > 99)
-            return usageError(err, QStringLiteral("--port erwartet eine Zahl von 1 bis 99"));
+        const QString error = readPortOption(parser.value(QStringLiteral("port")), settings);
+        if (!error.isEmpty())
+            return usageError(err, error);
     }
     bool speedOk = false;
     settings.speed = parser.value(QStringLiteral("speed")).toInt(&speedOk);
     if (!speedOk || !Speeds.contains(settings.speed))
         return usageError(err, QStringLiteral("--speed erwartet 4800, 19200 oder 38400"));
 
+    if (settings.command == QLatin1String("list-ports"))
+        return listPorts(anyPort, out, err);
+    std::optional<devicelink::PinnedPort> pinned;
+    SerialPort &port =
+        settings.device.isEmpty() ? anyPort : pinned.emplace(anyPort, settings.device);
     Console console(out, err, percentLine);
     if (settings.command == QLatin1String("firmware"))
         return runUpload(UploadKind::Firmware, parser.value(settings.command), settings, port,
@@ -278,7 +332,7 @@ int Run(const QStringList &arguments, SerialPort &port, QTextStream &out, QTextS
         return runUpload(UploadKind::Eeprom, parser.value(settings.command), settings, port,
                          console);
     if (settings.command == QLatin1String("search"))
-        return runSearch(settings, port, console);
+        return runSearch(settings, anyPort, console); // searches every port, never one device
     if (settings.command == QLatin1String("update"))
         return runUpdate(parser, settings, port, console, out, err);
     if (settings.command == QLatin1String("save-update-url"))

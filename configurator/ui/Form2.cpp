@@ -98,10 +98,13 @@ void Form2::Form_Activate()
     if (m_link->hooks().isCancelled())
         return; // closing: a partial list is not offered, so nothing gets stored
     ComboPort->addItems(ports.entries);
+    for (int i = 0; i < ports.toolTips.size(); ++i)
+        ComboPort->setItemData(i, ports.toolTips[i], Qt::ToolTipRole);
     for (int n : ports.numbers)
         List3->addItem(QString::number(n));
     ComboPort->setCurrentIndex(ports.entries.isEmpty() ? -1 : 0);
-    Label1->clear();
+    // Ports left out for lack of rights or because another program holds them.
+    Label1->setText(ScanProblemLines(ports).join(QLatin1Char('\n')));
     Command4->setEnabled(true);
 }
 

@@ -6,6 +6,7 @@
 #include "devicelink/ui/WindowLink.h"
 #include "flasher/FileChoice.h"
 #include "flasher/FlasherTexts.h"
+#include "flasher/ui/PortList.h"
 #include "flasher/update/FirmwareInfo.h"
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/UpdateFolder.h"
@@ -174,9 +175,9 @@ void Form1::Form_Load()
     if (!operation.started())
         return;
     const AvailablePorts ports = ScanAvailablePorts(*m_port, m_link->hooks());
-    ComboPort->addItems(ports.entries);
-    List3 = ports.numbers;
-    ComboPort->setCurrentIndex(ports.entries.isEmpty() ? -1 : 0);
+    flasher::RefillPortList(*ComboPort, List3, ports);
+    for (const QString &line : ScanProblemLines(ports))
+        m_link->hooks().Add_Item(line);
 }
 
 void Form1::cmd_Search_File_Click()

@@ -402,9 +402,11 @@ private slots:
         QTest::newRow("port.dll") << QStringList() << 0 << success;
         QTest::newRow("port 0") << QStringList{"--port", "0"} << 0 << QStringList{noPort};
         QTest::newRow("port 100") << QStringList{"--port", "100"} << 0 << QStringList{noPort};
+        QTest::newRow("--port COMn") << QStringList{"--port", "COM4"} << 0 << success;
+        QTest::newRow("--port device") << QStringList{"--port", "@pty"} << 0 << success;
         QTest::newRow("port cannot be opened")
             << QStringList{"--port", "7"} << 0
-            << QStringList{"öffne COM-Port", LinkTexts::openFailed()};
+            << QStringList{LinkTexts::openFailed(), "@ports/COM7: nicht vorhanden"};
         QTest::newRow("line drops")
             << QStringList() << 1
             << QStringList{LinkTexts::connectionLost(), LinkTexts::openFailed()};
@@ -418,6 +420,9 @@ private slots:
         GaugeSimulator &gauge = ws.gauge(4, {.disconnectAfter = disconnectAfter});
         ws.write(QStringLiteral("port.dll"), QByteArray(1, char(arguments.isEmpty() ? 4 : 9)));
         ws.write(QStringLiteral("warnings.eep"), WarningsImage);
+        const QString pty = QFileInfo(ws.portDir() + "/COM4").canonicalFilePath();
+        arguments.replaceInStrings("@pty", pty);
+        lastLines.replaceInStrings("@ports", ws.portDir());
         const Result result =
             runBatch(QStringList{"--open", "warnings.eep", "--upload"} + arguments);
         QCOMPARE(result.err, QString());

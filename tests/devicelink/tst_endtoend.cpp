@@ -125,18 +125,29 @@ private slots:
     {
         GaugeSimulator gauge;
         QVERIFY(gauge.start(m_portDir, 7));
+        const QString pty = QFileInfo(m_portDir + "/COM7").canonicalFilePath();
+        QVERIFY(QFile::link(pty, m_portDir + "/COM9")); // a second name for the same device
+        QVERIFY(QFile::link(m_portDir + "/gone", m_portDir + "/COM8")); // a link to nothing
         ComPort holder;
         QVERIFY(holder.open(7, QStringLiteral("19200,n,8,1")));
         ComPort port;
 
-        QVERIFY(!PortTest(port, 7)); // busy: another program holds it
-        QVERIFY(!PortTest(port, 8)); // missing
+        // Busy under every name: the lock belongs to the device, not to the link.
+        for (int com : {7, 9}) {
+            QVERIFY(!PortTest(port, com));
+            QCOMPARE(port.openError(), SerialPort::OpenError::Busy);
+            QCOMPARE(port.deviceName(), pty);
+        }
+        QVERIFY(!port.openDevice(pty, QStringLiteral("19200,n,8,1")));
+        QCOMPARE(port.openError(), SerialPort::OpenError::Busy);
         QVERIFY(!OpenPortForTransfer(port, 8, 19200, m_hooks));
-        QCOMPARE(m_log, QStringList({"öffne COM-Port", "Fehler beim öffnen des Comports"}));
+        QCOMPARE(port.openError(), SerialPort::OpenError::Missing);
+        QCOMPARE(m_log, QStringList({"öffne COM-Port", "Fehler beim öffnen des Comports",
+                                     m_portDir + "/COM8: nicht vorhanden"}));
         QVERIFY(!port.isOpen());
 
         holder.close();
-        QVERIFY(PortTest(port, 7));
+        QVERIFY(PortTest(port, 9));
     }
 };
 

@@ -42,6 +42,40 @@ private slots:
         QCOMPARE(ports.numbers, QList<int>({1, 2, 3, 4, 5}));
     }
 
+    // Denied and busy ports are named after the scan; missing ones and I/O errors stay silent.
+    void scanReportsPortsItLeavesOut()
+    {
+        using E = SerialPort::OpenError;
+        ScriptedPort port;
+        for (int n = 1; n <= 99; ++n)
+            port.openErrors.insert(n, E::Missing);
+        port.openErrors.remove(1);
+        port.openErrors.insert(3, E::PermissionDenied);
+        port.openErrors.insert(4, E::Busy);
+        port.openErrors.insert(5, E::IoError);
+        struct : devicelink::PortInfoSource
+        {
+            devicelink::PortDetails describe(const QString &device) const override
+            {
+                if (device != QLatin1String("/dev/ttyFAKE1"))
+                    return {};
+                return {"FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001};
+            }
+        } info;
+
+        const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks(), info);
+
+        QCOMPARE(ports.entries, QStringList{PortDisplayEntry(1)});
+        QCOMPARE(ports.toolTips,
+                 QStringList{"/dev/ttyFAKE1\nFT232R USB UART (FTDI)\nVID:PID 0403:6001"});
+        QCOMPARE(ports.probed.size(), 4);
+        const QStringList lines = ScanProblemLines(ports);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith("COM 3 (/dev/ttyFAKE3): keine Berechtigung"));
+        QVERIFY(lines[0].contains("-aG dialout"));
+        QCOMPARE(lines[1], "COM 4 (/dev/ttyFAKE4): belegt (von einem anderen Programm geöffnet)");
+    }
+
     void portNumberFromEntry_data()
     {
         QTest::addColumn<QString>("entry");

@@ -28,6 +28,7 @@ public:
             qFatal("simulator on COM%d does not start", com);
         return *m_sims.back();
     }
+    QString dir() const { return m_dir.path(); }
 
 private:
     QTemporaryDir m_dir;

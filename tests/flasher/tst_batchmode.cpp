@@ -70,6 +70,11 @@ private slots:
         QTest::newRow("firmware on the chosen port")
             << 7 << L{2} << QStringList{"--firmware", "@fw", "--port", "7"} << 0
             << QStringList{"öffne COM-Port", "Blöcke gesamt:  3", ok};
+        // The port by its other names: "@pty" is the gauge's device, "@link" a link to it.
+        for (const char *port : {"COM7", "@pty", "@link"})
+            QTest::addRow("firmware, --port %s", port)
+                << 7 << L() << QStringList{"--firmware", "@fw", "--port", port} << 0
+                << QStringList{ok};
         QTest::newRow("EEPROM on the first port at 38400")
             << 4 << L() << QStringList{"--eeprom", "@ee", "--speed", "38400"} << 0
             << QStringList{"Blöcke gesamt:  3", ok};
@@ -127,8 +132,14 @@ private slots:
         const QString fw = writeFile(m_files, QStringLiteral("fw.bin"), 300);
         const QString ee = writeFile(m_files, QStringLiteral("ee.eep"), 300);
         const QString gone = m_files.filePath(QStringLiteral("gone.bin"));
+        const QString pty = QFileInfo(ports.dir() + "/COM7").canonicalFilePath();
+        const QString link = m_files.filePath(QStringLiteral("usb-FTDI_FT232R-if00-port0"));
+        QFile::remove(link);
+        QFile::link(pty, link);
         const auto resolve = [&](QString text) {
-            return text.replace("@fw", fw)
+            return text.replace("@pty", pty)
+                .replace("@link", link)
+                .replace("@fw", fw)
                 .replace("@ee", ee)
                 .replace("@gone", gone)
                 .replace("@dir", copies.path())
@@ -172,6 +183,7 @@ private slots:
         QTest::newRow("download timeout 0") << QStringList{"--update", "--download-timeout", "0"};
         QTest::newRow("download timeout 3601")
             << QStringList{"--update", "--download-timeout", "3601"};
+        QTest::newRow("port neither number nor path") << QStringList{"--info", "--port", "tty0"};
     }
 
     void usageErrors()
@@ -181,6 +193,32 @@ private slots:
         QCOMPARE(output.status, 2);
         QVERIFY(output.out.isEmpty());
         QVERIFY(output.err.startsWith("iveva-flasher: "));
+    }
+
+    // One line per existing port, the same device under two names busy under both; a link to
+    // nothing is no port. Without ports: nothing listed, a note on stderr, still success.
+    void listPorts()
+    {
+        SimulatedPorts ports;
+        QCOMPARE(runBatch({"--list-ports"}, true).status, 0);
+        const Output none = runBatch({"--list-ports"}, false);
+        QCOMPARE(none.out, QString());
+        QVERIFY(!none.err.isEmpty());
+
+        ports.add(2);
+        ports.add(4);
+        const QString free = QFileInfo(ports.dir() + "/COM2").canonicalFilePath();
+        const QString held = QFileInfo(ports.dir() + "/COM4").canonicalFilePath();
+        QVERIFY(QFile::link(held, ports.dir() + "/COM5"));
+        QVERIFY(QFile::link(ports.dir() + "/gone", ports.dir() + "/COM9"));
+        ComPort holder;
+        QVERIFY(holder.open(4, QStringLiteral("19200,n,8,1")));
+
+        const Output listed = runBatch({"--list-ports"}, true);
+        QCOMPARE(listed.status, 0);
+        QCOMPARE(listed.out.split('\n', Qt::SkipEmptyParts),
+                 QStringList({"COM2\tverfügbar\t" + free + "\t\t", "COM4\tbelegt\t" + held + "\t\t",
+                              "COM5\tbelegt\t" + held + "\t\t"}));
     }
 };
 

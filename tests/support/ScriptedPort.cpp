@@ -16,7 +16,12 @@ bool ScriptedPort::open(int comNumber, const QString &settings)
 {
     m_openedPorts.append(comNumber);
     m_openedSettings.append(settings);
-    if (unopenable.contains(comNumber))
+    m_openError = openErrors.value(comNumber, OpenError::None);
+    m_device.clear();
+    if (m_openError != OpenError::Missing &&
+        (m_openError != OpenError::None || !unopenable.contains(comNumber)))
+        m_device = QStringLiteral("/dev/ttyFAKE%1").arg(comNumber);
+    if (unopenable.contains(comNumber) || m_openError != OpenError::None)
         return false;
     m_open = true;
     m_lost = false;

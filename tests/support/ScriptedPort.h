@@ -24,6 +24,9 @@ public:
     std::function<void(ScriptedPort &port, const QByteArray &written)> onWrite;
     // Ports (COM numbers) that cannot be opened.
     QSet<int> unopenable;
+    // Ports that fail to open for this reason; Missing ones stand for numbers without a device.
+    // Every other port is the device "/dev/ttyFAKE<n>".
+    QMap<int, OpenError> openErrors;
 
     // The bytes arrive together in one read, `polls` polls from now (at least the next poll).
     void answerAfter(qint64 polls, const QByteArray &bytes);
@@ -37,6 +40,8 @@ public:
     devicelink::PollResult poll(qint64 maxPolls) override;
     QString errorString() const override { return QStringLiteral("scripted failure"); }
     bool connectionLost() const override { return m_lost; }
+    OpenError openError() const override { return m_openError; }
+    QString deviceName() const override { return m_device; }
 
     QByteArray written() const;
     const QList<Write> &writes() const { return m_writes; }
@@ -54,6 +59,8 @@ private:
     bool m_lost = false;
     int m_port = 0;
     int m_closes = 0;
+    OpenError m_openError = OpenError::None;
+    QString m_device;
     QList<Write> m_writes;
     QList<int> m_openedPorts;
     QStringList m_openedSettings;

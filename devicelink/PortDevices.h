@@ -1,0 +1,59 @@
+#pragma once
+
+#include "devicelink/SerialPort.h"
+
+#include <QString>
+#include <optional>
+
+namespace devicelink {
+
+// The device a port name leads to, links followed to their end. Empty when there is no such
+// device (a missing node, a link to nothing). Windows names are kept as they are.
+QString resolvedDevice(const QString &name);
+
+// The COM number (1..99) whose name leads to this device, 0 when none does. Opens nothing.
+int comNumberOfDevice(const QString &device);
+
+// The group that may read and write the device node ("dialout" on Debian, "uucp" on others);
+// "dialout" when the node tells none.
+QString deviceGroup(const QString &device);
+
+// A port as given on the command line: "3", "COM3", a device path or a /dev/serial/by-id/ link.
+struct PortArgument
+{
+    int comNumber = 0; // the number given, or the COM number linked to the device; 0: none
+    QString device;    // the device named by path; empty when a number was given
+};
+// Nothing for text that is neither a number, COMn nor a path; a number is not range-checked.
+std::optional<PortArgument> ParsePortArgument(const QString &text);
+
+// A port that opens one device, whatever COM number an operation asks for: the device named by
+// path on the command line. Everything else goes to the port underneath.
+class PinnedPort : public SerialPort
+{
+public:
+    PinnedPort(SerialPort &port, const QString &device) : m_port(port), m_device(device) {}
+
+    bool open(int, const QString &settings) override
+    {
+        return m_port.openDevice(m_device, settings);
+    }
+    bool openDevice(const QString &device, const QString &settings) override
+    {
+        return m_port.openDevice(device, settings);
+    }
+    void close() override { m_port.close(); }
+    bool isOpen() const override { return m_port.isOpen(); }
+    bool write(const QByteArray &bytes) override { return m_port.write(bytes); }
+    PollResult poll(qint64 maxPolls) override { return m_port.poll(maxPolls); }
+    QString errorString() const override { return m_port.errorString(); }
+    bool connectionLost() const override { return m_port.connectionLost(); }
+    OpenError openError() const override { return m_port.openError(); }
+    QString deviceName() const override { return m_port.deviceName(); }
+
+private:
+    SerialPort &m_port;
+    QString m_device;
+};
+
+} // namespace devicelink
