@@ -16,6 +16,9 @@ class QGroupBox;
 class QLineEdit;
 class Form2;
 class Form3;
+namespace configurator {
+class CharacteristicWindow;
+}
 
 // The configurator's main window: every gauge setting as a drop-down list or a check box, the
 // menu commands for image files, the port and the upload, and the chosen port number.
@@ -38,6 +41,7 @@ public:
     QWidget *control(ConfigSettings::Setting setting) const;
     Form2 *portDialog() const;
     Form3 *uploadWindow() const;
+    configurator::CharacteristicWindow *characteristicWindow() const;
 
     // Hidden: the current COM port number as decimal text.
     QLineEdit *port = nullptr;
@@ -62,6 +66,7 @@ public:
     QAction *ende = nullptr;
     QAction *comport = nullptr;
     QAction *uploadconfig = nullptr;
+    QAction *kennlinie = nullptr;
 
     CommonDialog openfile;
 
@@ -72,6 +77,7 @@ public slots:
     void uploadconfig_Click();
     void comport_Click();
     void ende_Click();
+    void kennlinie_Click();
 
 private:
     void buildControls();
@@ -87,4 +93,5 @@ private:
     UserDialogs &m_dialogs;
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
+    QPointer<configurator::CharacteristicWindow> m_characteristic;
 };
