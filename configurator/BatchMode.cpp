@@ -1,5 +1,6 @@
 #include "BatchMode.h"
 
+#include "AnalogCharacteristic.h"
 #include "ComPort.h"
 #include "ConfigUpload.h"
 #include "ConfigImage.h"
@@ -9,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextStream>
 
 namespace BatchMode {
@@ -20,6 +22,8 @@ const QString SaveOption = QStringLiteral("save");
 const QString PrintOption = QStringLiteral("print");
 const QString UploadOption = QStringLiteral("upload");
 const QString PortOption = QStringLiteral("port");
+const QString AnalogOption = QStringLiteral("analog");
+const QString StoichOption = QStringLiteral("stoich");
 
 void setUp(QCommandLineParser &parser)
 {
@@ -37,6 +41,12 @@ void setUp(QCommandLineParser &parser)
                                       "schreiben und ins Gerät hochladen.")},
         {PortOption, QStringLiteral("COM-Port für --upload (Vorgabe: der Port aus port.dll)."),
          QStringLiteral("N")},
+        {AnalogOption, QStringLiteral("Kennlinie des Analogausgangs ausgeben: die zwei Punkte, "
+                                      "Lambda = a + b * U und eine Tabelle U/V;Lambda;AFR.")},
+        {StoichOption,
+         QStringLiteral("Stöchiometrisches Verhältnis für die AFR-Spalte von --analog, 1 bis 30 "
+                        "(Vorgabe: 14,7 für Benzin)."),
+         QStringLiteral("R")},
     });
 }
 
@@ -50,6 +60,20 @@ void print(const ConfigSettings &settings, QTextStream &out)
         out << ConfigSettings::controlName(setting) << ": " << shown << '\n';
     }
     out.flush();
+}
+
+// The characteristic on `out`; its notes on `err`. Without a line there is nothing to give an
+// ECU, which is a failure.
+bool printAnalog(const ConfigSettings &settings, double stoich, QTextStream &out, QTextStream &err)
+{
+    const configurator::AnalogCharacteristic characteristic(settings, stoich);
+    for (configurator::AnalogCharacteristic::Note note : characteristic.notes)
+        err << configurator::AnalogCharacteristic::noteText(note) << '\n';
+    err.flush();
+    if (characteristic.hasLine)
+        out << characteristic.calibrationText();
+    out.flush();
+    return characteristic.hasLine;
 }
 
 bool open(const QString &path, ConfigSettings &settings, QTextStream &err)
@@ -94,8 +118,8 @@ bool upload(const ConfigSettings &settings, const QString &portText, QTextStream
 
 bool requested(const QStringList &arguments)
 {
-    static const QStringList names{OpenOption,   SaveOption, PrintOption,
-                                   UploadOption, PortOption, QStringLiteral("help")};
+    static const QStringList names{OpenOption, SaveOption,   PrintOption,  UploadOption,
+                                   PortOption, AnalogOption, StoichOption, QStringLiteral("help")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (arg == QLatin1String("-h") || arg == QLatin1String("-?"))
@@ -138,6 +162,25 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return usageError(
             QStringLiteral("--port erwartet eine Zahl, nicht \"%1\"").arg(ports.first()));
 
+    const QStringList stoichs = parser.values(StoichOption);
+    if (stoichs.size() > 1 || (!stoichs.isEmpty() && !parser.isSet(AnalogOption)))
+        return usageError(QStringLiteral("--stoich gehört genau einmal zu --analog"));
+    double stoich = configurator::AnalogCharacteristic::fuels()
+                        .at(configurator::AnalogCharacteristic::defaultFuel())
+                        .stoich;
+    if (!stoichs.isEmpty()) {
+        // A plain decimal with comma or point; toDouble() alone would take "1e1" or "inf".
+        static const QRegularExpression decimal(QStringLiteral("^\\d{1,2}([.,]\\d{1,6})?$"));
+        QString text = stoichs.first().trimmed();
+        const bool isDecimal = decimal.match(text).hasMatch();
+        stoich = text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+        if (!isDecimal || stoich < configurator::AnalogCharacteristic::MinStoich ||
+            stoich > configurator::AnalogCharacteristic::MaxStoich)
+            return usageError(QStringLiteral("--stoich erwartet eine Zahl von 1 bis 30 wie "
+                                             "14,7, nicht \"%1\"")
+                                  .arg(stoichs.first()));
+    }
+
     // optionNames() keeps the command line's order; each name's values come in order too.
     QHash<QString, int> used;
     ConfigSettings settings;
@@ -149,6 +192,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
             ok = save(parser.values(name).at(used[name]++), settings, err);
         } else if (name == PrintOption) {
             print(settings, out);
+        } else if (name == AnalogOption) {
+            ok = printAnalog(settings, stoich, out, err);
         } else if (name == UploadOption) {
             const QString portText =
                 ports.isEmpty() ? QString::number(PortFile().readPort()) : ports.first();

@@ -96,7 +96,7 @@ QString AnalogCharacteristic::decimalText(double value, int decimals)
         scale *= 10;
     const double scaled = std::abs(value) * double(scale);
     // The values are quotients of short decimals, and in binary a half may land a hair below
-    // .5 (0.85 * 14.7 is 12.494999...): within a billionth, it counts as the half.
+    // .5 (2.55 * 14.5 is 36.974999...): within a billionth, it counts as the half.
     const auto units = qint64(std::floor(scaled + 0.5 + 1e-9 * (1 + scaled)));
     QString text = QString::number(units / scale);
     if (decimals > 0)

@@ -354,7 +354,7 @@ private slots:
             "2,500;1,000;14,70");
         row("falling", {1, 15, 55, 255, 0}, 14.7, {Note::Falling}, "Lambda = 1,2000 - 0,0800 * U",
             0.4 / 255, 5, "2,500;1,000;14,70");
-        // 0,85 * 14,7 = 12,495 lies a hair below the half in binary.
+        // Halves round away from zero, also 2,55 * 14,5 = 36,975, a hair below it in binary.
         row("half rounds up", {1, 20, 30, 0, 51}, 14.7, {}, "Lambda = 0,8500 + 0,1000 * U",
             0.1 / 51, 0, "0,000;0,850;12,50");
         row("extremes, Diesel", {1, 0, 190, 0, 255}, 14.5, {}, "Lambda = 0,6500 + 0,3800 * U",
