@@ -44,9 +44,10 @@ void CharacteristicPlot::paintEvent(QPaintEvent *)
 
     const QFontMetrics metrics = painter.fontMetrics();
     const int lineHeight = metrics.height();
-    const QRectF area(metrics.horizontalAdvance(QStringLiteral("5 V")) + 14, lineHeight,
-                      width() - metrics.horizontalAdvance(QStringLiteral("5 V")) - 30,
-                      height() - 4 * lineHeight - 12);
+    // Room for the voltage labels on the left, and below for the lambda labels, the axis
+    // name and a two-line caption.
+    const int left = metrics.horizontalAdvance(QStringLiteral("5 V")) + 14;
+    const QRectF area(left, lineHeight, width() - left - 24, height() - 5.5 * lineHeight - 14);
     if (area.width() < 20 || area.height() < 20)
         return;
 
@@ -88,10 +89,11 @@ void CharacteristicPlot::paintEvent(QPaintEvent *)
         painter.drawText(QRectF(0, toY(volt) - lineHeight / 2.0, area.left() - 6, lineHeight),
                          Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("%1 V").arg(volt));
     for (double tick : ticks)
-        painter.drawText(QRectF(toX(tick) - 30, area.bottom() + 2, 60, lineHeight), Qt::AlignCenter,
-                         AnalogCharacteristic::decimalText(tick, 2));
-    painter.drawText(QRectF(area.left(), area.bottom() + lineHeight + 2, area.width(), lineHeight),
-                     Qt::AlignCenter, QStringLiteral("Lambda"));
+        painter.drawText(QRectF(toX(tick) - 30, area.bottom() + lineHeight / 2.0, 60, lineHeight),
+                         Qt::AlignCenter, AnalogCharacteristic::decimalText(tick, 2));
+    painter.drawText(
+        QRectF(area.left(), area.bottom() + 1.5 * lineHeight, area.width(), lineHeight),
+        Qt::AlignCenter, QStringLiteral("Lambda"));
 
     // The line: solid between the points; where it goes on, dashed and cut at 0 and 5 V.
     painter.save();
@@ -141,15 +143,17 @@ void CharacteristicPlot::paintEvent(QPaintEvent *)
     }
 
     // The caption of the dashed part.
-    const double captionY = area.bottom() + 2 * lineHeight + 8;
+    const double captionY = area.bottom() + 2.5 * lineHeight + 8;
+    painter.fillRect(QRectF(area.left(), captionY + 2, 28, lineHeight - 4), BeyondShade);
     painter.setPen(QPen(LineColor, 1.5, Qt::DashLine));
     painter.drawLine(QPointF(area.left(), captionY + lineHeight / 2.0),
                      QPointF(area.left() + 28, captionY + lineHeight / 2.0));
     painter.setPen(text);
-    painter.drawText(QRectF(area.left() + 34, captionY, area.width() - 34, lineHeight),
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("außerhalb der Punkte: die Ausgabe hängt von der Firmware "
-                                    "des Geräts ab"));
+    painter.drawText(QRectF(area.left() + 34, captionY, area.width() - 34, 2 * lineHeight),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                     QStringLiteral("Außerhalb der Punkte (grau, gestrichelt) hängt die Ausgabe "
+                                    "von der Firmware des Geräts ab: ob sie begrenzt oder "
+                                    "weiterrechnet, ist offen."));
 }
 
 } // namespace configurator

@@ -17,7 +17,7 @@ public:
 
     void setCharacteristic(const AnalogCharacteristic &characteristic);
 
-    QSize sizeHint() const override { return {520, 340}; }
+    QSize sizeHint() const override { return {600, 380}; }
     QSize minimumSizeHint() const override { return {360, 240}; }
 
 protected:

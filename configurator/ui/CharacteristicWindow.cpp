@@ -32,6 +32,10 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
     calibration->setObjectName(QStringLiteral("calibration"));
     calibration->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    table = new QLabel(this);
+    table->setObjectName(QStringLiteral("table"));
+    table->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     fuel = new QComboBox(this);
     fuel->setObjectName(QStringLiteral("fuel"));
     for (const Fuel &f : AnalogCharacteristic::fuels()) {
@@ -67,7 +71,12 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_plot, 1);
     layout->addLayout(fuelRow);
-    layout->addWidget(calibration);
+    auto *texts = new QHBoxLayout;
+    texts->addWidget(calibration, 0, Qt::AlignTop);
+    texts->addSpacing(24);
+    texts->addWidget(table, 0, Qt::AlignTop);
+    texts->addStretch();
+    layout->addLayout(texts);
     layout->addWidget(resolution);
     layout->addWidget(notes);
 
@@ -102,6 +111,9 @@ void CharacteristicWindow::refresh()
               << QStringLiteral("AFR-Punkte: %1; %2").arg(afrAt(0), afrAt(1));
     }
     calibration->setText(lines.join(QLatin1Char('\n')));
+    // The table part of the clipboard text: the header and its rows.
+    table->setText(c.hasLine ? c.calibrationText().section(QLatin1Char('\n'), 3).trimmed()
+                             : QString());
     resolution->setText(c.hasLine ? c.resolutionText() : QStringLiteral("Auflösung: –"));
     QStringList noteLines;
     for (AnalogCharacteristic::Note note : c.notes)

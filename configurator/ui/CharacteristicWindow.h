@@ -31,6 +31,7 @@ public:
 
     QComboBox *fuel = nullptr;
     QLabel *calibration = nullptr;
+    QLabel *table = nullptr; // the rows Kopieren puts on the clipboard
     QLabel *resolution = nullptr;
     QLabel *notes = nullptr;
     QPushButton *kopieren = nullptr;
