@@ -1,6 +1,7 @@
 #include "configurator/BatchMode.h"
 
 #include "configurator/ConfigUpload.h"
+#include "configurator/core/AnalogCharacteristic.h"
 #include "configurator/core/ConfigImage.h"
 #include "configurator/core/PortFile.h"
 #include "configurator/core/ValueTable.h"
@@ -10,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextStream>
 
 namespace configurator {
@@ -25,6 +27,8 @@ const QString SaveOption = QStringLiteral("save");
 const QString PrintOption = QStringLiteral("print");
 const QString UploadOption = QStringLiteral("upload");
 const QString PortOption = QStringLiteral("port");
+const QString AnalogOption = QStringLiteral("analog");
+const QString StoichOption = QStringLiteral("stoich");
 
 void setUp(QCommandLineParser &parser)
 {
@@ -44,6 +48,12 @@ void setUp(QCommandLineParser &parser)
          QStringLiteral("COM-Port für --upload: eine Zahl, COMn, ein Gerätepfad wie /dev/ttyUSB0 "
                         "oder ein Link unter /dev/serial/by-id/ (Vorgabe: der Port aus port.dll)."),
          QStringLiteral("PORT")},
+        {AnalogOption, QStringLiteral("Kennlinie des Analogausgangs ausgeben: die zwei Punkte, "
+                                      "Lambda = a + b * U und eine Tabelle U/V;Lambda;AFR.")},
+        {StoichOption,
+         QStringLiteral("Stöchiometrisches Verhältnis für die AFR-Spalte von --analog, 1 bis 30 "
+                        "(Vorgabe: 14,7 für Benzin)."),
+         QStringLiteral("R")},
     });
 }
 
@@ -57,6 +67,20 @@ void print(const ConfigSettings &settings, QTextStream &out)
         out << ConfigSettings::controlName(setting) << ": " << shown << '\n';
     }
     out.flush();
+}
+
+// The characteristic on `out`; its notes on `err`. Without a line there is nothing to give an
+// ECU, which is a failure.
+bool printAnalog(const ConfigSettings &settings, double stoich, QTextStream &out, QTextStream &err)
+{
+    const AnalogCharacteristic characteristic(settings, stoich);
+    for (AnalogCharacteristic::Note note : characteristic.notes)
+        err << AnalogCharacteristic::noteText(note) << '\n';
+    err.flush();
+    if (characteristic.hasLine)
+        out << characteristic.calibrationText();
+    out.flush();
+    return characteristic.hasLine;
 }
 
 bool open(const QString &path, ConfigSettings &settings, QTextStream &err)
@@ -116,8 +140,8 @@ bool upload(const ConfigSettings &settings, const QString &portText, QTextStream
 
 bool requested(const QStringList &arguments)
 {
-    static const QStringList names{OpenOption,   SaveOption, PrintOption,
-                                   UploadOption, PortOption, QStringLiteral("help")};
+    static const QStringList names{OpenOption, SaveOption,   PrintOption,  UploadOption,
+                                   PortOption, AnalogOption, StoichOption, QStringLiteral("help")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (arg == QLatin1String("-h") || arg == QLatin1String("-?"))
@@ -158,6 +182,23 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
                                          "nicht \"%1\"")
                               .arg(ports.first()));
 
+    const QStringList stoichs = parser.values(StoichOption);
+    if (stoichs.size() > 1 || (!stoichs.isEmpty() && !parser.isSet(AnalogOption)))
+        return usageError(QStringLiteral("--stoich gehört genau einmal zu --analog"));
+    double stoich = AnalogCharacteristic::fuels().at(AnalogCharacteristic::defaultFuel()).stoich;
+    if (!stoichs.isEmpty()) {
+        // A plain decimal with comma or point; toDouble() alone would take "1e1" or "inf".
+        static const QRegularExpression decimal(QStringLiteral("^\\d{1,2}([.,]\\d{1,6})?$"));
+        QString text = stoichs.first().trimmed();
+        const bool isDecimal = decimal.match(text).hasMatch();
+        stoich = text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+        if (!isDecimal || stoich < AnalogCharacteristic::MinStoich ||
+            stoich > AnalogCharacteristic::MaxStoich)
+            return usageError(QStringLiteral("--stoich erwartet eine Zahl von 1 bis 30 wie "
+                                             "14,7, nicht \"%1\"")
+                                  .arg(stoichs.first()));
+    }
+
     // optionNames() keeps the command line's order; each name's values come in order too.
     QHash<QString, int> used;
     ConfigSettings settings;
@@ -169,6 +210,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
             ok = save(parser.values(name).at(used[name]++), settings, err);
         } else if (name == PrintOption) {
             print(settings, out);
+        } else if (name == AnalogOption) {
+            ok = printAnalog(settings, stoich, out, err);
         } else if (name == UploadOption) {
             const QString portText =
                 ports.isEmpty() ? QString::number(PortFile().readPort()) : ports.first();

@@ -109,7 +109,7 @@ ConfigImage BuildConfigImage(const ConfigSettings &settings)
 bool WriteConfigImageFile(const QString &path, const ConfigSettings &settings, QString *reason)
 {
     const ConfigImage image = BuildConfigImage(settings);
-    return configurator::WriteInPlace(
+    return WriteInPlace(
         path, QByteArray(reinterpret_cast<const char *>(image.data()), image.size()), reason);
 }
 

@@ -27,7 +27,7 @@ quint8 PortFile::readPort() const
 
 bool PortFile::writePort(quint8 port) const
 {
-    return configurator::WriteInPlace(m_path, QByteArray(1, char(port)));
+    return WriteInPlace(m_path, QByteArray(1, char(port)));
 }
 
 } // namespace configurator

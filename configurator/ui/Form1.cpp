@@ -4,6 +4,7 @@
 #include "configurator/core/ConfigImage.h"
 #include "configurator/core/PortFile.h"
 #include "configurator/core/ValueTable.h"
+#include "configurator/ui/CharacteristicWindow.h"
 #include "configurator/ui/Form2.h"
 #include "configurator/ui/Form3.h"
 #include "configurator/ui/FormLayout.h"
@@ -73,6 +74,11 @@ Form3 *Form1::uploadWindow() const
     return m_form3;
 }
 
+CharacteristicWindow *Form1::characteristicWindow() const
+{
+    return m_characteristic;
+}
+
 void Form1::buildMenus()
 {
     QMenu *datei = menuBar()->addMenu(QStringLiteral("Datei"));
@@ -94,6 +100,12 @@ void Form1::buildMenus()
         kommunikation->addAction(QStringLiteral("Konfiguration hochladen"),
                                  QKeySequence(Qt::Key_F1), this, &Form1::uploadconfig_Click);
     uploadconfig->setObjectName(QStringLiteral("uploadconfig"));
+
+    QMenu *ansicht = menuBar()->addMenu(QStringLiteral("Ansicht"));
+    kennlinie =
+        ansicht->addAction(QStringLiteral("Kennlinie Analogausgang…"),
+                           QKeySequence(Qt::CTRL | Qt::Key_K), this, &Form1::kennlinie_Click);
+    kennlinie->setObjectName(QStringLiteral("kennlinie"));
 }
 
 QComboBox *Form1::addList(QWidget *frame, S::Setting setting, int left, int top, int width)
@@ -266,6 +278,8 @@ void Form1::showSettings(const ConfigSettings &settings)
             box->setCheckState(state);
         }
     }
+    if (m_characteristic)
+        m_characteristic->refresh();
 }
 
 void Form1::Form_Load()
@@ -329,6 +343,21 @@ void Form1::comport_Click()
 void Form1::ende_Click()
 {
     close();
+}
+
+void Form1::kennlinie_Click()
+{
+    if (!m_characteristic) {
+        m_characteristic = new CharacteristicWindow([this] { return settings(); }, this);
+        // Live: any of the five analog controls, whoever changes it.
+        const auto refresh = [this] { m_characteristic->refresh(); };
+        connect(da, &QCheckBox::stateChanged, m_characteristic, refresh);
+        for (QComboBox *list : {da_lam[0], da_lam[1], da_volt[0], da_volt[1]})
+            connect(list, &QComboBox::currentIndexChanged, m_characteristic, refresh);
+    }
+    m_characteristic->show();
+    m_characteristic->raise();
+    m_characteristic->activateWindow();
 }
 
 void Form1::storePort(quint8 portNumber)

@@ -17,6 +17,7 @@ class QLineEdit;
 
 namespace configurator {
 
+class CharacteristicWindow;
 class Form2;
 class Form3;
 
@@ -41,6 +42,7 @@ public:
     QWidget *control(ConfigSettings::Setting setting) const;
     Form2 *portDialog() const;
     Form3 *uploadWindow() const;
+    CharacteristicWindow *characteristicWindow() const;
 
     // Hidden: the current COM port number as decimal text.
     QLineEdit *port = nullptr;
@@ -65,6 +67,7 @@ public:
     QAction *ende = nullptr;
     QAction *comport = nullptr;
     QAction *uploadconfig = nullptr;
+    QAction *kennlinie = nullptr;
 
     CommonDialog openfile;
 
@@ -75,6 +78,7 @@ public slots:
     void uploadconfig_Click();
     void comport_Click();
     void ende_Click();
+    void kennlinie_Click();
 
 private:
     void buildControls();
@@ -90,6 +94,7 @@ private:
     UserDialogs &m_dialogs;
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
+    QPointer<CharacteristicWindow> m_characteristic;
 };
 
 } // namespace configurator

@@ -1,5 +1,7 @@
-// The configuration core: the value tables, the image file and the port file.
+// The configuration core: the value tables, the image file, the port file and the analog
+// output's characteristic.
 
+#include "configurator/core/AnalogCharacteristic.h"
 #include "configurator/core/ConfigImage.h"
 #include "configurator/core/PortFile.h"
 #include "configurator/core/ValueTable.h"
@@ -24,6 +26,8 @@ using S = ConfigSettings;
 using Changes = QList<QPair<int, int>>; // setting, value
 Q_DECLARE_METATYPE(Changes)
 Q_DECLARE_METATYPE(ConfigSettings::Setting)
+using Note = AnalogCharacteristic::Note;
+Q_DECLARE_METATYPE(QList<Note>)
 
 namespace {
 
@@ -368,6 +372,76 @@ private slots:
         QVERIFY(portFile.writePort(quint8(newPort)));
         QTEST(readFile(path), "after");
         QCOMPARE(int(portFile.readPort()), newPort);
+    }
+
+    void analogCharacteristic_data()
+    {
+        // Analog settings: da, lambda 0 and 1 (list indexes, lambda 0,65 + i/100), voltage 0
+        // and 1 (codes, 5k/255 V). `row` of the table is checked as printed.
+        QTest::addColumn<QList<int>>("analog");
+        QTest::addColumn<double>("stoich");
+        QTest::addColumn<QList<Note>>("notes");
+        QTest::addColumn<QString>("line"); // empty: no line
+        QTest::addColumn<double>("resolution");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("rowText");
+        const auto row = [](const char *tag, QList<int> analog, double stoich, QList<Note> notes,
+                            const char *line = "", double resolution = 0, int tableRow = 0,
+                            const char *rowText = "") {
+            QTest::newRow(tag) << analog << stoich << notes << QString::fromUtf8(line) << resolution
+                               << tableRow << QString::fromUtf8(rowText);
+        };
+        row("rising", {1, 15, 55, 0, 255}, 14.7, {}, "Lambda = 0,8000 + 0,0800 * U", 0.4 / 255, 5,
+            "2,500;1,000;14,70");
+        row("falling", {1, 15, 55, 255, 0}, 14.7, {Note::Falling}, "Lambda = 1,2000 - 0,0800 * U",
+            0.4 / 255, 5, "2,500;1,000;14,70");
+        // Halves round away from zero, also 2,55 * 14,5 = 36,975, a hair below it in binary.
+        row("half rounds up", {1, 20, 30, 0, 51}, 14.7, {}, "Lambda = 0,8500 + 0,1000 * U",
+            0.1 / 51, 0, "0,000;0,850;12,50");
+        row("extremes, Diesel", {1, 0, 190, 0, 255}, 14.5, {}, "Lambda = 0,6500 + 0,3800 * U",
+            1.9 / 255, 10, "5,000;2,550;36,98");
+        row("one step, E85", {1, 190, 0, 254, 255}, 9.77, {Note::Falling},
+            "Lambda = 485,1500 - 96,9000 * U", 1.9, 1, "4,982;2,360;23,06");
+        row("same voltage", {0, 15, 55, 51, 51}, 14.7,
+            {Note::ConverterNotFitted, Note::SameVoltage});
+        row("same lambda", {2, 35, 35, 0, 255}, 14.7,
+            {Note::ConverterIndeterminate, Note::SameLambda});
+        row("defaults", {0, 0, 0, 0, 0}, 14.7,
+            {Note::ConverterNotFitted, Note::SameVoltage, Note::SameLambda});
+    }
+
+    void analogCharacteristic()
+    {
+        QFETCH(QList<int>, analog);
+        QFETCH(double, stoich);
+        S s;
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(s.setValue(S::Setting(S::AnalogConverterFitted + i), analog[i]));
+        const AnalogCharacteristic c(s, stoich);
+        QTEST(c.notes, "notes");
+        QFETCH(QString, line);
+        QCOMPARE(c.hasLine, !line.isEmpty());
+        const QStringList lines = c.calibrationText().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.at(0), QStringLiteral("Punkt 0: Lambda %1 = %2 V")
+                                  .arg(ValueTable::entries(S::AnalogLambda0).at(analog[1]).text,
+                                       ValueTable::voltageText(analog[3]).chopped(2)));
+        if (!c.hasLine) {
+            QCOMPARE(lines.size(), 2);
+            return;
+        }
+        QCOMPARE(lines.at(2), line);
+        QCOMPARE(lines.at(3), QStringLiteral("U/V;Lambda;AFR"));
+        QCOMPARE(lines.size(), 4 + 11);
+        QFETCH(int, row);
+        QTEST(lines.at(4 + row), "rowText");
+        QTEST(c.resolution, "resolution");
+        // The table runs exactly from point 0 to point 1, and the line goes through both.
+        for (int i : {0, 1}) {
+            const auto &end = i == 0 ? c.table.first() : c.table.last();
+            QCOMPARE(end.voltage, c.points[i].voltage);
+            QCOMPARE(end.lambda, c.points[i].lambda);
+            QCOMPARE(c.a + c.b * c.points[i].voltage, c.points[i].lambda);
+        }
     }
 
     // A folder or a FIFO is no file of ours: nothing opens it (a FIFO would block for ever).

@@ -3,6 +3,7 @@
 
 #include "configurator/BatchMode.h"
 #include "configurator/core/ConfigImage.h"
+#include "configurator/ui/CharacteristicWindow.h"
 #include "configurator/ui/Form1.h"
 #include "configurator/ui/Form2.h"
 #include "configurator/ui/Form3.h"
@@ -12,13 +13,16 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -111,6 +115,9 @@ namespace {
 const QByteArray DefaultImage = QByteArray::fromHex("000000000000000200000001000041410000000000");
 const QByteArray WarningsImage = QByteArray::fromHex("6400b6037b50780200000001000041410000000000");
 const QByteArray ExtremesImage = QByteArray::fromHex("0000e2040000000302003bff000041ff00ff010000");
+// The analog output at lambda 0,80 / 0 V and 1,20 / 5 V, converter fitted; and the same falling.
+const QByteArray AnalogImage = QByteArray::fromHex("0000000000000002000000010000507800ff010000");
+const QByteArray FallingImage = QByteArray::fromHex("00000000000000020000000100005078ff00010000");
 
 struct Result
 {
@@ -377,6 +384,10 @@ private slots:
             << QStringList{"--print", "--save", "no/dir/x.eep", "--print"} << 1 << 17;
         QTest::newRow("unknown option") << QStringList{"--print", "--bogus"} << 2 << 0;
         QTest::newRow("port without upload") << QStringList{"--port", "3", "--print"} << 2 << 0;
+        QTest::newRow("analog, no line")
+            << QStringList{"--print", "--analog", "--print"} << 1 << 17;
+        QTest::newRow("stoich above 30") << QStringList{"--analog", "--stoich", "30,5"} << 2 << 0;
+        QTest::newRow("stoich 1e1") << QStringList{"--analog", "--stoich=1e1"} << 2 << 0;
     }
     void failuresAndUsageErrors()
     {
@@ -387,6 +398,71 @@ private slots:
         QTEST(int(result.out.size()), "printedLines");
         QVERIFY(!result.err.isEmpty());
         QVERIFY(!QFile::exists(ws.path(QStringLiteral("configs.eep"))));
+    }
+
+    // The line and the middle row of the table, from the exact voltages; notes go to stderr.
+    void analog_data()
+    {
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<QStringList>("stoich");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("middle");
+        QTest::newRow("rising") << AnalogImage << QStringList{} << "Lambda = 0,8000 + 0,0800 * U"
+                                << "2,500;1,000;14,70";
+        QTest::newRow("falling, E85")
+            << FallingImage << QStringList{"--stoich", "9.77"} << "Lambda = 1,2000 - 0,0800 * U"
+            << "2,500;1,000;9,77";
+    }
+    void analog()
+    {
+        QFETCH(QByteArray, image);
+        QFETCH(QStringList, stoich);
+        Workspace ws;
+        ws.write(QStringLiteral("analog.eep"), image);
+        const Result result = runBatch(QStringList{"--open", "analog.eep", "--analog"} + stoich);
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out.size(), 15);
+        QCOMPARE(result.out.first(),
+                 QStringLiteral("Punkt 0: Lambda 0,80 = %1 V").arg(image[16] ? "5,000" : "0,000"));
+        QTEST(result.out[2], "line");
+        QCOMPARE(result.out[3], QStringLiteral("U/V;Lambda;AFR"));
+        QTEST(result.out[4 + 5], "middle");
+        QCOMPARE(result.err.isEmpty(), image == AnalogImage); // a falling line is worth a note
+    }
+
+    // The characteristic window follows the analog controls and an opened file, and changes
+    // no setting; its shortcut is its own.
+    void characteristicWindow()
+    {
+        Workspace ws;
+        ws.write(QStringLiteral("extremes.eep"), ExtremesImage);
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        QStringList shortcuts;
+        for (const QAction *action : form.findChildren<QAction *>())
+            if (!action->shortcut().isEmpty())
+                shortcuts << action->shortcut().toString();
+        QCOMPARE(QSet(shortcuts.begin(), shortcuts.end()).size(), shortcuts.size());
+
+        form.kennlinie->trigger();
+        configurator::CharacteristicWindow *window = form.characteristicWindow();
+        QVERIFY(window && window->isVisible());
+        QVERIFY(!window->notes->text().isEmpty() && !window->kopieren->isEnabled());
+        form.da->setChecked(true);
+        form.da_lam[0]->setCurrentIndex(15);
+        form.da_lam[1]->setCurrentIndex(55);
+        form.da_volt[1]->setCurrentIndex(255);
+        QVERIFY(window->calibration->text().contains("Lambda = 0,8000 + 0,0800 * U"));
+        QVERIFY(window->notes->text().isEmpty());
+        const ConfigSettings before = form.settings();
+        window->fuel->setCurrentIndex(2);
+        window->kopieren->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), window->characteristic().calibrationText());
+        QCOMPARE(form.settings(), before);
+
+        dialogs.fileNames = {ws.path(QStringLiteral("extremes.eep"))};
+        form.open->trigger();
+        QVERIFY(window->calibration->text().contains("Lambda = 0,6500 + 0,3800 * U"));
     }
 
     // --upload writes configs.eep and uploads it; every port failure ends the run with 1.
@@ -455,6 +531,7 @@ int main(int argc, char *argv[])
 {
     // Shortens the counted waits: the reset wait takes 3 s, a search attempt 50 ms.
     qputenv("IVEVA_POLL_US", "5");
+    QStandardPaths::setTestModeEnabled(true); // the fuel preference stays out of the user's
     QApplication app(argc, argv);
     TestConfigurator test;
     return QTest::qExec(&test, argc, argv);
