@@ -118,7 +118,8 @@ double ourSecondsPerBlock(const QString &portDir, const QTemporaryDir &dir, cons
     if (!OpenPortForTransfer(port, 2, 19200, hooks))
         return -1;
     const FlashImage image(file);
-    const bool sent = UploadImage(port, image, TransferVariant::firmware(), hooks);
+    const bool sent =
+        UploadImage(port, image, TransferVariant::firmware(), hooks) == TransferOutcome::Ok;
     if (!sent || relay.waitForRx(10'000) != 0)
         return -1;
     return secondsBetween(relay.firstForwarded(), relay.lastForwarded()) / image.blockCount();
@@ -199,8 +200,8 @@ void measurePacedTransfer(const QString &portDir)
     };
     ComPort port;
     OpenPortForTransfer(port, 4, 19200, hooks);
-    if (!UploadImage(port, FlashImage(testFile(64 * 128 - 1)), TransferVariant::firmware(),
-                     hooks)) {
+    if (UploadImage(port, FlashImage(testFile(64 * 128 - 1)), TransferVariant::firmware(), hooks) !=
+        TransferOutcome::Ok) {
         row("transfer failed", QString());
         return;
     }

@@ -1,8 +1,8 @@
 #include "BatchMode.h"
 
 #include "ComPort.h"
-#include "ConfigUpload.h"
 #include "ConfigImage.h"
+#include "ConfigUpload.h"
 #include "PortFile.h"
 #include "ValueTable.h"
 
@@ -87,7 +87,7 @@ bool upload(const ConfigSettings &settings, const QString &portText, QTextStream
     };
     ComPort port;
     return ConfigUpload::run(port, portText, ConfigUpload::imageFileName(), hooks) ==
-           ConfigUpload::Outcome::Succeeded;
+           TransferOutcome::Ok;
 }
 
 } // namespace

@@ -1,41 +1,44 @@
 #pragma once
 
-#include "ComPort.h"
+#include "SerialPort.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <functional>
 
 class QListWidget;
+class QTimer;
 class WindowLink;
 
 // "Konfiguration hochladen...": uploads "configs.eep" into the gauge whenever it becomes the
-// active window, logs every step, and closes itself 1.5 seconds after a success.
+// active window, logs every step, and closes itself 1.5 seconds after a success. The upload
+// runs as a job on a worker thread.
 class Form3 : public QWidget
 {
     Q_OBJECT
 
 public:
-    // `portText` reads the main window's `port` field at the start of each upload.
-    explicit Form3(std::function<QString()> portText, SerialPort *serialPort = nullptr);
+    // `portText` reads the main window's `port` field at the start of each upload. Without a
+    // factory the window uses the real serial port.
+    explicit Form3(std::function<QString()> portText, PortFactory ports = {});
 
-    QListWidget *List1 = nullptr;
-    QTimer Timer1;
+    bool busy() const;
 
-    bool uploading() const;
-
-public slots:
-    void Form_Activate();
-    void Timer1_Timer();
+signals:
+    // An upload has ended and the window stays open (for now).
+    void idle();
 
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void Form_Activate();
+    void Timer1_Timer();
+
+    QListWidget *List1 = nullptr;
+    QTimer *Timer1 = nullptr;
     std::function<QString()> m_portText;
-    ComPort m_comPort;
-    SerialPort &MSComm1;
+    PortFactory m_ports;
     WindowLink *m_link = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "LinkHooks.h"
 #include "ProtocolBytes.h"
 #include "SerialPort.h"
+#include "TransferOutcome.h"
 
 // What differs between the three uploads: the entry character the bootloader echoes and how
 // many polls the PC waits for the answer to a block.
@@ -31,7 +32,7 @@ bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const Li
 void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks);
 
 // The bootloader transfer on a port opened for it: reset wait, handshake, the blocks, and EOT.
-// True when it ended by sending EOT. Every log line goes through Add_Item. The port is closed
+// Ok when it ended by sending EOT. Every log line goes through Add_Item. The port is closed
 // before it returns, whatever the ending.
-bool UploadImage(SerialPort &port, const FlashImage &image, const TransferVariant &variant,
-                 const LinkHooks &hooks);
+TransferOutcome UploadImage(SerialPort &port, const FlashImage &image,
+                            const TransferVariant &variant, const LinkHooks &hooks);

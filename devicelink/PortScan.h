@@ -17,7 +17,7 @@ struct AvailablePorts
     QList<int> numbers;
 };
 
-// Probes COM1..COM99 in ascending order, letting pending events run before each probe.
+// Probes COM1..COM99 in ascending order.
 // Stops early, with what it found so far, when the hooks report a cancel.
 AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks);
 

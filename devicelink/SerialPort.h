@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
+#include <memory>
 
 // What one counted wait on a port brought.
 struct PollResult
@@ -37,3 +39,7 @@ public:
     // The last open failed because the user may not use the device (not because it is busy).
     virtual bool permissionDenied() const { return false; }
 };
+
+// Makes the port object for one operation. A window's job calls it on the job's own thread, so
+// the port is created, used and closed there.
+using PortFactory = std::function<std::unique_ptr<SerialPort>()>;

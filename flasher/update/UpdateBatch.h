@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FirmwareInfo.h"
 #include "LinkHooks.h"
 #include "SerialPort.h"
 
@@ -25,9 +26,9 @@ void addOptions(QCommandLineParser &parser);
 UpdateBatchOptions readOptions(const QCommandLineParser &parser);
 
 // Runs the command on `port`: log lines through `hooks`, the questions and their automatic
-// answers to `out`. Returns the exit status: 0 when the gauge is up to date or was programmed,
-// 1 otherwise. The port is closed afterwards.
-int run(const UpdateBatchOptions &options, SerialPort &port, const LinkHooks &hooks,
-        QTextStream &out);
+// answers to `out`. A server address that is not usable, or no folder for the downloads, is
+// Failed before anything starts. The port is closed afterwards.
+FirmwareInfo::Outcome run(const UpdateBatchOptions &options, SerialPort &port,
+                          const LinkHooks &hooks, QTextStream &out);
 
 } // namespace UpdateBatch

@@ -72,22 +72,23 @@ QUrl UpdateClient::resolve(const QString &address) const
     return url;
 }
 
-int UpdateClient::fail(Status status, const QString &why)
+DownloadOutcome UpdateClient::fail(DownloadOutcome outcome, const QString &why)
 {
     m_lastError = why;
-    return status;
+    return outcome;
 }
 
-int UpdateClient::download(const QUrl &source, const QString &targetPath)
+DownloadOutcome UpdateClient::download(const QUrl &source, const QString &targetPath)
 {
     m_lastError.clear();
     // Only web addresses: an address from the server must never make us read a local file.
     if (!isWebAddress(source))
-        return fail(BadAddress, QStringLiteral("ungültige Adresse: ") + source.toString());
+        return fail(DownloadOutcome::BadAddress,
+                    QStringLiteral("ungültige Adresse: ") + source.toString());
 
     QSaveFile file(targetPath);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(WriteFailed, file.errorString());
+        return fail(DownloadOutcome::WriteFailed, file.errorString());
 
     QNetworkRequest request(source);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
@@ -100,7 +101,7 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath)
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(
         m_network.get(request), [](QNetworkReply *r) { r->deleteLater(); });
 
-    Status status = Ok;
+    DownloadOutcome status = DownloadOutcome::Ok;
     QString why;
     qint64 received = 0;
     QEventLoop loop;
@@ -108,8 +109,8 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath)
     idle.setSingleShot(true);
     QTimer cancelCheck;
 
-    auto stop = [&](Status reason, const QString &text) {
-        if (status == Ok) {
+    auto stop = [&](DownloadOutcome reason, const QString &text) {
+        if (status == DownloadOutcome::Ok) {
             status = reason;
             why = text;
         }
@@ -119,24 +120,27 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath)
         idle.start();
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > MaxBodyBytes)
-            stop(TooLarge, QStringLiteral("Datei zu groß: %1 Bytes").arg(length.toLongLong()));
+            stop(DownloadOutcome::TooLarge,
+                 QStringLiteral("Datei zu groß: %1 Bytes").arg(length.toLongLong()));
     });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
         idle.start();
         const QByteArray chunk = reply->readAll();
         received += chunk.size();
         if (received > MaxBodyBytes) {
-            stop(TooLarge, QStringLiteral("Datei zu groß: mehr als %1 Bytes").arg(MaxBodyBytes));
+            stop(DownloadOutcome::TooLarge,
+                 QStringLiteral("Datei zu groß: mehr als %1 Bytes").arg(MaxBodyBytes));
             return;
         }
         if (file.write(chunk) != chunk.size())
-            stop(WriteFailed, file.errorString());
+            stop(DownloadOutcome::WriteFailed, file.errorString());
     });
-    QObject::connect(&idle, &QTimer::timeout, &loop,
-                     [&] { stop(TimedOut, QStringLiteral("Zeitüberschreitung")); });
+    QObject::connect(&idle, &QTimer::timeout, &loop, [&] {
+        stop(DownloadOutcome::TimedOut, QStringLiteral("Zeitüberschreitung"));
+    });
     QObject::connect(&cancelCheck, &QTimer::timeout, &loop, [&] {
         if (m_cancelled && m_cancelled())
-            stop(Cancelled, QStringLiteral("abgebrochen"));
+            stop(DownloadOutcome::Cancelled, QStringLiteral("abgebrochen"));
     });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
@@ -147,23 +151,24 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath)
     idle.stop();
     cancelCheck.stop();
 
-    if (status != Ok)
+    if (status != DownloadOutcome::Ok)
         return fail(status, why);
     const QVariant httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (httpStatus.isValid() && (httpStatus.toInt() < 200 || httpStatus.toInt() >= 300))
-        return fail(HttpError, QStringLiteral("HTTP %1").arg(httpStatus.toInt()));
+        return fail(DownloadOutcome::HttpError, QStringLiteral("HTTP %1").arg(httpStatus.toInt()));
     if (reply->error() != QNetworkReply::NoError)
-        return fail(NetworkError, reply->errorString());
+        return fail(DownloadOutcome::NetworkError, reply->errorString());
     // Whatever is left after the last readyRead.
     const QByteArray rest = reply->readAll();
     received += rest.size();
     if (received > MaxBodyBytes)
-        return fail(TooLarge, QStringLiteral("Datei zu groß: mehr als %1 Bytes").arg(MaxBodyBytes));
+        return fail(DownloadOutcome::TooLarge,
+                    QStringLiteral("Datei zu groß: mehr als %1 Bytes").arg(MaxBodyBytes));
     if (file.write(rest) != rest.size())
-        return fail(WriteFailed, file.errorString());
+        return fail(DownloadOutcome::WriteFailed, file.errorString());
     if (received == 0)
-        return fail(EmptyBody, QStringLiteral("leere Datei"));
+        return fail(DownloadOutcome::EmptyBody, QStringLiteral("leere Datei"));
     if (!file.commit())
-        return fail(WriteFailed, file.errorString());
-    return Ok;
+        return fail(DownloadOutcome::WriteFailed, file.errorString());
+    return DownloadOutcome::Ok;
 }

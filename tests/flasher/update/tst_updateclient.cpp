@@ -37,18 +37,17 @@ private slots:
     {
         QTest::addColumn<TestHttpServer::Route>("route");
         QTest::addColumn<QString>("source"); // empty: the route on the server
-        QTest::addColumn<int>("status");
+        QTest::addColumn<DownloadOutcome>("status");
         using R = TestHttpServer::Route;
         const QByteArray largest(UpdateClient::MaxBodyBytes, '\x5a');
-        QTest::newRow("largest image") << R{largest} << "" << int(UpdateClient::Ok);
-        QTest::newRow("404") << R{"gone", 404} << "" << int(UpdateClient::HttpError);
-        QTest::newRow("empty body") << R{""} << "" << int(UpdateClient::EmptyBody);
+        QTest::newRow("largest image") << R{largest} << "" << DownloadOutcome::Ok;
+        QTest::newRow("404") << R{"gone", 404} << "" << DownloadOutcome::HttpError;
+        QTest::newRow("empty body") << R{""} << "" << DownloadOutcome::EmptyBody;
         QTest::newRow("oversized, no length given")
-            << R{largest + 'x', 200, 0, false, false} << "" << int(UpdateClient::TooLarge);
-        QTest::newRow("too slow") << R{"abc", 200, 3000} << "" << int(UpdateClient::TimedOut);
+            << R{largest + 'x', 200, 0, false, false} << "" << DownloadOutcome::TooLarge;
+        QTest::newRow("too slow") << R{"abc", 200, 3000} << "" << DownloadOutcome::TimedOut;
         // An address from the server must never make us read a local file.
-        QTest::newRow("local file")
-            << R{} << "file:///etc/hostname" << int(UpdateClient::BadAddress);
+        QTest::newRow("local file") << R{} << "file:///etc/hostname" << DownloadOutcome::BadAddress;
     }
 
     // Only a whole download writes the file; a failed one leaves what was there before.
@@ -56,7 +55,7 @@ private slots:
     {
         QFETCH(TestHttpServer::Route, route);
         QFETCH(QString, source);
-        QFETCH(int, status);
+        QFETCH(DownloadOutcome, status);
         TestHttpServer server;
         server.route(QStringLiteral("/f")) = route;
         const QString target = m_dir.filePath(QStringLiteral("target"));
@@ -70,7 +69,7 @@ private slots:
         const QUrl url = source.isEmpty() ? server.baseUrl().resolved(QUrl("/f")) : QUrl(source);
         QCOMPARE(client.download(url, target), status);
         QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), status == UpdateClient::Ok ? route.body : QByteArray("old"));
+        QCOMPARE(old.readAll(), status == DownloadOutcome::Ok ? route.body : QByteArray("old"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"target"});
     }
 
