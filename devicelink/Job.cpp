@@ -8,9 +8,10 @@ JobRunner::JobRunner(QObject *parent) : QObject(parent) {}
 
 JobRunner::~JobRunner()
 {
-    if (m_thread.joinable()) {
+    if (m_thread) {
         cancel();
-        m_thread.join();
+        m_thread->wait();
+        delete m_thread;
     }
 }
 
@@ -18,11 +19,15 @@ bool JobRunner::start(std::function<void(const LinkHooks &hooks)> work, std::fun
 {
     if (m_busy)
         return false;
-    if (m_thread.joinable())
-        m_thread.join(); // a job that has posted its end and is leaving its thread
+    if (m_thread) {
+        m_thread->wait(); // a job that has posted its end and is leaving its thread
+        delete m_thread;
+    }
     m_busy = true;
     m_cancel = false;
-    m_thread = std::thread([this, work = std::move(work), done = std::move(done)] {
+    // A QThread, not a bare thread: the serial port and the network access need its event
+    // dispatcher.
+    m_thread = QThread::create([this, work = std::move(work), done = std::move(done)] {
         LinkHooks hooks;
         hooks.log = [this](const QString &text, LinkHooks::LineStyle style) {
             emit line(text, style == LinkHooks::LineStyle::Scrolled);
@@ -38,6 +43,7 @@ bool JobRunner::start(std::function<void(const LinkHooks &hooks)> work, std::fun
             emit finished();
         });
     });
+    m_thread->start();
     return true;
 }
 

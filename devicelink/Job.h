@@ -3,6 +3,7 @@
 #include "LinkHooks.h"
 
 #include <QObject>
+#include <QThread>
 #include <QVariant>
 
 #include <atomic>
@@ -11,7 +12,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 namespace devicelink {
 
@@ -66,7 +66,7 @@ signals:
 private:
     void answer(quint64 question, const QVariant &value);
 
-    std::thread m_thread;
+    QThread *m_thread = nullptr; // the running job's thread, until it has ended
     bool m_busy = false;
     std::atomic<bool> m_cancel{false};
     std::mutex m_mutex;
