@@ -7,19 +7,26 @@
 //  3. a 64-block transfer into the simulator pacing its line at 19200 baud, against the time
 //     the bytes need on the wire;
 //  4. the port scan of COM1..99: with no device (goal under 0.2 s) and with the simulator on
-//     one port (goal under 0.5 s), best of five.
+//     one port (goal under 0.5 s), best of five;
+//  5. the update window (offscreen) during a 512-block transfer into the simulator: how late a
+//     10 ms timer of the window's thread fires; and closing the window during each kind of job.
 #include "RxRelay.h"
 #include "devicelink/BootloaderTransfer.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/PollTiming.h"
 #include "devicelink/Poller.h"
 #include "devicelink/PortScan.h"
+#include "flasher/ui/Form1.h"
 #include "sim/GaugeSimulator.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -29,6 +36,7 @@
 
 using namespace devicelink;
 using namespace sim;
+using flasher::Form1;
 
 namespace {
 
@@ -124,7 +132,8 @@ double ourSecondsPerBlock(const QString &portDir, const QTemporaryDir &dir, cons
     if (!OpenPortForTransfer(port, 2, 19200, hooks))
         return -1;
     const FlashImage image(file);
-    const bool sent = UploadImage(port, image, TransferVariant::firmware(), hooks);
+    const bool sent =
+        UploadImage(port, image, TransferVariant::firmware(), hooks) == TransferOutcome::Ok;
     if (!sent || relay.waitForRx(10'000) != 0)
         return -1;
     return secondsBetween(relay.firstForwarded(), relay.lastForwarded()) / image.blockCount();
@@ -205,8 +214,8 @@ void measurePacedTransfer(const QString &portDir)
     };
     ComPort port;
     OpenPortForTransfer(port, 4, 19200, hooks);
-    if (!UploadImage(port, FlashImage(testFile(64 * 128 - 1)), TransferVariant::firmware(),
-                     hooks)) {
+    if (UploadImage(port, FlashImage(testFile(64 * 128 - 1)), TransferVariant::firmware(), hooks) !=
+        TransferOutcome::Ok) {
         row("transfer failed", QString());
         return;
     }
@@ -240,18 +249,145 @@ void measureScan(const QString &portDir)
         QStringLiteral("%1 s (goal under 0.5 s)").arg(bestOfFive(), 0, 'f', 4));
 }
 
+// Runs the window's events until `done` holds or `ms` have passed; false on the timeout.
+bool runUntil(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+QPushButton *button(const Form1 &w, const char *name)
+{
+    return w.findChild<QPushButton *>(QLatin1String(name));
+}
+
+void measureWindowTimer(const QString &portDir)
+{
+    std::printf("Update window during a 512-block transfer into the simulator\n");
+    GaugeOptions options;
+    options.resetDelay = std::chrono::milliseconds(0);
+    GaugeSimulator gauge(options);
+    QTemporaryDir files;
+    const QString path = files.filePath(QStringLiteral("fw.bin"));
+    QFile file(path);
+    if (!gauge.start(portDir, 1) || !file.open(QIODevice::WriteOnly) ||
+        file.write(testFile(512 * 128 - 1)) != 512 * 128 - 1)
+        return;
+    file.close();
+    Form1 w;
+    w.show();
+    runUntil([&w] { return !w.busy(); }, 10'000);
+    w.setOpenFileDialog(
+        [path](QWidget *, const QString &, const Form1::Chosen &chosen) { chosen(path); });
+    button(w, "cmd_Search_File")->click();
+
+    QList<double> lateMs;
+    QElapsedTimer sinceTick;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        lateMs.append(double(sinceTick.nsecsElapsed()) / 1e6 - 10.0);
+        sinceTick.restart();
+    });
+    QElapsedTimer transfer;
+    transfer.start();
+    button(w, "cmd_Upload")->click();
+    sinceTick.start();
+    tick.start();
+    QEventLoop loop;
+    QObject::connect(&w, &Form1::idle, &loop, &QEventLoop::quit);
+    loop.exec();
+    tick.stop();
+    const double seconds = double(transfer.nsecsElapsed()) / 1e9;
+    if (lateMs.isEmpty() || gauge.imagesStored() != 1) {
+        row("transfer failed", QString());
+        return;
+    }
+    std::sort(lateMs.begin(), lateMs.end());
+    const double p99 = lateMs[qsizetype(double(lateMs.size() - 1) * 0.99)];
+    row("transfer time", QStringLiteral("%1 s").arg(seconds, 0, 'f', 2));
+    row("10 ms timer: ticks, 99th percentile delay, worst", QStringLiteral("%1, %2 ms, %3 ms")
+                                                                .arg(lateMs.size())
+                                                                .arg(p99, 0, 'f', 2)
+                                                                .arg(lateMs.last(), 0, 'f', 2));
+}
+
+// Closes a window whose job has been running for 100 ms; the time until the window is closed
+// and its job (with the port) has ended.
+void measureCloseDuringJobs(const QString &portDir)
+{
+    std::printf("Closing the update window during a job\n");
+    GaugeOptions silent;
+    silent.silent = true;
+    GaugeSimulator quiet(silent);
+    GaugeSimulator answering;
+    if (!quiet.start(portDir + QStringLiteral("/silent"), 1) ||
+        !answering.start(portDir + QStringLiteral("/answering"), 1))
+        return;
+    QTemporaryDir files;
+    const QString path = files.filePath(QStringLiteral("fw.bin"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(testFile(1000)) != 1000)
+        return;
+    file.close();
+
+    for (const char *job : {"port scan", "device search", "upload", "Firmware-Info question"}) {
+        const bool question = QLatin1String(job) == QLatin1String("Firmware-Info question");
+        qputenv("IVEVA_PORT_DIR",
+                QFile::encodeName(portDir + (question ? QStringLiteral("/answering")
+                                                      : QStringLiteral("/silent"))));
+        Form1 w;
+        w.show();
+        bool asked = false;
+        w.setYesNoQuestion(
+            [&asked](QWidget *, const QString &, const QString &, auto) { asked = true; });
+        w.setOpenFileDialog(
+            [path](QWidget *, const QString &, const Form1::Chosen &chosen) { chosen(path); });
+        if (QLatin1String(job) != QLatin1String("port scan")) {
+            runUntil([&w] { return !w.busy(); }, 10'000);
+            button(w, "cmd_Search_File")->click();
+            button(w, question                                        ? "Command3"
+                      : QLatin1String(job) == QLatin1String("upload") ? "cmd_Upload"
+                                                                      : "Command4")
+                ->click();
+            runUntil([&] { return question ? asked : false; }, 100);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        w.close();
+        const bool closed = runUntil([&w] { return !w.isVisible() && !w.busy(); }, 10'000);
+        row(job, closed ? QStringLiteral("%1 ms").arg(double(clock.nsecsElapsed()) / 1e6, 0, 'f', 1)
+                        : QStringLiteral("not closed within 10 s"));
+    }
+    qputenv("IVEVA_PORT_DIR", QFile::encodeName(portDir));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QTemporaryDir ports;
     const QString portDir = ports.filePath(QStringLiteral("ports"));
     qputenv("IVEVA_PORT_DIR", QFile::encodeName(portDir));
 
-    measureWaits(portDir);
-    measureBlockRate(portDir);
-    measurePacedTransfer(portDir);
-    measureScan(portDir);
+    // "window": only the update window's figures.
+    if (!QCoreApplication::arguments().contains(QStringLiteral("window"))) {
+        measureWaits(portDir);
+        measureBlockRate(portDir);
+        measurePacedTransfer(portDir);
+        measureScan(portDir);
+    }
+    measureWindowTimer(portDir);
+    measureCloseDuringJobs(portDir);
     return 0;
 }

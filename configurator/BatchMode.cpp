@@ -133,7 +133,7 @@ bool upload(const ConfigSettings &settings, const QString &portText, QTextStream
         !save(ConfigUpload::imageFileName(), settings, err))
         return false;
     return ConfigUpload::run(port, number, ConfigUpload::imageFileName(), hooks) ==
-           ConfigUpload::Outcome::Succeeded;
+           TransferOutcome::Ok;
 }
 
 } // namespace

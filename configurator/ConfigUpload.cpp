@@ -20,8 +20,8 @@ int portNumberFromText(const QString &text)
     return n;
 }
 
-Outcome run(SerialPort &port, const QString &portText, const QString &imagePath,
-            const LinkHooks &hooks)
+TransferOutcome run(SerialPort &port, const QString &portText, const QString &imagePath,
+                    const LinkHooks &hooks)
 {
     // Both checks come before the port is touched, so a wrong port or a missing file never
     // leaves the log saying that the port failed.
@@ -29,25 +29,24 @@ Outcome run(SerialPort &port, const QString &portText, const QString &imagePath,
     if (comNumber == 0) {
         hooks.Add_Item(
             QStringLiteral("Kein gültiger Com-Port gewählt – bitte unter Kommunikation wählen"));
-        return Outcome::NotStarted;
+        return TransferOutcome::NoPort;
     }
     FlashImage image;
     if (!LoadImageFile(imagePath, image)) {
         hooks.Add_Item(QStringLiteral("Datei %1 nicht lesbar – nichts hochgeladen").arg(imagePath));
-        return Outcome::NotStarted;
+        return TransferOutcome::FileUnreadable;
     }
 
     if (!OpenPortForTransfer(port, comNumber, ConfigurationBaudRate, hooks))
-        return Outcome::Failed;
+        return TransferOutcome::PortOpenFailed;
 
-    if (UploadImage(port, image, TransferVariant::configuration(), hooks))
-        return Outcome::Succeeded;
+    const TransferOutcome outcome =
+        UploadImage(port, image, TransferVariant::configuration(), hooks);
     // A port that fails during the transfer also ends with the open-failure line, as every
     // port failure of this upload does.
-    if (port.connectionLost())
+    if (outcome == TransferOutcome::PortLost)
         hooks.Add_Item(LinkTexts::openFailed());
-    port.close();
-    return Outcome::Failed;
+    return outcome;
 }
 
 } // namespace ConfigUpload

@@ -2,6 +2,7 @@
 
 #include "devicelink/LinkHooks.h"
 #include "devicelink/SerialPort.h"
+#include "devicelink/TransferOutcome.h"
 
 #include <QString>
 
@@ -16,21 +17,15 @@ inline QString imageFileName()
     return QStringLiteral("configs.eep");
 }
 
-enum class Outcome
-{
-    Succeeded,  // the transfer ended with EOT
-    Failed,     // the port or the transfer failed; the log says how
-    NotStarted, // no usable port number or no image file: nothing was opened
-};
-
 // The port number held as decimal text in the main window's `port` field; 0 when the text is
 // not a whole number or not a COM number the programs can use (1..99).
 int portNumberFromText(const QString &text);
 
 // Loads the image file, opens the port at 19200 bit/s and runs the EEPROM variant of the
 // bootloader transfer. Every step is logged through the hooks. The port is closed on return.
-Outcome run(devicelink::SerialPort &port, const QString &portText, const QString &imagePath,
-            const devicelink::LinkHooks &hooks);
+// NoPort and FileUnreadable come before the port is touched.
+devicelink::TransferOutcome run(devicelink::SerialPort &port, const QString &portText,
+                                const QString &imagePath, const devicelink::LinkHooks &hooks);
 
 } // namespace ConfigUpload
 

@@ -46,13 +46,13 @@ public:
         : m_port(port), m_image(image), m_variant(variant), m_hooks(hooks), m_poller(port, hooks)
     {}
 
-    bool run()
+    TransferOutcome run()
     {
         const int blocks = m_image.blockCount();
         if (blocks > FlashImage::MaxBlocks)
-            return end(LinkTexts::imageTooLarge(blocks));
+            return end(TransferOutcome::FileTooLarge, LinkTexts::imageTooLarge(blocks));
         if (!m_port.isOpen())
-            return end(LinkTexts::connectionLost());
+            return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
         const Step reset = waitForReset();
         if (reset != Step::Done)
             return endAfter(reset);
@@ -67,10 +67,10 @@ public:
         }
         m_hooks.Add_Item(QStringLiteral("sende 'End of transmitted'"));
         if (!m_port.write(QByteArray(1, Eot)))
-            return end(LinkTexts::connectionLost());
+            return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
         m_hooks.Add_Item(QStringLiteral("Erfolgreich geflasht!"));
         m_port.close();
-        return true;
+        return TransferOutcome::Ok;
     }
 
 private:
@@ -164,36 +164,37 @@ private:
         return Step::TimedOut;
     }
 
-    bool endAfter(Step step)
+    TransferOutcome endAfter(Step step)
     {
         switch (step) {
         case Step::NoReset:
-            return end(QStringLiteral("Reset nicht erkannt!"));
+            return end(TransferOutcome::NoReset, QStringLiteral("Reset nicht erkannt!"));
         case Step::NoHandshake:
-            return end(QString()); // the log ends at "Controllerreset empfangen"
+            // the log ends at "Controllerreset empfangen"
+            return end(TransferOutcome::NoHandshake, QString());
         case Step::Abandon:
             m_port.write(QByteArray(1, Can));
-            return end(QStringLiteral("Retry error!"));
+            return end(TransferOutcome::Abandoned, QStringLiteral("Retry error!"));
         case Step::Lost:
-            return end(LinkTexts::connectionLost());
+            return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
         case Step::Cancelled:
             // The gauge may be waiting for a block: tell it the image is abandoned.
             if (m_blocksStarted)
                 m_port.write(QByteArray(1, Can));
-            return end(LinkTexts::cancelled());
+            return end(TransferOutcome::Cancelled, LinkTexts::cancelled());
         case Step::Done:
         case Step::TimedOut:
             break;
         }
-        return end(QString());
+        return end(TransferOutcome::Abandoned, QString());
     }
 
-    bool end(const QString &line)
+    TransferOutcome end(TransferOutcome outcome, const QString &line)
     {
         if (!line.isEmpty())
             m_hooks.Add_Item(line);
         m_port.close();
-        return false;
+        return outcome;
     }
 
     SerialPort &m_port;
@@ -227,8 +228,8 @@ void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks)
     port.close();
 }
 
-bool UploadImage(SerialPort &port, const FlashImage &image, const TransferVariant &variant,
-                 const LinkHooks &hooks)
+TransferOutcome UploadImage(SerialPort &port, const FlashImage &image,
+                            const TransferVariant &variant, const LinkHooks &hooks)
 {
     return Transfer(port, image, variant, hooks).run();
 }

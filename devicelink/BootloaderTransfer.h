@@ -3,6 +3,7 @@
 #include "devicelink/FlashImage.h"
 #include "devicelink/LinkHooks.h"
 #include "devicelink/SerialPort.h"
+#include "devicelink/TransferOutcome.h"
 #include "protocol/ProtocolBytes.h"
 
 namespace devicelink {
@@ -34,9 +35,9 @@ bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const Li
 void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks);
 
 // The bootloader transfer on a port opened for it: reset wait, handshake, the blocks, and EOT.
-// True when it ended by sending EOT. Every log line goes through Add_Item. The port is closed
+// Ok when it ended by sending EOT. Every log line goes through Add_Item. The port is closed
 // before it returns, whatever the ending.
-bool UploadImage(SerialPort &port, const FlashImage &image, const TransferVariant &variant,
-                 const LinkHooks &hooks);
+TransferOutcome UploadImage(SerialPort &port, const FlashImage &image,
+                            const TransferVariant &variant, const LinkHooks &hooks);
 
 } // namespace devicelink

@@ -40,7 +40,6 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
                           const LinkHooks &hooks,
                           const std::function<void(int, const QString &)> &announceFind)
 {
-    hooks.pumpEvents();
     if (variant.logsProgress)
         hooks.listLine(QStringLiteral("Gerät suchen..."));
 
@@ -65,8 +64,8 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
             port.close();
             hooks.listLine(end == Poller::End::Lost ? LinkTexts::connectionLost()
                                                     : LinkTexts::cancelled());
-            result.lost = end == Poller::End::Lost;
-            result.cancelled = end == Poller::End::Cancelled;
+            result.outcome =
+                end == Poller::End::Lost ? SearchOutcome::PortLost : SearchOutcome::Cancelled;
             return result;
         }
         if (end == Poller::End::PollsSpent) {
@@ -77,6 +76,7 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
         }
 
         const qsizetype d = receiveText.indexOf(protocol::Identify);
+        result.outcome = SearchOutcome::Found;
         result.index = i;
         result.portNumber = n;
         result.version =

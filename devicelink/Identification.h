@@ -42,15 +42,22 @@ struct SearchVariant
     static SearchVariant flasher() { return {1, 100'000, 1, 5, true}; }
 };
 
+enum class SearchOutcome
+{
+    Found,
+    NotFound,
+    PortLost, // a port failed during its attempt; the search stopped there
+    Cancelled
+};
+
 struct SearchResult
 {
+    SearchOutcome outcome = SearchOutcome::NotFound;
     int index = -1;     // position of the found port in the searched list; -1 when none answered
     int portNumber = 0; // its COM number
     QString version;    // cut from the answer as the variant says
-    bool lost = false;  // a port failed during its attempt; the search stopped there
-    bool cancelled = false;
 
-    bool found() const { return index >= 0; }
+    bool found() const { return outcome == SearchOutcome::Found; }
 };
 
 // Tries the ports in list order with the identification exchange and stops at the first that

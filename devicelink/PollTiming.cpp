@@ -16,9 +16,9 @@ qint64 intervalUs()
     return interval;
 }
 
-qint64 pollsPerPumpInterval()
+qint64 pollsPerCancelCheck()
 {
-    return qMax<qint64>(1, PumpIntervalUs / intervalUs());
+    return qMax<qint64>(1, CancelCheckUs / intervalUs());
 }
 
 } // namespace PollTiming

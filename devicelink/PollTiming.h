@@ -10,11 +10,11 @@ namespace PollTiming {
 // The poll interval in microseconds: IVEVA_POLL_US, default 50 (read once).
 qint64 intervalUs();
 
-// The longest time a wait may block before the window gets to process its events.
-constexpr qint64 PumpIntervalUs = 50'000;
+// The longest time a wait may block before it looks at the cancel flag again.
+constexpr qint64 CancelCheckUs = 50'000;
 
-// How many polls fit into one pump interval (at least one).
-qint64 pollsPerPumpInterval();
+// How many polls fit into one cancel check interval (at least one).
+qint64 pollsPerCancelCheck();
 
 } // namespace PollTiming
 

@@ -7,8 +7,8 @@
 
 namespace devicelink {
 
-// Runs the counted waits of one operation on a port. A wait blocks in the operating system,
-// and the window's events are pumped at least every 50 ms, so a long wait never freezes it.
+// Runs the counted waits of one operation on a port. A wait blocks in the operating system in
+// slices of at most 50 ms, and the cancel flag is looked at between them.
 class Poller
 {
 public:
@@ -33,12 +33,8 @@ public:
     Read next(qint64 polls);
 
 private:
-    void pumpWhenDue(qint64 pollsSpent);
-
     SerialPort &m_port;
     const LinkHooks &m_hooks;
-    QElapsedTimer m_sincePump;
-    qint64 m_pollsSincePump = 0;
 };
 
 } // namespace devicelink

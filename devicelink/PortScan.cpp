@@ -18,7 +18,6 @@ AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks,
 {
     AvailablePorts ports;
     for (int n = ComPortNames::FirstCom; n <= ComPortNames::LastCom; ++n) {
-        hooks.pumpEvents();
         if (hooks.isCancelled())
             break;
         const bool opened = PortTest(port, n);

@@ -32,11 +32,10 @@ struct AvailablePorts
     QList<ProbedPort> probed;
 };
 
-// Probes COM1..COM99 in ascending order, letting pending events run before each probe.
-// Stops early, with what it found so far, when the hooks report a cancel. Ports that do not
-// exist are not opened.
+// Probes COM1..COM99 in ascending order. Stops early, with what it found so far, when the hooks
+// report a cancel. Ports that do not exist are not opened.
 AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks,
-                                  const devicelink::PortInfoSource &info);
+                                  const PortInfoSource &info);
 // The same with the system's port list for the tooltips.
 AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks);
 

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
+#include <memory>
 
 namespace devicelink {
 
@@ -61,4 +63,7 @@ public:
     virtual QString deviceName() const { return {}; }
 };
 
+// Makes the port object for one operation. A window's job calls it on the job's own thread, so
+// the port is created, used and closed there.
+using PortFactory = std::function<std::unique_ptr<SerialPort>()>;
 } // namespace devicelink

@@ -183,6 +183,27 @@ void printScanProblems(const AvailablePorts &ports, Console &console)
         console.print(line);
 }
 
+// Each command's exit status, from the outcome of its operation.
+int exitStatusFor(TransferOutcome outcome)
+{
+    return outcome == TransferOutcome::Ok ? Success : Failure;
+}
+int exitStatusFor(SearchOutcome outcome)
+{
+    return outcome == SearchOutcome::Found ? Success : Failure;
+}
+int exitStatusFor(VersionQueryOutcome outcome)
+{
+    return outcome == VersionQueryOutcome::Found ? Success : Failure;
+}
+int exitStatusFor(FirmwareInfo::Outcome outcome)
+{
+    return outcome == FirmwareInfo::Outcome::UpToDate ||
+                   outcome == FirmwareInfo::Outcome::Programmed
+               ? Success
+               : Failure;
+}
+
 int usageError(QTextStream &err, const QString &message)
 {
     err << "iveva-flasher: " << message << Qt::endl
@@ -211,9 +232,9 @@ int runUpload(UploadKind kind, const QString &path, const Settings &settings, Se
     if (comNumber == 0)
         return Failure;
     const UploadRequest request{kind, PortDisplayEntry(comNumber), settings.speed, path};
-    const UploadOutcome outcome = RunUploadCommand(port, request, console.hooks());
+    const TransferOutcome outcome = RunUploadCommand(port, request, console.hooks());
     console.finishPercent();
-    return outcome == UploadOutcome::Succeeded ? Success : Failure;
+    return exitStatusFor(outcome);
 }
 
 int runSearch(const Settings &settings, SerialPort &port, Console &console)
@@ -224,7 +245,7 @@ int runSearch(const Settings &settings, SerialPort &port, Console &console)
     const SearchResult result =
         SearchDevice(port, ports.numbers, settings.speed, SearchVariant::flasher(), receiveText,
                      console.hooks());
-    return result.found() ? Success : Failure;
+    return exitStatusFor(result.outcome);
 }
 
 // The firmware information command's version query on the chosen port: the version line(s).
@@ -234,11 +255,10 @@ int runInfo(const Settings &settings, SerialPort &port, Console &console)
     if (comNumber == 0)
         return Failure;
     QByteArray receiveText;
-    const bool found =
-        QueryInstalledVersion(port, comNumber, settings.speed, receiveText, console.hooks())
-            .has_value();
+    const InstalledVersion installed =
+        QueryInstalledVersion(port, comNumber, settings.speed, receiveText, console.hooks());
     port.close();
-    return found ? Success : Failure;
+    return exitStatusFor(installed.outcome);
 }
 
 // The firmware information command with the online update, answered from the command line.
@@ -254,9 +274,12 @@ int runUpdate(const QCommandLineParser &parser, const Settings &settings, Serial
     if (options.comNumber == 0)
         return Failure;
     options.baudRate = settings.speed;
-    const int status = UpdateBatch::run(options, port, console.hooks(), out);
+    const FirmwareInfo::Outcome outcome = UpdateBatch::run(options, port, console.hooks(), out);
     console.finishPercent();
-    return status;
+    // Without --yes the download question is answered No: a newer firmware was found.
+    if (outcome == FirmwareInfo::Outcome::Declined && !options.yes)
+        return UpdateBatch::NewerAvailable;
+    return exitStatusFor(outcome);
 }
 
 int saveUpdateUrl(const QString &text, QTextStream &out, QTextStream &err)

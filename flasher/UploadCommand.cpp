@@ -19,34 +19,57 @@ QString PercentText(int percent)
     return QString::number(percent) + QStringLiteral(" %");
 }
 
-UploadOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
-                               const LinkHooks &hooks,
-                               const std::function<void()> &transferStarting)
+UploadButtons ButtonsWhileTransferring(UploadKind kind)
+{
+    UploadButtons buttons{false, std::nullopt, false, true};
+    if (kind == UploadKind::Eeprom)
+        buttons.eeprom = false;
+    return buttons;
+}
+
+UploadButtons ButtonsAfterUpload(UploadKind kind, TransferOutcome outcome)
+{
+    const bool firmware = kind == UploadKind::Firmware;
+    if (outcome == TransferOutcome::FileMissing) {
+        UploadButtons buttons{false};
+        if (!firmware)
+            buttons.eeprom = false;
+        buttons.fileMissing = true;
+        return buttons;
+    }
+    if (!TransferRan(outcome))
+        return {};
+    // Whatever the transfer's ending: the same file can be sent again at once.
+    return {firmware, !firmware, true, false};
+}
+
+TransferOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
+                                 const LinkHooks &hooks,
+                                 const std::function<void()> &transferStarting)
 {
     const int comNumber = PortNumberFromEntry(request.portEntry);
     if (comNumber < 1) {
         hooks.Add_Item(LinkTexts::noPortChosen());
-        return UploadOutcome::NoPort;
+        return TransferOutcome::NoPort;
     }
     if (!OpenPortForTransfer(port, comNumber, request.baudRate, hooks))
-        return UploadOutcome::OpenFailed;
+        return TransferOutcome::PortOpenFailed;
 
     if (!FileExists(request.path)) {
         hooks.Add_Item(FlasherTexts::fileMissing(request.path));
         port.close();
-        return UploadOutcome::FileMissing;
+        return TransferOutcome::FileMissing;
     }
     // A file that cannot be read must not send the image of an earlier upload instead.
     FlashImage image;
     if (!LoadImageFile(request.path, image)) {
         hooks.Add_Item(FlasherTexts::fileUnreadable(request.path));
         port.close();
-        return UploadOutcome::FileUnreadable;
+        return TransferOutcome::FileUnreadable;
     }
     if (transferStarting)
         transferStarting();
-    return UploadImage(port, image, VariantFor(request.kind), hooks) ? UploadOutcome::Succeeded
-                                                                     : UploadOutcome::Failed;
+    return UploadImage(port, image, VariantFor(request.kind), hooks);
 }
 
 } // namespace flasher

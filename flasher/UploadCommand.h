@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace flasher {
 
@@ -24,21 +25,24 @@ struct UploadRequest
     QString path; // the file to send
 };
 
-enum class UploadOutcome
+// What the update window sets on its controls in a phase of an upload command; an empty field
+// leaves the control as it is.
+struct UploadButtons
 {
-    NoPort,         // no entry chosen, or no port number in it: nothing was opened
-    OpenFailed,     // the port could not be opened (logged, closed)
-    FileMissing,    // the file is gone: logged, port closed again, no transfer
-    FileUnreadable, // the file exists but cannot be read: logged, port closed, no transfer
-    Failed,         // the transfer ran and failed (reset, handshake, retries, cancel)
-    Succeeded       // the transfer ended with EOT
+    std::optional<bool> firmware;   // cmd_Upload enabled
+    std::optional<bool> eeprom;     // Command2 enabled
+    std::optional<bool> fileChoice; // cmd_Search_File enabled
+    std::optional<bool> infoShown;  // lbl_info visible
+    bool fileMissing = false;       // txt_File shows "Datei existiert nicht" in red
+
+    bool operator==(const UploadButtons &) const = default;
 };
 
-// True when the command got as far as the transfer, so the command's end states apply.
-inline bool TransferRan(UploadOutcome outcome)
-{
-    return outcome == UploadOutcome::Failed || outcome == UploadOutcome::Succeeded;
-}
+// Once the file is loaded and the transfer starts.
+UploadButtons ButtonsWhileTransferring(UploadKind kind);
+// When the command has ended with `outcome`. Endings before the transfer other than a missing
+// file leave every control as it was before the click.
+UploadButtons ButtonsAfterUpload(UploadKind kind, devicelink::TransferOutcome outcome);
 
 devicelink::TransferVariant VariantFor(UploadKind kind);
 
@@ -48,9 +52,11 @@ QString PercentText(int percent);
 // The upload command's steps, shared by the window and the batch mode: the port number from the
 // entry, opening the port, the file test, loading the file and the transfer. `transferStarting`
 // runs once the file has been loaded, right before the bootloader transfer starts. The port is
-// closed when it returns.
-UploadOutcome RunUploadCommand(devicelink::SerialPort &port, const UploadRequest &request,
-                               const devicelink::LinkHooks &hooks,
-                               const std::function<void()> &transferStarting = {});
+// closed when it returns. Ends in NoPort, PortOpenFailed, FileMissing, FileUnreadable or the
+// transfer's own outcome.
+devicelink::TransferOutcome RunUploadCommand(devicelink::SerialPort &port,
+                                             const UploadRequest &request,
+                                             const devicelink::LinkHooks &hooks,
+                                             const std::function<void()> &transferStarting = {});
 
 } // namespace flasher

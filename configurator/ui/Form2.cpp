@@ -4,6 +4,7 @@
 #include "configurator/ui/FormLayout.h"
 #include "configurator/ui/UserDialogs.h"
 #include "devicelink/BootloaderTransfer.h"
+#include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
 #include "devicelink/PortScan.h"
 #include "devicelink/ui/WindowLink.h"
@@ -15,7 +16,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTimer>
+
+#include <optional>
+#include <utility>
 
 namespace configurator {
 
@@ -29,10 +32,11 @@ const QString ScanText = QStringLiteral("verfügbare COM-Ports suchen, bitte war
 
 } // namespace
 
-Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, SerialPort *serialPort)
+Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, PortFactory ports)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_form1(mainWindow), m_dialogs(dialogs), MSComm1(serialPort ? *serialPort : m_comPort)
+      m_form1(mainWindow), m_dialogs(dialogs),
+      m_ports(ports ? std::move(ports) : [] { return std::make_unique<ComPort>(); })
 {
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -71,13 +75,19 @@ Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, SerialPort *serialPort)
 
     // The dialog has no log list: what the device link reports shows in the status line.
     m_link = new WindowLink(this, nullptr);
+    connect(&m_link->jobs(), &devicelink::JobRunner::line, Label1, &QLabel::setText);
+    connect(m_link, &WindowLink::idle, this, &Form2::idle);
+}
+
+bool Form2::busy() const
+{
+    return m_link->busy();
 }
 
 bool Form2::event(QEvent *event)
 {
-    // The scan runs from the event loop, not inside the activation's own delivery.
     if (event->type() == QEvent::WindowActivate)
-        QTimer::singleShot(0, this, &Form2::Form_Activate);
+        Form_Activate();
     return QWidget::event(event);
 }
 
@@ -86,62 +96,76 @@ void Form2::Form_Activate()
     // Activations during the scan or the search (the find message closing) start nothing.
     if (m_link->busy() || !isVisible())
         return;
-    WindowLink::Operation operation(*m_link);
     m_scanning = true;
     ComboPort->clear();
     List3->clear();
     Command4->setEnabled(false);
     Label1->setText(ScanText);
 
-    const AvailablePorts ports = ScanAvailablePorts(MSComm1, m_link->hooks());
-    m_scanning = false;
-    if (m_link->hooks().isCancelled())
-        return; // closing: a partial list is not offered, so nothing gets stored
-    ComboPort->addItems(ports.entries);
-    for (int i = 0; i < ports.toolTips.size(); ++i)
-        ComboPort->setItemData(i, ports.toolTips[i], Qt::ToolTipRole);
-    for (int n : ports.numbers)
-        List3->addItem(QString::number(n));
-    ComboPort->setCurrentIndex(ports.entries.isEmpty() ? -1 : 0);
-    // Ports left out for lack of rights or because another program holds them.
-    Label1->setText(ScanProblemLines(ports).join(QLatin1Char('\n')));
-    Command4->setEnabled(true);
+    const PortFactory ports = m_ports;
+    m_link->start<std::optional<AvailablePorts>>(
+        [ports](const LinkHooks &hooks) -> std::optional<AvailablePorts> {
+            AvailablePorts found = ScanAvailablePorts(*ports(), hooks);
+            if (hooks.isCancelled())
+                return std::nullopt; // closing: a partial list is not offered
+            return found;
+        },
+        [this](const std::optional<AvailablePorts> &found) {
+            m_scanning = false;
+            if (!found || m_link->closing())
+                return; // so nothing gets stored
+            ComboPort->addItems(found->entries);
+            for (int i = 0; i < found->toolTips.size(); ++i)
+                ComboPort->setItemData(i, found->toolTips[i], Qt::ToolTipRole);
+            for (int n : found->numbers)
+                List3->addItem(QString::number(n));
+            ComboPort->setCurrentIndex(found->entries.isEmpty() ? -1 : 0);
+            // Ports left out for lack of rights or because another program holds them.
+            Label1->setText(ScanProblemLines(*found).join(QLatin1Char('\n')));
+            Command4->setEnabled(true);
+        });
 }
 
 void Form2::Command4_Click()
 {
-    SearchResult result;
-    {
-        WindowLink::Operation operation(*m_link);
-        if (!operation.started())
-            return;
-        QList<int> numbers;
-        for (int i = 0; i < List3->count(); ++i)
-            numbers.append(List3->item(i)->text().toInt());
-        LinkHooks hooks = m_link->hooks();
-        hooks.log = [this](const QString &line, LinkHooks::LineStyle) { Label1->setText(line); };
-        QByteArray receiveText;
-        result =
-            SearchDevice(MSComm1, numbers, ConfigurationBaudRate, SearchVariant::configurator(),
-                         receiveText, hooks, [this](int n, const QString &version) {
-                             m_dialogs.information(
-                                 this, QStringLiteral("Gerät gefunden"),
-                                 QStringLiteral("Gerät gefunden an Port:") + QString::number(n) +
-                                     QStringLiteral("! Auf dem Gerät installierte Firmware "
-                                                    "Version: V") +
-                                     version);
-                         });
-        Text1->setText(QString::fromLatin1(receiveText));
-    }
-    if (!result.found())
-        return; // the selection stays as it was
-    ComboPort->setCurrentIndex(result.index);
-    close();
+    QList<int> numbers;
+    for (int i = 0; i < List3->count(); ++i)
+        numbers.append(List3->item(i)->text().toInt());
+    const PortFactory ports = m_ports;
+    using Search = std::pair<SearchResult, QByteArray>;
+    // The find message waits for the user while the port is still open; the job waits for it
+    // on its own thread. Closing the dialog takes the message away.
+    const auto announce = [this](int n, const QString &version) {
+        const QString text = QStringLiteral("Gerät gefunden an Port:") + QString::number(n) +
+                             QStringLiteral("! Auf dem Gerät installierte Firmware Version: V") +
+                             version;
+        m_link->ask(
+            [this, text](const devicelink::JobRunner::Answer &answer) {
+                m_dialogs.showInformation(this, QStringLiteral("Gerät gefunden"), text,
+                                          [answer] { answer(true); });
+            },
+            false);
+    };
+    m_link->start<Search>(
+        [ports, numbers, announce](const LinkHooks &hooks) {
+            Search search;
+            search.first =
+                SearchDevice(*ports(), numbers, ConfigurationBaudRate,
+                             SearchVariant::configurator(), search.second, hooks, announce);
+            return search;
+        },
+        [this](const Search &search) {
+            Text1->setText(QString::fromLatin1(search.second));
+            if (!search.first.found())
+                return; // the selection stays as it was
+            ComboPort->setCurrentIndex(search.first.index);
+            close();
+        });
 }
 
 void Form2::closeEvent(QCloseEvent *event)
 {
-    // A running scan or search is cancelled first; the dialog closes itself once it returned.
+    // A running scan or search is cancelled first; the dialog closes itself once it has ended.
     if (!m_link->mayClose()) {
         event->ignore();
         return;

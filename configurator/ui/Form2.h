@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicelink/ComPort.h"
+#include "devicelink/SerialPort.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -21,13 +22,31 @@ class Form1;
 class UserDialogs;
 
 // "Com-Port wählen": lists the ports that can be opened, searches them for the gauge, and
-// stores the chosen port in the main window and the port file when it closes.
+// stores the chosen port in the main window and the port file when it closes. The scan and the
+// search run as jobs on a worker thread.
 class Form2 : public QWidget
 {
     Q_OBJECT
 
 public:
-    Form2(Form1 *mainWindow, UserDialogs &dialogs, devicelink::SerialPort *serialPort = nullptr);
+    // Without a factory the dialog uses the real serial port.
+    Form2(Form1 *mainWindow, UserDialogs &dialogs, devicelink::PortFactory ports = {});
+
+    bool scanning() const { return m_scanning; }
+    bool busy() const;
+
+signals:
+    // A scan or search has ended and the dialog stays open.
+    void idle();
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Form_Activate();
+    void Command4_Click();
+    void Form_Unload();
 
     QLabel *Label1 = nullptr; // status line
     QLabel *Label2 = nullptr;
@@ -36,23 +55,9 @@ public:
     QListWidget *List3 = nullptr; // hidden: the port numbers, parallel to ComboPort
     QLineEdit *Text1 = nullptr;   // hidden: what the device search read
 
-    bool scanning() const { return m_scanning; }
-
-public slots:
-    void Form_Activate();
-    void Command4_Click();
-
-protected:
-    bool event(QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void Form_Unload();
-
     QPointer<Form1> m_form1;
     UserDialogs &m_dialogs;
-    devicelink::ComPort m_comPort;
-    devicelink::SerialPort &MSComm1;
+    devicelink::PortFactory m_ports;
     devicelink::WindowLink *m_link = nullptr;
     bool m_scanning = false;
 };

@@ -2,20 +2,23 @@
 
 #include "configurator/ConfigUpload.h"
 #include "configurator/ui/FormLayout.h"
+#include "devicelink/ComPort.h"
 #include "devicelink/ui/WindowLink.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QListWidget>
+#include <QTimer>
 
 namespace configurator {
 
 using namespace devicelink;
 
-Form3::Form3(std::function<QString()> portText, SerialPort *serialPort)
+Form3::Form3(std::function<QString()> portText, PortFactory ports)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_portText(std::move(portText)), MSComm1(serialPort ? *serialPort : m_comPort)
+      m_portText(std::move(portText)),
+      m_ports(ports ? std::move(ports) : [] { return std::make_unique<ComPort>(); })
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -27,36 +30,43 @@ Form3::Form3(std::function<QString()> portText, SerialPort *serialPort)
     List1->setGeometry(8, 18, 276, 228);
     setFixedSize(300, 260);
 
-    Timer1.setInterval(1500);
-    Timer1.setSingleShot(true);
-    connect(&Timer1, &QTimer::timeout, this, &Form3::Timer1_Timer);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1500);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &Form3::Timer1_Timer);
 
     m_link = new WindowLink(this, List1);
+    connect(m_link, &WindowLink::idle, this, &Form3::idle);
 }
 
-bool Form3::uploading() const
+bool Form3::busy() const
 {
     return m_link->busy();
 }
 
 bool Form3::event(QEvent *event)
 {
-    // The upload runs from the event loop, not inside the activation's own delivery.
     if (event->type() == QEvent::WindowActivate)
-        QTimer::singleShot(0, this, &Form3::Form_Activate);
+        Form_Activate();
     return QWidget::event(event);
 }
 
 void Form3::Form_Activate()
 {
     // Nothing new while an upload runs or after a success, whose timer closes the window.
-    if (m_link->busy() || Timer1.isActive() || !isVisible())
+    if (m_link->busy() || Timer1->isActive() || !isVisible())
         return;
-    WindowLink::Operation operation(*m_link);
-    const ConfigUpload::Outcome outcome =
-        ConfigUpload::run(MSComm1, m_portText(), ConfigUpload::imageFileName(), m_link->hooks());
-    if (outcome == ConfigUpload::Outcome::Succeeded && !m_link->hooks().isCancelled())
-        Timer1.start();
+    const QString portText = m_portText();
+    const PortFactory ports = m_ports;
+    m_link->start<TransferOutcome>(
+        [ports, portText](const LinkHooks &hooks) {
+            return ConfigUpload::run(*ports(), portText, ConfigUpload::imageFileName(), hooks);
+        },
+        [this](TransferOutcome outcome) {
+            if (outcome == TransferOutcome::Ok)
+                Timer1->start();
+        });
 }
 
 void Form3::Timer1_Timer()
@@ -70,7 +80,7 @@ void Form3::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    Timer1.stop();
+    Timer1->stop();
     event->accept();
 }
 

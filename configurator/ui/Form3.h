@@ -1,13 +1,14 @@
 #pragma once
 
 #include "devicelink/ComPort.h"
+#include "devicelink/SerialPort.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <functional>
 
 class QListWidget;
+class QTimer;
 
 namespace devicelink {
 class WindowLink;
@@ -16,32 +17,35 @@ class WindowLink;
 namespace configurator {
 
 // "Konfiguration hochladen...": uploads "configs.eep" into the gauge whenever it becomes the
-// active window, logs every step, and closes itself 1.5 seconds after a success.
+// active window, logs every step, and closes itself 1.5 seconds after a success. The upload
+// runs as a job on a worker thread.
 class Form3 : public QWidget
 {
     Q_OBJECT
 
 public:
-    // `portText` reads the main window's `port` field at the start of each upload.
-    explicit Form3(std::function<QString()> portText, devicelink::SerialPort *serialPort = nullptr);
+    // `portText` reads the main window's `port` field at the start of each upload. Without a
+    // factory the window uses the real serial port.
+    explicit Form3(std::function<QString()> portText, devicelink::PortFactory ports = {});
 
-    QListWidget *List1 = nullptr;
-    QTimer Timer1;
+    bool busy() const;
 
-    bool uploading() const;
-
-public slots:
-    void Form_Activate();
-    void Timer1_Timer();
+signals:
+    // An upload has ended and the window stays open (for now).
+    void idle();
 
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void Form_Activate();
+    void Timer1_Timer();
+
+    QListWidget *List1 = nullptr;
+    QTimer *Timer1 = nullptr;
     std::function<QString()> m_portText;
-    devicelink::ComPort m_comPort;
-    devicelink::SerialPort &MSComm1;
+    devicelink::PortFactory m_ports;
     devicelink::WindowLink *m_link = nullptr;
 };
 

@@ -22,6 +22,15 @@ void StandardDialogs::information(QWidget *parent, const QString &title, const Q
     box.exec();
 }
 
+void StandardDialogs::showInformation(QWidget *parent, const QString &title, const QString &text,
+                                      const std::function<void()> &closed)
+{
+    auto *box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, box, [closed] { closed(); });
+    box->open();
+}
+
 void StandardDialogs::warning(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox::warning(parent, title, text);

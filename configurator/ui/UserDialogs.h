@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace configurator {
@@ -18,6 +20,14 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &initialName) = 0;
     // A message box with an OK button only; returns once the user has closed it.
     virtual void information(QWidget *parent, const QString &title, const QString &text) = 0;
+    // The same box shown without waiting: `closed` runs once the user has closed it. A box
+    // whose parent goes away goes with it, and `closed` does not run.
+    virtual void showInformation(QWidget *parent, const QString &title, const QString &text,
+                                 const std::function<void()> &closed)
+    {
+        information(parent, title, text);
+        closed();
+    }
     virtual void warning(QWidget *parent, const QString &title, const QString &text) = 0;
 };
 
@@ -28,6 +38,8 @@ public:
     QString openFileName(QWidget *parent, const QString &initialName) override;
     QString saveFileName(QWidget *parent, const QString &initialName) override;
     void information(QWidget *parent, const QString &title, const QString &text) override;
+    void showInformation(QWidget *parent, const QString &title, const QString &text,
+                         const std::function<void()> &closed) override;
     void warning(QWidget *parent, const QString &title, const QString &text) override;
 };
 

@@ -1,55 +1,58 @@
 #include "devicelink/ui/WindowLink.h"
 
-#include <QCoreApplication>
+#include <QDialog>
 #include <QListWidget>
-#include <QTimer>
 #include <QWidget>
 
 namespace devicelink {
 
 WindowLink::WindowLink(QWidget *window, QListWidget *logList)
-    : QObject(window), m_window(window), m_logList(logList)
-{}
-
-WindowLink::Operation::Operation(WindowLink &link) : m_link(link), m_started(!link.m_busy)
+    : QObject(window), m_window(window), m_logList(logList), m_jobs(new devicelink::JobRunner(this))
 {
-    if (m_started)
-        m_link.m_busy = true;
-    else
-        m_link.listLine(QStringLiteral("Der Comport ist belegt: ein Vorgang läuft noch"));
-}
-
-WindowLink::Operation::~Operation()
-{
-    if (!m_started)
-        return;
-    m_link.m_busy = false;
-    if (m_link.m_closeRequested && m_link.m_window)
-        QTimer::singleShot(0, m_link.m_window, &QWidget::close);
-}
-
-LinkHooks WindowLink::hooks() const
-{
-    LinkHooks hooks;
-    hooks.log = [this](const QString &line, LinkHooks::LineStyle style) {
-        if (style == LinkHooks::LineStyle::Scrolled)
-            appendScrolled(line);
+    connect(m_jobs, &devicelink::JobRunner::line, this, [this](const QString &text, bool scrolled) {
+        if (scrolled)
+            Add_Item(text);
         else
-            listLine(line);
-    };
-    // Add_Item pumps by itself; the operations pump during their waits.
-    hooks.pump = [] { QCoreApplication::processEvents(); };
-    hooks.cancelled = [this] { return m_closeRequested; };
-    return hooks;
+            listLine(text);
+    });
+    connect(m_jobs, &devicelink::JobRunner::cancelling, this, [this] {
+        for (const QPointer<QDialog> &dialog : std::as_const(m_questions)) {
+            if (dialog)
+                dialog->deleteLater();
+        }
+        m_questions.clear();
+    });
+    connect(m_jobs, &devicelink::JobRunner::finished, this, &WindowLink::jobFinished);
+}
+
+bool WindowLink::start(std::function<void(const LinkHooks &hooks)> work, std::function<void()> done)
+{
+    if (m_jobs->start(std::move(work), std::move(done)))
+        return true;
+    refuse();
+    return false;
+}
+
+void WindowLink::refuse() const
+{
+    listLine(QStringLiteral("Der Comport ist belegt: ein Vorgang läuft noch"));
+}
+
+QVariant WindowLink::ask(const std::function<void(const devicelink::JobRunner::Answer &)> &show,
+                         const QVariant &fallback)
+{
+    return m_jobs->ask(show, fallback);
+}
+
+void WindowLink::openQuestion(QDialog *dialog)
+{
+    m_questions.removeAll(nullptr);
+    m_questions.append(dialog);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void WindowLink::Add_Item(const QString &line) const
-{
-    appendScrolled(line);
-    QCoreApplication::processEvents();
-}
-
-void WindowLink::appendScrolled(const QString &line) const
 {
     if (!m_logList)
         return;
@@ -67,10 +70,20 @@ void WindowLink::listLine(const QString &line) const
 
 bool WindowLink::mayClose()
 {
-    if (!m_busy)
+    if (!m_jobs->busy())
         return true;
     m_closeRequested = true;
+    m_jobs->cancel();
     return false;
 }
 
+void WindowLink::jobFinished()
+{
+    if (m_closeRequested) {
+        if (m_window && m_window->isVisible())
+            m_window->close();
+        return;
+    }
+    emit idle();
+}
 } // namespace devicelink

@@ -1,19 +1,22 @@
 #pragma once
 
+#include "devicelink/Job.h"
 #include "devicelink/LinkHooks.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
+class QDialog;
 class QListWidget;
 class QWidget;
 
 namespace devicelink {
 
-// Ties device operations to a window: log lines go to its list, its events run while an
-// operation waits, a second command on the busy port is refused, and closing the window
-// cancels the running operation and closes the window once the operation has returned (a
-// window is never destroyed while its own code is on the stack).
+// Ties a window to its device operations: they run as jobs on a worker thread, one at a time;
+// their log lines go to the window's list; a second command on the busy port is refused; and
+// closing the window cancels the running job, answers an open question with No, and closes
+// the window once the job has ended.
 class WindowLink : public QObject
 {
     Q_OBJECT
@@ -21,42 +24,51 @@ class WindowLink : public QObject
 public:
     WindowLink(QWidget *window, QListWidget *logList);
 
-    // Marks the window's port busy for its lifetime. started() is false, with a log line, when
-    // another operation of the window already holds the port.
-    class Operation
+    // Starts a job; false, with the busy line in the log, while another one runs.
+    bool start(std::function<void(const LinkHooks &hooks)> work, std::function<void()> done = {});
+    template <typename Result>
+    bool start(std::function<Result(const LinkHooks &hooks)> work, std::function<void(Result)> done)
     {
-    public:
-        explicit Operation(WindowLink &link);
-        ~Operation();
-        Operation(const Operation &) = delete;
-        Operation &operator=(const Operation &) = delete;
-        bool started() const { return m_started; }
+        if (!m_jobs->busy())
+            return m_jobs->start(std::move(work), std::move(done));
+        refuse();
+        return false;
+    }
 
-    private:
-        WindowLink &m_link;
-        bool m_started;
-    };
+    devicelink::JobRunner &jobs() const { return *m_jobs; }
 
-    // Hooks for an operation: Add_Item and listed lines into the log list, the event pump,
-    // and the cancel that closing the window raises.
-    LinkHooks hooks() const;
+    // Called from a job's thread: shows a question dialog of the window with open() and waits
+    // for its answer. The dialog calls the answer function when it is done; closing the window
+    // deletes the dialog, and the job gets `fallback`.
+    QVariant ask(const std::function<void(const devicelink::JobRunner::Answer &)> &show,
+                 const QVariant &fallback);
+    // Opens a dialog that a question shows, so that closing the window takes it away.
+    void openQuestion(QDialog *dialog);
 
-    // Appends a line, scrolls to it and lets pending events run.
+    // Appends a line and scrolls to it.
     void Add_Item(const QString &line) const;
-    // Appends a line without scrolling or running events.
+    // Appends a line without scrolling.
     void listLine(const QString &line) const;
 
-    bool busy() const { return m_busy; }
-    // For the window's close event: true when it may close now. Otherwise the running
-    // operation is cancelled and the window closes by itself once it has ended.
+    bool busy() const { return m_jobs->busy(); }
+    // The window waits for its job to end so that it can close.
+    bool closing() const { return m_closeRequested; }
+    // For the window's close event: true when it may close now. Otherwise the running job is
+    // cancelled and the window closes by itself once it has ended.
     bool mayClose();
 
+signals:
+    // A job has ended (after its own completion) and the window stays open.
+    void idle();
+
 private:
-    void appendScrolled(const QString &line) const;
+    void refuse() const;
+    void jobFinished();
 
     QPointer<QWidget> m_window;
     QPointer<QListWidget> m_logList;
-    bool m_busy = false;
+    devicelink::JobRunner *m_jobs;
+    QList<QPointer<QDialog>> m_questions;
     bool m_closeRequested = false;
 };
 

@@ -25,8 +25,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace flasher {
+#include <memory>
 
+namespace flasher {
 using namespace devicelink;
 
 namespace {
@@ -50,43 +51,70 @@ QString qtFilter(const QString &filter)
     return names.join(QStringLiteral(";;"));
 }
 
-std::optional<QString> showOpenDialog(QWidget *parent, const QString &fileName)
+// Qt's file dialog, to be opened without a nested event loop.
+QFileDialog *fileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &fileName,
+                        const Form1::Chosen &chosen)
 {
-    const QString chosen = QFileDialog::getOpenFileName(parent, QStringLiteral("Datei öffnen"),
-                                                        fileName, qtFilter(Form1::fileFilter()));
-    if (chosen.isEmpty())
-        return std::nullopt;
-    return chosen;
-}
-
-std::optional<QString> showSaveDialog(QWidget *parent, const QString &fileName)
-{
-    const QString chosen = QFileDialog::getSaveFileName(parent, QStringLiteral("Speichern unter"),
-                                                        fileName, qtFilter(Form1::fileFilter()));
-    if (chosen.isEmpty())
-        return std::nullopt;
-    return chosen;
-}
-
-bool askYesNo(QWidget *parent, const QString &title, const QString &text)
-{
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-    // German even where Qt's translations are missing.
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("Nein"));
-    return box.exec() == QMessageBox::Yes;
+    auto *dialog =
+        new QFileDialog(parent,
+                        mode == QFileDialog::AcceptOpen ? QStringLiteral("Datei öffnen")
+                                                        : QStringLiteral("Speichern unter"),
+                        fileName, qtFilter(Form1::fileFilter()));
+    dialog->setAcceptMode(mode);
+    if (mode == QFileDialog::AcceptOpen)
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog,
+                     [chosen](const QString &path) { chosen(path); });
+    QObject::connect(dialog, &QDialog::rejected, dialog, [chosen] { chosen(std::nullopt); });
+    return dialog;
 }
 
 } // namespace
 
-Form1::Form1(std::unique_ptr<SerialPort> port, QWidget *parent)
+Form1::Form1(PortFactory ports, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
-      m_port(port ? std::move(port) : std::make_unique<ComPort>()),
-      m_openFileDialog(showOpenDialog), m_saveFileDialog(showSaveDialog), m_askYesNo(askYesNo)
+      m_ports(ports ? std::move(ports) : [] { return std::make_unique<ComPort>(); })
 {
+    m_openFileDialog = [this](QWidget *parent, const QString &name, const Chosen &chosen) {
+        m_link->openQuestion(fileDialog(parent, QFileDialog::AcceptOpen, name, chosen));
+    };
+    m_saveFileDialog = [this](QWidget *parent, const QString &name, const Chosen &chosen) {
+        m_link->openQuestion(fileDialog(parent, QFileDialog::AcceptSave, name, chosen));
+    };
+    m_askYesNo = [this](QWidget *, const QString &title, const QString &text,
+                        const std::function<void(bool)> &answer) {
+        askYesNoBox(title, text, answer);
+    };
     buildControls();
     m_link = new WindowLink(this, List1);
+    connect(m_link, &WindowLink::idle, this, &Form1::idle);
+    // The transfer's notices: the percentage in Label4 and the bar, lbl_info hidden on the
+    // bootloader's answer.
+    connect(&m_link->jobs(), &devicelink::JobRunner::percent, this, [this](int percent) {
+        Label4->setText(PercentText(percent));
+        ProgressBar1->setValue(percent);
+    });
+    connect(&m_link->jobs(), &devicelink::JobRunner::entryAnswer, lbl_info, &QWidget::hide);
     Form_Load();
+}
+
+bool Form1::busy() const
+{
+    return m_link->busy();
+}
+
+void Form1::askYesNoBox(const QString &title, const QString &text,
+                        const std::function<void(bool)> &answer)
+{
+    auto *box =
+        new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, this);
+    // German even where Qt's translations are missing.
+    box->button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
+    box->button(QMessageBox::No)->setText(QStringLiteral("Nein"));
+    connect(box, &QMessageBox::finished, this,
+            [answer](int result) { answer(result == QMessageBox::Yes); });
+    m_link->openQuestion(box);
 }
 
 Form1::~Form1() = default;
@@ -102,25 +130,34 @@ void Form1::buildControls()
     setFixedSize(ClientWidth, ClientHeight);
 
     cmd_Search_File = new QPushButton(QStringLiteral("Datei öffnen"), this);
+    cmd_Search_File->setObjectName(QStringLiteral("cmd_Search_File"));
     cmd_Upload = new QPushButton(QStringLiteral("Firmware hochladen"), this);
+    cmd_Upload->setObjectName(QStringLiteral("cmd_Upload"));
     cmd_Upload->setEnabled(false);
     Command2 = new QPushButton(QStringLiteral("EEPROM hochladen"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setEnabled(false);
 
     auto *settingsFrame = new QGroupBox(QStringLiteral("Kommunikationseinstellungen"), this);
     auto *Label2 = new QLabel(QStringLiteral("Port:"), settingsFrame);
     ComboPort = new QComboBox(settingsFrame);
+    ComboPort->setObjectName(QStringLiteral("ComboPort"));
     auto *Label3 = new QLabel(QStringLiteral("Geschwindigkeit:"), settingsFrame);
     Combospeed = new QComboBox(settingsFrame);
+    Combospeed->setObjectName(QStringLiteral("Combospeed"));
     ProgressBar1 = new QProgressBar(settingsFrame);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     Label4 = new QLabel(QStringLiteral("0%"), settingsFrame);
+    Label4->setObjectName(QStringLiteral("Label4"));
     Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label4->setMinimumWidth(Label4->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
     Command3 = new QPushButton(QStringLiteral("Firmware-Info"), settingsFrame);
+    Command3->setObjectName(QStringLiteral("Command3"));
     Command4 = new QPushButton(QStringLiteral("Gerät suchen"), settingsFrame);
+    Command4->setObjectName(QStringLiteral("Command4"));
 
     auto *settingsGrid = new QGridLayout(settingsFrame);
     settingsGrid->addWidget(Label2, 0, 0);
@@ -137,6 +174,7 @@ void Form1::buildControls()
 
     auto *logFrame = new QGroupBox(QStringLiteral("Log:"), this);
     List1 = new QListWidget(logFrame);
+    List1->setObjectName(QStringLiteral("List1"));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     auto *logLayout = new QVBoxLayout(logFrame);
     logLayout->addWidget(List1);
@@ -152,9 +190,11 @@ void Form1::buildControls()
 
     // Not part of the layout: they hold working data and lie outside the visible area.
     txt_File = new QLineEdit(this);
+    txt_File->setObjectName(QStringLiteral("txt_File"));
     txt_File->setReadOnly(true);
     txt_File->setGeometry(OutsideX, 10, 200, 24);
     lbl_info = new QLabel(QStringLiteral("Bitte Controllerreset auslösen..."), this);
+    lbl_info->setObjectName(QStringLiteral("lbl_info"));
     lbl_info->setGeometry(OutsideX, 40, 200, 24);
     lbl_info->hide();
 
@@ -171,29 +211,32 @@ void Form1::Form_Load()
         {QStringLiteral("4800"), QStringLiteral("19200"), QStringLiteral("38400")});
     Combospeed->setCurrentIndex(1);
 
-    WindowLink::Operation operation(*m_link);
-    if (!operation.started())
-        return;
-    const AvailablePorts ports = ScanAvailablePorts(*m_port, m_link->hooks());
-    flasher::RefillPortList(*ComboPort, List3, ports);
-    for (const QString &line : ScanProblemLines(ports))
-        m_link->hooks().Add_Item(line);
+    const PortFactory ports = m_ports;
+    m_link->start<AvailablePorts>(
+        [ports](const LinkHooks &hooks) {
+            AvailablePorts found = ScanAvailablePorts(*ports(), hooks);
+            for (const QString &line : ScanProblemLines(found))
+                hooks.Add_Item(line);
+            return found;
+        },
+        [this](const AvailablePorts &found) { RefillPortList(*ComboPort, List3, found); });
 }
 
 void Form1::cmd_Search_File_Click()
 {
     cmd_Upload->setEnabled(false);
     Command2->setEnabled(false);
-    // A cancel keeps the name the dialog held before, and the choice runs on with it.
-    if (const std::optional<QString> chosen = m_openFileDialog(this, m_dialogFileName))
-        m_dialogFileName = *chosen;
-
-    const FileChoice choice = ChooseFile(m_dialogFileName);
-    txt_File->setText(choice.fieldText);
-    setFileFieldColour(choice.exists ? FileFoundColour : FileMissingColour);
-    cmd_Upload->setEnabled(choice.firmwareUsable);
-    Command2->setEnabled(choice.eepromUsable);
-    m_link->listLine(choice.logLine);
+    m_openFileDialog(this, m_dialogFileName, [this](const std::optional<QString> &chosen) {
+        // A cancel keeps the name the dialog held before, and the choice runs on with it.
+        if (chosen)
+            m_dialogFileName = *chosen;
+        const FileChoice choice = ChooseFile(m_dialogFileName);
+        txt_File->setText(choice.fieldText);
+        setFileFieldColour(choice.exists ? FileFoundColour : FileMissingColour);
+        cmd_Upload->setEnabled(choice.firmwareUsable);
+        Command2->setEnabled(choice.eepromUsable);
+        m_link->listLine(choice.logLine);
+    });
 }
 
 void Form1::cmd_Upload_Click()
@@ -206,131 +249,153 @@ void Form1::Command2_Click()
     runUpload(UploadKind::Eeprom);
 }
 
-// What the firmware information command asks of the window: message boxes, the save dialog
-// (the same dialog as the file choice, so it keeps the name chosen last), the wait cursor and
-// the buttons that programming disables.
+// What the firmware information command asks of the window, from the job's thread: message
+// boxes and the save dialog (the same dialog as the file choice, so it keeps the name chosen
+// last) answered on the window's thread, the wait cursor and the buttons that programming
+// disables. Closing the window answers an open question with No and the save dialog with a
+// cancel.
 class Form1::FirmwareInfoWindowUi : public FirmwareInfoUi
 {
 public:
     explicit FirmwareInfoWindowUi(Form1 &window) : m_window(window) {}
-    ~FirmwareInfoWindowUi() override
-    {
-        if (m_waiting)
-            QGuiApplication::restoreOverrideCursor();
-    }
 
     bool askYesNo(Question, const QString &prompt, const QString &title) override
     {
-        return m_window.m_askYesNo(&m_window, title, prompt);
+        Form1 &w = m_window;
+        return w.m_link
+            ->ask(
+                [&w, title, prompt](const devicelink::JobRunner::Answer &answer) {
+                    w.m_askYesNo(&w, title, prompt, [answer](bool yes) { answer(yes); });
+                },
+                false)
+            .toBool();
     }
     QString chooseCopyTarget(const QString &presetName) override
     {
-        m_window.m_dialogFileName = presetName;
-        const std::optional<QString> chosen =
-            m_window.m_saveFileDialog(&m_window, m_window.m_dialogFileName);
-        if (!chosen)
-            return QString();
-        m_window.m_dialogFileName = *chosen;
-        return *chosen;
+        Form1 &w = m_window;
+        return w.m_link
+            ->ask(
+                [&w, presetName](const devicelink::JobRunner::Answer &answer) {
+                    w.m_dialogFileName = presetName;
+                    w.m_saveFileDialog(&w, w.m_dialogFileName,
+                                       [&w, answer](const std::optional<QString> &chosen) {
+                                           if (chosen)
+                                               w.m_dialogFileName = *chosen;
+                                           answer(chosen.value_or(QString()));
+                                       });
+                },
+                QString())
+            .toString();
     }
     void setWaitCursor(bool waiting) override
     {
-        if (waiting == m_waiting)
-            return;
-        m_waiting = waiting;
-        if (waiting)
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        else
-            QGuiApplication::restoreOverrideCursor();
+        Form1 &w = m_window;
+        w.m_link->jobs().post([&w, waiting] { w.setWaitCursor(waiting); });
     }
     void programmingStarts() override
     {
-        m_window.cmd_Search_File->setEnabled(false);
-        m_window.cmd_Upload->setEnabled(false);
+        Form1 &w = m_window;
+        w.m_link->jobs().post([&w] {
+            w.cmd_Search_File->setEnabled(false);
+            w.cmd_Upload->setEnabled(false);
+        });
     }
 
 private:
     Form1 &m_window;
-    bool m_waiting = false;
 };
+
+void Form1::setWaitCursor(bool waiting)
+{
+    if (waiting == m_waitCursor)
+        return;
+    m_waitCursor = waiting;
+    if (waiting)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
 
 void Form1::Command3_Click()
 {
-    WindowLink::Operation operation(*m_link);
-    if (!operation.started())
-        return;
-    Command3->setEnabled(false);
-
     const QString folder = m_downloadFolder.isEmpty() ? UpdateFolder::pick() : m_downloadFolder;
-    UpdateClient client(UpdateClient::configuredBaseUrl(m_updateUrl));
-    FirmwareInfoWindowUi ui(*this);
-    const LinkHooks hooks = transferHooks();
-    FirmwareInfo(*m_port, client, ui, hooks)
-        .run(PortNumberFromEntry(ComboPort->currentText()), Combospeed->currentText().toInt(),
-             Text1, folder);
-
-    // The command's common ending, whichever way it went.
-    cmd_Upload->setEnabled(true);
-    Command2->setEnabled(false);
-    cmd_Search_File->setEnabled(true);
-    lbl_info->hide();
-    m_port->close();
-    Command3->setEnabled(true);
+    const QUrl server = UpdateClient::configuredBaseUrl(m_updateUrl);
+    const int comNumber = PortNumberFromEntry(ComboPort->currentText());
+    const int baudRate = Combospeed->currentText().toInt();
+    const PortFactory ports = m_ports;
+    const bool started = m_link->start<QByteArray>(
+        [this, ports, server, comNumber, baudRate, folder](const LinkHooks &hooks) {
+            // The client's network access and the port live on the job's thread.
+            UpdateClient client(server);
+            FirmwareInfoWindowUi ui(*this);
+            QByteArray receiveText;
+            FirmwareInfo(*ports(), client, ui, hooks).run(comNumber, baudRate, receiveText, folder);
+            return receiveText;
+        },
+        [this](const QByteArray &receiveText) {
+            Text1 = receiveText;
+            setWaitCursor(false);
+            // The command's common ending, whichever way it went; the job closed the port.
+            cmd_Upload->setEnabled(true);
+            Command2->setEnabled(false);
+            cmd_Search_File->setEnabled(true);
+            lbl_info->hide();
+            Command3->setEnabled(true);
+        });
+    if (started)
+        Command3->setEnabled(false);
 }
 
 void Form1::Command4_Click()
 {
-    WindowLink::Operation operation(*m_link);
-    if (!operation.started())
-        return;
-    const SearchResult result = SearchDevice(*m_port, List3, Combospeed->currentText().toInt(),
-                                             SearchVariant::flasher(), Text1, m_link->hooks());
-    if (result.found())
-        ComboPort->setCurrentIndex(result.index);
+    const QList<int> numbers = List3;
+    const int baudRate = Combospeed->currentText().toInt();
+    const PortFactory ports = m_ports;
+    using Search = std::pair<SearchResult, QByteArray>;
+    m_link->start<Search>(
+        [ports, numbers, baudRate](const LinkHooks &hooks) {
+            Search search;
+            search.first = SearchDevice(*ports(), numbers, baudRate, SearchVariant::flasher(),
+                                        search.second, hooks);
+            return search;
+        },
+        [this](const Search &search) {
+            Text1 = search.second;
+            if (search.first.found())
+                ComboPort->setCurrentIndex(search.first.index);
+        });
 }
 
 void Form1::runUpload(UploadKind kind)
 {
-    WindowLink::Operation operation(*m_link);
-    if (!operation.started())
-        return;
-    const bool firmware = kind == UploadKind::Firmware;
     // The transfer keeps the port, speed and file it started with, whatever the lists show later.
     const UploadRequest request{kind, ComboPort->currentText(), Combospeed->currentText().toInt(),
                                 txt_File->text()};
-    const LinkHooks hooks = transferHooks();
-    const UploadOutcome outcome = RunUploadCommand(*m_port, request, hooks, [&] {
-        lbl_info->show();
-        cmd_Upload->setEnabled(false);
-        cmd_Search_File->setEnabled(false);
-        if (!firmware)
-            Command2->setEnabled(false);
-    });
-
-    if (outcome == UploadOutcome::FileMissing) {
-        txt_File->setText(FlasherTexts::fileMissingField());
-        setFileFieldColour(FileMissingColour);
-        cmd_Upload->setEnabled(false);
-        if (!firmware)
-            Command2->setEnabled(false);
-    } else if (TransferRan(outcome)) {
-        cmd_Upload->setEnabled(firmware);
-        Command2->setEnabled(!firmware);
-        cmd_Search_File->setEnabled(true);
-        lbl_info->hide();
-    }
-    // No port, a port that would not open, or an unreadable file: the buttons stay as they were.
+    const PortFactory ports = m_ports;
+    devicelink::JobRunner &jobs = m_link->jobs();
+    m_link->start<TransferOutcome>(
+        [this, ports, request, &jobs](const LinkHooks &hooks) {
+            return RunUploadCommand(*ports(), request, hooks, [this, &jobs, kind = request.kind] {
+                jobs.post([this, kind] { applyButtons(ButtonsWhileTransferring(kind)); });
+            });
+        },
+        [this, kind](TransferOutcome outcome) { applyButtons(ButtonsAfterUpload(kind, outcome)); });
 }
 
-LinkHooks Form1::transferHooks() const
+void Form1::applyButtons(const UploadButtons &buttons)
 {
-    LinkHooks hooks = m_link->hooks();
-    hooks.percent = [this](int percent) {
-        Label4->setText(PercentText(percent));
-        ProgressBar1->setValue(percent);
-    };
-    hooks.entryAnswer = [this] { lbl_info->hide(); };
-    return hooks;
+    if (buttons.firmware)
+        cmd_Upload->setEnabled(*buttons.firmware);
+    if (buttons.eeprom)
+        Command2->setEnabled(*buttons.eeprom);
+    if (buttons.fileChoice)
+        cmd_Search_File->setEnabled(*buttons.fileChoice);
+    if (buttons.infoShown)
+        lbl_info->setVisible(*buttons.infoShown);
+    if (buttons.fileMissing) {
+        txt_File->setText(FlasherTexts::fileMissingField());
+        setFileFieldColour(FileMissingColour);
+    }
 }
 
 void Form1::setFileFieldColour(const QColor &colour)
@@ -342,7 +407,7 @@ void Form1::setFileFieldColour(const QColor &colour)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // During an operation the close cancels it; the window closes once it has returned.
+    // During a job the close cancels it; the window closes once the job has ended.
     if (m_link->mayClose())
         event->accept();
     else

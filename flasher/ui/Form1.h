@@ -3,6 +3,7 @@
 #include "devicelink/SerialPort.h"
 #include "flasher/UploadCommand.h"
 
+#include <QList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -22,28 +23,34 @@ class WindowLink;
 namespace flasher {
 
 // The update window "DEVAZ update-tool V1.7": port and speed, device search, file choice and the
-// firmware and EEPROM uploads with their progress.
+// firmware and EEPROM uploads with their progress. Every device operation runs as a job on a
+// worker thread; the window stays responsive and refuses a second one while a job runs.
+//
+// cmd_Search_File: chooses the file; cmd_Upload: uploads a firmware file; Command2: uploads an
+// EEPROM image; Command3: reads the installed version and offers the online update; Command4:
+// searches the ports for the gauge.
 class Form1 : public QWidget
 {
     Q_OBJECT
 
 public:
-    // The file dialog as the window uses it: shows an open dialog starting at `fileName` and
-    // returns the chosen full path, or nothing when the user cancels. Tests answer it themselves.
-    using OpenFileDialog =
-        std::function<std::optional<QString>(QWidget *parent, const QString &fileName)>;
-    // A Yes/No question without icon; true for Yes.
+    // The file dialogs as the window uses them: an open or save dialog starting at `fileName`
+    // that calls `chosen` with the full path, or with nothing when the user cancels. Tests
+    // answer them themselves.
+    using Chosen = std::function<void(const std::optional<QString> &path)>;
+    using FileDialog =
+        std::function<void(QWidget *parent, const QString &fileName, const Chosen &chosen)>;
+    using OpenFileDialog = FileDialog;
+    using SaveFileDialog = FileDialog;
+    // A Yes/No question without icon; `answer` gets true for Yes.
     using YesNoQuestion =
-        std::function<bool(QWidget *parent, const QString &title, const QString &text)>;
+        std::function<void(QWidget *parent, const QString &title, const QString &text,
+                           const std::function<void(bool yes)> &answer)>;
 
-    // Without a port the window uses the real serial port. The port scan runs here.
-    explicit Form1(std::unique_ptr<devicelink::SerialPort> port = nullptr,
-                   QWidget *parent = nullptr);
+    // Without a factory the window uses the real serial port. The start-up scan runs as the
+    // window's first job.
+    explicit Form1(devicelink::PortFactory ports = {}, QWidget *parent = nullptr);
     ~Form1() override;
-
-    // The save dialog for the firmware information command's copy of a new firmware; like
-    // the open dialog it returns the chosen full path, or nothing on cancel.
-    using SaveFileDialog = OpenFileDialog;
 
     void setOpenFileDialog(OpenFileDialog dialog) { m_openFileDialog = std::move(dialog); }
     void setSaveFileDialog(SaveFileDialog dialog) { m_saveFileDialog = std::move(dialog); }
@@ -53,8 +60,35 @@ public:
     // Where "firmware.txt" and "jdwiii.hzg" go; empty: the program's folder or the user's.
     void setDownloadFolder(const QString &folder) { m_downloadFolder = folder; }
 
+    // A job (scan, search, upload, firmware information) is running.
+    bool busy() const;
+
     // The filter the file choice sets on the dialog: "Text (*.x)|*.x|..." pairs.
     static QString fileFilter();
+
+signals:
+    // A job has ended and the window stays open.
+    void idle();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    class FirmwareInfoWindowUi;
+
+    void buildControls();
+    void Form_Load();
+    void cmd_Search_File_Click();
+    void cmd_Upload_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void runUpload(UploadKind kind);
+    void applyButtons(const UploadButtons &buttons);
+    void setFileFieldColour(const QColor &colour);
+    void setWaitCursor(bool waiting);
+    void askYesNoBox(const QString &title, const QString &text,
+                     const std::function<void(bool)> &answer);
 
     // The controls. Their names are the ones the gauge's tools have always used.
     QPushButton *cmd_Search_File;
@@ -73,27 +107,7 @@ public:
     QList<int> List3; // the port numbers, parallel to ComboPort
     QByteArray Text1; // the receive text of the identification exchange
 
-    void Form_Load();
-    void cmd_Search_File_Click();
-    void cmd_Upload_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    class FirmwareInfoWindowUi;
-
-    void buildControls();
-    void runUpload(UploadKind kind);
-    // The hooks of a transfer: the percentage in Label4 and the bar, lbl_info hidden on the
-    // bootloader's answer.
-    devicelink::LinkHooks transferHooks() const;
-    void setFileFieldColour(const QColor &colour);
-
-    std::unique_ptr<devicelink::SerialPort> m_port;
+    devicelink::PortFactory m_ports;
     devicelink::WindowLink *m_link;
     OpenFileDialog m_openFileDialog;
     SaveFileDialog m_saveFileDialog;
@@ -101,6 +115,7 @@ private:
     QString m_updateUrl;
     QString m_downloadFolder;
     QString m_dialogFileName; // the file dialog keeps its file name from one use to the next
+    bool m_waitCursor = false;
 };
 
 } // namespace flasher

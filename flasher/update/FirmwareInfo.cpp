@@ -30,7 +30,7 @@ FirmwareInfo::FirmwareInfo(SerialPort &port, UpdateClient &client, FirmwareInfoU
     : m_port(port), m_client(client), m_ui(ui), m_hooks(hooks)
 {}
 
-FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray &Text1,
+FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray &receiveText,
                                         const QString &downloadFolder)
 {
     m_installedVersion.clear();
@@ -42,7 +42,7 @@ FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray 
     m_client.setCancelCheck([this] { return m_hooks.isCancelled(); });
 
     // Each stage ends the command with an outcome, or hands on to the next one.
-    std::optional<Outcome> outcome = queryVersion(comNumber, baudRate, Text1);
+    std::optional<Outcome> outcome = queryVersion(comNumber, baudRate, receiveText);
     if (!outcome)
         outcome = checkOnline(downloadFolder);
     if (!outcome)
@@ -56,20 +56,20 @@ FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray 
 }
 
 std::optional<FirmwareInfo::Outcome> FirmwareInfo::queryVersion(int comNumber, int baudRate,
-                                                                QByteArray &Text1)
+                                                                QByteArray &receiveText)
 {
-    const std::optional<QString> version =
-        QueryInstalledVersion(m_port, comNumber, baudRate, Text1, m_hooks);
-    if (!version)
+    const InstalledVersion installed =
+        QueryInstalledVersion(m_port, comNumber, baudRate, receiveText, m_hooks);
+    if (installed.outcome != VersionQueryOutcome::Found)
         return Outcome::Failed;
-    m_installedVersion = *version;
-    const std::optional<double> installed = FirmwareVersion::installedNumber(m_installedVersion);
-    if (!installed) {
+    m_installedVersion = installed.version;
+    const std::optional<double> number = FirmwareVersion::installedNumber(m_installedVersion);
+    if (!number) {
         m_hooks.listLine(QStringLiteral("Firmwareversion des Geräts ist keine Versionsnummer: ") +
                          m_installedVersion);
         return Outcome::Failed;
     }
-    m_installedNumber = *installed;
+    m_installedNumber = *number;
     return std::nullopt;
 }
 
@@ -82,7 +82,7 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::checkOnline(const QString &fo
         return no;
 
     const QString versionPath = QDir(folder).filePath(versionFileName());
-    if (!fetch(m_client.versionFileUrl(), versionPath, false,
+    if (!fetch(m_client.versionFileUrl(), versionPath,
                QStringLiteral("Update Fehler! Internetverbindung aktiv?"),
                UpdateClient::Payload::VersionFile))
         return Outcome::Failed;
@@ -127,13 +127,13 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
         if (target.isEmpty())
             return Outcome::Declined;
         m_hooks.listLine(QStringLiteral("DOWNLOAD STARTEN... BITTE WARTEN..."));
-        if (!fetch(m_client.resolve(m_copyAddress), target, true, DownloadFailed))
+        if (!fetch(m_client.resolve(m_copyAddress), target, DownloadFailed))
             return Outcome::Failed;
         m_hooks.listLine(QStringLiteral("Download erfolgreich!"));
     }
 
     const QString helperPath = QDir(folder).filePath(helperFileName());
-    if (!fetch(m_client.firmwareUrl(), helperPath, false, DownloadFailed) ||
+    if (!fetch(m_client.firmwareUrl(), helperPath, DownloadFailed) ||
         !checkHelperFile(helperPath)) {
         // Not even an earlier run's helper file may be left to program by hand.
         QFile::remove(helperPath);
@@ -183,7 +183,7 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::program(const QString &folder
     m_ui.programmingStarts();
 
     // The port is still open from the version query.
-    if (!UploadImage(m_port, image, TransferVariant::firmware(), m_hooks))
+    if (UploadImage(m_port, image, TransferVariant::firmware(), m_hooks) != TransferOutcome::Ok)
         return Outcome::Failed;
     m_hooks.Add_Item(QStringLiteral("Bitte erstellen Sie abschließend eine Konfigurationsdatei"));
     m_hooks.Add_Item(QStringLiteral("und spielen Sie diese auf das Gerät!"));
@@ -194,7 +194,7 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::program(const QString &folder
 std::optional<FirmwareInfo::Outcome> FirmwareInfo::ask(FirmwareInfoUi::Question question,
                                                        const QString &prompt, const QString &title)
 {
-    // The window may have been closed while events ran.
+    // The window may have been closed meanwhile.
     if (m_hooks.isCancelled()) {
         m_hooks.Add_Item(LinkTexts::cancelled());
         return Outcome::Failed;
@@ -204,26 +204,17 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::ask(FirmwareInfoUi::Question 
     return std::nullopt;
 }
 
-int FirmwareInfo::download(const QUrl &source, const QString &target, bool pumpFirst,
-                           UpdateClient::Payload payload)
+bool FirmwareInfo::fetch(const QUrl &source, const QString &target, const QString &failedLine,
+                         UpdateClient::Payload payload)
 {
     m_ui.setWaitCursor(true);
-    if (pumpFirst)
-        m_hooks.pumpEvents();
-    const int status = m_client.download(source, target, payload);
+    const DownloadOutcome status = m_client.download(source, target, payload);
     m_ui.setWaitCursor(false);
-    return status;
-}
-
-bool FirmwareInfo::fetch(const QUrl &source, const QString &target, bool pumpFirst,
-                         const QString &failedLine, UpdateClient::Payload payload)
-{
-    const int status = download(source, target, pumpFirst, payload);
-    if (status == UpdateClient::Cancelled) {
+    if (status == DownloadOutcome::Cancelled) {
         m_hooks.Add_Item(LinkTexts::cancelled());
         return false;
     }
-    if (status != UpdateClient::Ok) {
+    if (status != DownloadOutcome::Ok) {
         m_hooks.listLine(failedLine);
         if (!m_client.lastError().isEmpty())
             m_hooks.listLine(QStringLiteral("Grund: ") + m_client.lastError());

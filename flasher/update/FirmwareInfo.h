@@ -16,7 +16,8 @@ namespace flasher {
 //
 // The caller disables Command3 before run() and sets the buttons of the command's common
 // ending after it (cmd_Upload on, Command2 off, cmd_Search_File on, lbl_info hidden, Command3
-// on). run() opens the port itself and always leaves it closed. Log lines go through the
+// on). run() opens the port itself and always leaves it closed. A window runs it on a job's
+// thread, where the client and the port live too. Log lines go through the
 // hooks: Scrolled lines as Add_Item, Listed lines appended only; hooks.percent and
 // hooks.entryAnswer serve the transfer as in the firmware upload; hooks.cancelled (the window
 // closing) stops the command at its next poll or download check.
@@ -40,21 +41,16 @@ public:
     FirmwareInfo(devicelink::SerialPort &port, UpdateClient &client, FirmwareInfoUi &ui,
                  const devicelink::LinkHooks &hooks);
 
-    // Runs the command on COM `comNumber` (or NoPort) at `baudRate`. `Text1` is the window's
-    // receive text: emptied at the start, it keeps the gauge's answer afterwards.
+    // Runs the command on COM `comNumber` (or NoPort) at `baudRate`. `receiveText` is the
+    // window's receive buffer: emptied at the start, it keeps the gauge's answer afterwards.
     // `downloadFolder` takes "firmware.txt" and "jdwiii.hzg" (see UpdateFolder::pick()).
-    Outcome run(int comNumber, int baudRate, QByteArray &Text1, const QString &downloadFolder);
-
-    // The batch mode's success: up to date or programmed.
-    static bool succeeded(Outcome outcome)
-    {
-        return outcome == Outcome::UpToDate || outcome == Outcome::Programmed;
-    }
+    Outcome run(int comNumber, int baudRate, QByteArray &receiveText,
+                const QString &downloadFolder);
 
 private:
     // Each stage returns the command's outcome when the command ends in it, nothing when the
     // next stage follows.
-    std::optional<Outcome> queryVersion(int comNumber, int baudRate, QByteArray &Text1);
+    std::optional<Outcome> queryVersion(int comNumber, int baudRate, QByteArray &receiveText);
     std::optional<Outcome> checkOnline(const QString &folder);
     std::optional<Outcome> downloadFirmware(const QString &folder);
     std::optional<Outcome> program(const QString &folder);
@@ -62,11 +58,9 @@ private:
     // Nothing for Yes; Declined for No; Failed when the window is closing.
     std::optional<Outcome> ask(FirmwareInfoUi::Question question, const QString &prompt,
                                const QString &title);
-    int download(const QUrl &source, const QString &target, bool pumpFirst,
-                 UpdateClient::Payload payload);
     // Downloads and logs a failure (`failedLine` and the reason, or the cancel); true when the
     // file arrived.
-    bool fetch(const QUrl &source, const QString &target, bool pumpFirst, const QString &failedLine,
+    bool fetch(const QUrl &source, const QString &target, const QString &failedLine,
                UpdateClient::Payload payload = UpdateClient::Payload::Image);
     // Compares the helper file with the version file's SHA-256, if it gave one.
     bool checkHelperFile(const QString &helperPath);

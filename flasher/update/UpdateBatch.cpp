@@ -67,31 +67,26 @@ std::optional<UpdateBatchOptions> readOptions(const QCommandLineParser &parser, 
     return options;
 }
 
-int run(const UpdateBatchOptions &options, SerialPort &port, const LinkHooks &hooks,
-        QTextStream &out)
+FirmwareInfo::Outcome run(const UpdateBatchOptions &options, SerialPort &port,
+                          const LinkHooks &hooks, QTextStream &out)
 {
     const QUrl base = UpdateClient::configuredBaseUrl(options.updateUrl);
     if (!base.isValid()) {
         out << "Ungültige Adresse des Update-Servers" << Qt::endl;
-        return 1;
+        return FirmwareInfo::Outcome::Failed;
     }
     const QString folder =
         options.downloadFolder.isEmpty() ? UpdateFolder::pick() : options.downloadFolder;
     if (folder.isEmpty()) {
         out << "Kein beschreibbarer Ordner für die Downloads" << Qt::endl;
-        return 1;
+        return FirmwareInfo::Outcome::Failed;
     }
 
     UpdateClient client(base, options.limits);
     ConsoleFirmwareInfoUi ui(out, options.yes, options.copyPath);
-    QByteArray Text1;
-    const FirmwareInfo::Outcome outcome =
-        FirmwareInfo(port, client, ui, hooks)
-            .run(options.comNumber, options.baudRate, Text1, folder);
-    // Without --yes the download question is answered No: a newer firmware was found.
-    if (outcome == FirmwareInfo::Outcome::Declined && !options.yes)
-        return NewerAvailable;
-    return FirmwareInfo::succeeded(outcome) ? 0 : 1;
+    QByteArray receiveText;
+    return FirmwareInfo(port, client, ui, hooks)
+        .run(options.comNumber, options.baudRate, receiveText, folder);
 }
 
 } // namespace UpdateBatch

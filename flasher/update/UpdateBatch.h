@@ -2,6 +2,7 @@
 
 #include "devicelink/LinkHooks.h"
 #include "devicelink/SerialPort.h"
+#include "flasher/update/FirmwareInfo.h"
 #include "flasher/update/UpdateClient.h"
 
 #include <QCommandLineParser>
@@ -35,11 +36,10 @@ void addOptions(QCommandLineParser &parser);
 std::optional<UpdateBatchOptions> readOptions(const QCommandLineParser &parser, QString *error);
 
 // Runs the command on `port`: log lines through `hooks`, the questions and their automatic
-// answers to `out`. Returns the exit status: 0 when the gauge is up to date or was programmed,
-// NewerAvailable when a run without `yes` found a newer firmware, 1 otherwise. The port is
-// closed afterwards.
-int run(const UpdateBatchOptions &options, devicelink::SerialPort &port,
-        const devicelink::LinkHooks &hooks, QTextStream &out);
+// answers to `out`. A server address that is not usable, or no folder for the downloads, is
+// Failed before anything starts. The port is closed afterwards.
+FirmwareInfo::Outcome run(const UpdateBatchOptions &options, devicelink::SerialPort &port,
+                          const devicelink::LinkHooks &hooks, QTextStream &out);
 
 } // namespace UpdateBatch
 

@@ -89,23 +89,25 @@ QUrl UpdateClient::resolve(const QString &address) const
     return url;
 }
 
-int UpdateClient::fail(Status status, const QString &why)
+DownloadOutcome UpdateClient::fail(DownloadOutcome outcome, const QString &why)
 {
     m_lastError = why;
-    return status;
+    return outcome;
 }
 
-int UpdateClient::download(const QUrl &source, const QString &targetPath, Payload payload)
+DownloadOutcome UpdateClient::download(const QUrl &source, const QString &targetPath,
+                                       Payload payload)
 {
     m_lastError.clear();
     // Only web addresses: an address from the server must never make us read a local file.
     if (!isWebAddress(source))
-        return fail(BadAddress, QStringLiteral("ungültige Adresse: ") + source.toString());
+        return fail(DownloadOutcome::BadAddress,
+                    QStringLiteral("ungültige Adresse: ") + source.toString());
 
     QSaveFile file(targetPath);
     // Unbuffered: a write that fails says so at once, with its errno.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(WriteFailed, file.errorString());
+        return fail(DownloadOutcome::WriteFailed, file.errorString());
 
     QNetworkRequest request(source);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
@@ -118,7 +120,7 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath, Payloa
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(
         m_network.get(request), [](QNetworkReply *r) { r->deleteLater(); });
 
-    Status status = Ok;
+    DownloadOutcome status = DownloadOutcome::Ok;
     QString why;
     qint64 received = 0;
     QEventLoop loop;
@@ -128,8 +130,8 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath, Payloa
     deadline.setSingleShot(true);
     QTimer cancelCheck;
 
-    auto stop = [&](Status reason, const QString &text) {
-        if (status == Ok) {
+    auto stop = [&](DownloadOutcome reason, const QString &text) {
+        if (status == DownloadOutcome::Ok) {
             status = reason;
             why = text;
         }
@@ -139,26 +141,29 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath, Payloa
         idle.start();
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > MaxBodyBytes)
-            stop(TooLarge, QStringLiteral("Datei zu groß: %1 Bytes").arg(length.toLongLong()));
+            stop(DownloadOutcome::TooLarge,
+                 QStringLiteral("Datei zu groß: %1 Bytes").arg(length.toLongLong()));
     });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
         idle.start();
         const QByteArray chunk = reply->readAll();
         received += chunk.size();
         if (received > MaxBodyBytes) {
-            stop(TooLarge, QStringLiteral("Datei zu groß: mehr als %1 Bytes").arg(MaxBodyBytes));
+            stop(DownloadOutcome::TooLarge,
+                 QStringLiteral("Datei zu groß: mehr als %1 Bytes").arg(MaxBodyBytes));
             return;
         }
         if (QString reason; !writeAll(file, chunk, &reason))
-            stop(WriteFailed, reason);
+            stop(DownloadOutcome::WriteFailed, reason);
     });
-    QObject::connect(&idle, &QTimer::timeout, &loop,
-                     [&] { stop(TimedOut, QStringLiteral("Zeitüberschreitung")); });
-    QObject::connect(&deadline, &QTimer::timeout, &loop,
-                     [&] { stop(TimedOut, QStringLiteral("Zeitüberschreitung")); });
+    const auto timedOut = [&] {
+        stop(DownloadOutcome::TimedOut, QStringLiteral("Zeitüberschreitung"));
+    };
+    QObject::connect(&idle, &QTimer::timeout, &loop, timedOut);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, timedOut);
     QObject::connect(&cancelCheck, &QTimer::timeout, &loop, [&] {
         if (m_cancelled && m_cancelled())
-            stop(Cancelled, QStringLiteral("abgebrochen"));
+            stop(DownloadOutcome::Cancelled, QStringLiteral("abgebrochen"));
     });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
@@ -171,33 +176,34 @@ int UpdateClient::download(const QUrl &source, const QString &targetPath, Payloa
     deadline.stop();
     cancelCheck.stop();
 
-    if (status != Ok)
+    if (status != DownloadOutcome::Ok)
         return fail(status, why);
     const QVariant httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (httpStatus.isValid() && (httpStatus.toInt() < 200 || httpStatus.toInt() >= 300))
-        return fail(HttpError, QStringLiteral("HTTP %1").arg(httpStatus.toInt()));
+        return fail(DownloadOutcome::HttpError, QStringLiteral("HTTP %1").arg(httpStatus.toInt()));
     if (reply->error() != QNetworkReply::NoError)
-        return fail(NetworkError, reply->errorString());
+        return fail(DownloadOutcome::NetworkError, reply->errorString());
     // Whatever is left after the last readyRead.
     const QByteArray rest = reply->readAll();
     received += rest.size();
     if (received > MaxBodyBytes)
-        return fail(TooLarge, QStringLiteral("Datei zu groß: mehr als %1 Bytes").arg(MaxBodyBytes));
+        return fail(DownloadOutcome::TooLarge,
+                    QStringLiteral("Datei zu groß: mehr als %1 Bytes").arg(MaxBodyBytes));
     if (QString reason; !writeAll(file, rest, &reason))
-        return fail(WriteFailed, reason);
+        return fail(DownloadOutcome::WriteFailed, reason);
     if (received == 0)
-        return fail(EmptyBody, QStringLiteral("leere Datei"));
+        return fail(DownloadOutcome::EmptyBody, QStringLiteral("leere Datei"));
     // A connection that ends early looks like the end of the body: only the length tells.
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && received < length.toLongLong())
-        return fail(Truncated, QStringLiteral("unvollständig: %1 von %2 Bytes")
-                                   .arg(received)
-                                   .arg(length.toLongLong()));
+        return fail(DownloadOutcome::Truncated, QStringLiteral("unvollständig: %1 von %2 Bytes")
+                                                    .arg(received)
+                                                    .arg(length.toLongLong()));
     errno = 0;
     if (!file.commit())
-        return fail(WriteFailed,
+        return fail(DownloadOutcome::WriteFailed,
                     errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString());
-    return Ok;
+    return DownloadOutcome::Ok;
 }
 
 } // namespace flasher

@@ -26,25 +26,28 @@ struct DownloadLimits
 // "/DEVAZ/lastfw.bin".
 //
 // Every download goes to the server (no cache at all), and a local file is written only when
-// the whole download succeeded, never half. While a download runs, a local event loop keeps
-// the window's events going; the cancel check (the window closing) aborts it.
+// the whole download succeeded, never half. A download runs a local event loop on the calling
+// thread (a job's thread, never a window's); the cancel check (the window closing) aborts it.
+// The client is created and used on that one thread.
+
+// How a download ended.
+enum class DownloadOutcome
+{
+    Ok,
+    BadAddress,   // not an http or https address with a host
+    NetworkError, // no connection, refused, TLS failure, ...
+    HttpError,    // the server answered with an error status
+    EmptyBody,
+    TooLarge,  // more than MaxBodyBytes
+    TimedOut,  // no data for the idle time, or past the total limit
+    Cancelled, // the cancel check said so
+    WriteFailed,
+    Truncated // less than the Content-Length the server announced
+};
+
 class UpdateClient
 {
 public:
-    // The result of a download: 0 for success, anything else a failure.
-    enum Status : int
-    {
-        Ok = 0,
-        BadAddress,   // not an http or https address with a host
-        NetworkError, // no connection, refused, TLS failure, ...
-        HttpError,    // the server answered with an error status
-        EmptyBody,
-        TooLarge,  // more than MaxBodyBytes
-        TimedOut,  // no data for the idle time, or past the total limit
-        Cancelled, // the cancel check said so
-        WriteFailed,
-        Truncated // less than the Content-Length the server announced
-    };
     // What is downloaded decides its total time limit.
     enum class Payload
     {
@@ -84,14 +87,15 @@ public:
     // A download that brings no data for this long fails.
     void setTimeoutMs(int ms) { m_limits.idleMs = ms; }
 
-    // Downloads `source` into `targetPath`. Returns a Status; the file is written only on Ok.
-    int download(const QUrl &source, const QString &targetPath, Payload payload = Payload::Image);
+    // Downloads `source` into `targetPath`. The file is written only on Ok.
+    DownloadOutcome download(const QUrl &source, const QString &targetPath,
+                             Payload payload = Payload::Image);
     // Why the last download failed, for the log or a console.
     QString lastError() const { return m_lastError; }
 
 private:
     QUrl urlFor(const QString &serverPath) const;
-    int fail(Status status, const QString &why);
+    DownloadOutcome fail(DownloadOutcome outcome, const QString &why);
 
     QNetworkAccessManager m_network;
     QUrl m_baseUrl;

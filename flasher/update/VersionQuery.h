@@ -5,17 +5,32 @@
 
 #include <QByteArray>
 #include <QString>
-#include <optional>
+
+enum class VersionQueryOutcome
+{
+    Found,
+    NoAnswer,  // no "e" within the budget: "Gerät nicht gefunden oder Firmware ..."
+    NoVersion, // an answer without any "d"
+    NoPort,    // no usable COM number
+    PortOpenFailed,
+    PortLost,
+    Cancelled
+};
+
+struct InstalledVersion
+{
+    VersionQueryOutcome outcome = VersionQueryOutcome::NoAnswer;
+    QString version; // the last version line's five characters when Found
+};
 
 namespace flasher {
 
 // The version query of the firmware information command: opens the port (no port: comNumber
 // < 1), sends "d" once, reads up to 100,000 polls until a read brings an "e", and logs one
-// version line for every "d" of the answer, the five characters after it. Returns the last of
-// them. On every failure it logs its line, closes the port and returns nothing; on success the
-// port stays open for what follows. `Text1` is the caller's receive text and keeps the answer.
-std::optional<QString> QueryInstalledVersion(devicelink::SerialPort &port, int comNumber,
-                                             int baudRate, QByteArray &Text1,
-                                             const devicelink::LinkHooks &hooks);
+// version line for every "d" of the answer, the five characters after it; the last one counts.
+// On every failure it logs its line and closes the port; when Found the port stays open for
+// what follows. `receiveText` is emptied first and keeps the gauge's answer.
+InstalledVersion QueryInstalledVersion(devicelink::SerialPort &port, int comNumber, int baudRate,
+                                       QByteArray &receiveText, const devicelink::LinkHooks &hooks);
 
 } // namespace flasher

@@ -1,6 +1,7 @@
 // The configurator's three windows (offscreen) and its batch mode, against simulated gauges in
 // a private port folder.
 
+#include "ScriptedPort.h"
 #include "configurator/BatchMode.h"
 #include "configurator/core/ConfigImage.h"
 #include "configurator/ui/CharacteristicWindow.h"
@@ -26,8 +27,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 
 using namespace devicelink;
@@ -43,12 +47,21 @@ public:
     QStringList fileNames;                   // answers in turn; an empty string cancels
     QStringList initialNames;                // what each file dialog offered
     QList<QPair<QString, QString>> messages; // title and text of every message box, in order
+    bool leaveOpen = false;                  // the user never closes a find message
 
     QString openFileName(QWidget *, const QString &name) override { return answer(name); }
     QString saveFileName(QWidget *, const QString &name) override { return answer(name); }
     void information(QWidget *, const QString &title, const QString &text) override
     {
         messages.append({title, text});
+    }
+    void showInformation(QWidget *parent, const QString &title, const QString &text,
+                         const std::function<void()> &closed) override
+    {
+        if (leaveOpen)
+            messages.append({title, text});
+        else
+            UserDialogs::showInformation(parent, title, text, closed);
     }
     void warning(QWidget *, const QString &title, const QString &text) override
     {
@@ -155,12 +168,39 @@ const QStringList DefaultPrint{"warn_lam(1): AUS",
 
 const GaugeOptions Silent{.silent = true};
 
+template <typename T> T *control(const QWidget *window, const char *name)
+{
+    return window->findChild<T *>(QLatin1String(name));
+}
+
 QStringList logOf(const Form3 *window)
 {
     QStringList lines;
-    for (int i = 0; i < window->List1->count(); ++i)
-        lines.append(window->List1->item(i)->text());
+    const QListWidget *list = control<QListWidget>(window, "List1");
+    for (int i = 0; i < list->count(); ++i)
+        lines.append(list->item(i)->text());
     return lines;
+}
+
+bool timerRuns(const Form3 *window)
+{
+    return control<QTimer>(window, "Timer1")->isActive();
+}
+
+// The user turns to the main window and back to `window`: its activation runs again.
+bool reactivate(Form1 &form, QWidget *window)
+{
+    form.activateWindow();
+    if (!QTest::qWaitFor([&form] { return form.isActiveWindow(); }))
+        return false;
+    window->activateWindow();
+    return QTest::qWaitFor([window] { return window->isActiveWindow(); });
+}
+
+// Waits for the job of a dialog or the upload window to end.
+template <typename Window> bool settled(const QPointer<Window> &window)
+{
+    return QTest::qWaitFor([&window] { return !window || !window->busy(); }, 30'000);
 }
 
 // Opens the port dialog from the menu and waits for the scan its activation runs.
@@ -168,7 +208,9 @@ Form2 *openPortDialog(Form1 &form)
 {
     form.comport->trigger();
     Form2 *dialog = form.portDialog();
-    if (dialog && !QTest::qWaitFor([dialog] { return dialog->Command4->isEnabled(); }, 10'000))
+    if (dialog &&
+        !QTest::qWaitFor([dialog] { return control<QPushButton>(dialog, "Command4")->isEnabled(); },
+                         10'000))
         return nullptr;
     return dialog;
 }
@@ -245,27 +287,21 @@ private slots:
         expected[11] = char(125);
         expected[17] = char(51);
         expected[18] = char(1);
-        // An activation during the upload (it runs the window's events at every wait) must
-        // not start a second one on the busy port.
-        bool activatedWhileBusy = false;
-        QTimer::singleShot(500, &form, [&form, &activatedWhileBusy] {
-            activatedWhileBusy = form.uploadWindow() && form.uploadWindow()->uploading();
-            if (activatedWhileBusy)
-                form.uploadWindow()->Form_Activate();
-        });
         form.uploadconfig->trigger();
         QCOMPARE(ws.read(QStringLiteral("configs.eep")), expected); // written before the upload
         QPointer<Form3> window = form.uploadWindow();
         QVERIFY(window);
-        QTRY_VERIFY_WITH_TIMEOUT(window->List1->count() > 0 && !window->uploading(), 30'000);
-        QVERIFY(activatedWhileBusy);
+        QTRY_VERIFY(window->busy());
+        // An activation during the upload must not start a second one on the busy port.
+        QVERIFY(reactivate(form, window));
+        QVERIFY(settled(window));
         QCOMPARE(logOf(window).last(), QStringLiteral("Reset nicht erkannt!"));
         QCOMPARE(logOf(window).count(QStringLiteral("öffne COM-Port")), 1);
-        QTest::qWait(200);
-        QVERIFY(window && window->isVisible() && !window->Timer1.isActive());
+        QVERIFY(window && window->isVisible() && !timerRuns(window));
 
         QVERIFY(QFile::remove(ws.path(QStringLiteral("configs.eep"))));
-        window->Form_Activate();
+        QVERIFY(reactivate(form, window));
+        QVERIFY(settled(window));
         QCOMPARE(logOf(window).last(),
                  QStringLiteral("Datei configs.eep nicht lesbar – nichts hochgeladen"));
         ws.write(QStringLiteral("configs.eep"), expected);
@@ -273,20 +309,18 @@ private slots:
         stuck.reset();
         GaugeSimulator &gauge = ws.gauge(3);
         const QStringList failed = logOf(window);
-        form.activateWindow();
-        QTRY_VERIFY(form.isActiveWindow());
-        window->activateWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(!window || window->Timer1.isActive(), 20'000);
+        QVERIFY(reactivate(form, window));
+        QTRY_VERIFY_WITH_TIMEOUT(!window || timerRuns(window), 20'000);
         QVERIFY(window);
         const QStringList log = logOf(window);
         QCOMPARE(log.mid(0, failed.size() + 1), failed + QStringList{"öffne COM-Port"});
         QCOMPARE(log.last(), QStringLiteral("Erfolgreich geflasht!"));
-        QCOMPARE(window->Timer1.interval(), 1500);
+        QCOMPARE(control<QTimer>(window, "Timer1")->interval(), 1500);
         QVERIFY(gauge.waitForImages(1, 5s));
         QCOMPARE(gauge.lastEepromImage(), expected + QByteArray(107, '\0'));
 
         // Activation after the success starts nothing; the timer closes the window.
-        window->Form_Activate();
+        QVERIFY(reactivate(form, window));
         QCOMPARE(logOf(window), log);
         QTRY_VERIFY_WITH_TIMEOUT(!window, 5'000);
         QCOMPARE(gauge.imagesStored(), 1);
@@ -306,22 +340,23 @@ private slots:
         form.comport->trigger();
         QPointer<Form2> dialog = form.portDialog();
         QVERIFY(dialog);
-        // The close arrives at the scan's first look at the events: nothing is stored.
-        QTimer::singleShot(0, dialog, [dialog] { dialog->close(); });
-        dialog->Form_Activate();
+        dialog->close(); // during the scan: nothing is stored
         QTRY_VERIFY(!dialog);
         QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9"));
 
         dialog = openPortDialog(form);
         QVERIFY(dialog);
-        dialog->Form_Activate(); // scans again without listing a port twice
-        QCOMPARE(dialog->ComboPort->count(), 2);
-        QCOMPARE(dialog->ComboPort->itemText(1), QStringLiteral("COM 12 verfügbar"));
-        dialog->ComboPort->setCurrentIndex(1);
-        dialog->Command4->click(); // no gauge answers: the dialog stays, the selection too
-        QTest::qWait(100);
+        QVERIFY(reactivate(form, dialog)); // scans again without listing a port twice
+        QVERIFY(settled(dialog));
+        QComboBox *ports = control<QComboBox>(dialog, "ComboPort");
+        QCOMPARE(ports->count(), 2);
+        QCOMPARE(ports->itemText(1), QStringLiteral("COM 12 verfügbar"));
+        ports->setCurrentIndex(1);
+        // no gauge answers: the dialog stays, the selection too
+        control<QPushButton>(dialog, "Command4")->click();
+        QVERIFY(settled(dialog));
         QVERIFY(dialog && dialog->isVisible() && dialogs.messages.isEmpty());
-        QCOMPARE(dialog->ComboPort->currentIndex(), 1);
+        QCOMPARE(ports->currentIndex(), 1);
         QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9")); // stored on closing
         QVERIFY(dialog->close());
         QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 12"));
@@ -337,8 +372,9 @@ private slots:
         ws.gauge(20);
         dialog = openPortDialog(form);
         QVERIFY(dialog);
-        QCOMPARE(dialog->ComboPort->count(), 3);
-        dialog->Command4->click();
+        QCOMPARE(control<QComboBox>(dialog, "ComboPort")->count(), 3);
+        control<QPushButton>(dialog, "Command4")->click();
+        QTRY_VERIFY(!dialog || !dialog->isVisible());
         QCOMPARE(dialogs.messages,
                  QList({qMakePair(QStringLiteral("Gerät gefunden"),
                                   QStringLiteral("Gerät gefunden an Port:20! Auf dem Gerät "
@@ -346,6 +382,67 @@ private slots:
         QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 20"));
         QCOMPARE(ws.read(QStringLiteral("port.dll")).left(1), QByteArray("\x14", 1));
         QTRY_VERIFY(!dialog);
+    }
+
+    void closeDuringJob_data()
+    {
+        QTest::addColumn<QString>("job");
+        for (const char *job : {"scan", "search", "find message", "upload"})
+            QTest::newRow(job) << QString(job);
+    }
+
+    // Closing the port dialog or the upload window during its job cancels it, takes an open
+    // find message away, closes the port and closes the window once the job has ended.
+    void closeDuringJob()
+    {
+        QFETCH(QString, job);
+        Workspace ws;
+        ws.write(QStringLiteral("port.dll"), QByteArray("\x05", 1));
+        ws.write(QStringLiteral("configs.eep"), DefaultImage);
+        ScriptedPort wire; // a gauge that answers the search only, and never resets
+        if (job == "find message")
+            wire.onWrite = [](ScriptedPort &p, const QByteArray &) { p.answerAfter(2, "dV2.16e"); };
+        // Holds the job at its port until the window has been closed.
+        std::atomic<bool> hold = job == "scan";
+        std::promise<void> release;
+        const std::shared_future<void> released = release.get_future().share();
+        const PortFactory ports = [&hold, released, factory = wire.factory()] {
+            if (hold)
+                released.wait();
+            return factory();
+        };
+        ScriptedDialogs dialogs;
+        dialogs.leaveOpen = true;
+        Form1 form(dialogs);
+        QPointer<QWidget> window;
+        if (job == "upload") {
+            auto *upload = new Form3([] { return QStringLiteral("5"); }, ports);
+            window = upload;
+            connect(upload->findChild<QListWidget *>(), &QListWidget::currentRowChanged, upload,
+                    [upload] { upload->close(); }); // at its first line
+            upload->show();
+            upload->activateWindow();
+        } else {
+            auto *dialog = new Form2(&form, dialogs, ports);
+            window = dialog;
+            dialog->show();
+            dialog->activateWindow();
+            if (job != "scan") {
+                QVERIFY(QTest::qWaitFor(
+                    [dialog] { return control<QPushButton>(dialog, "Command4")->isEnabled(); }));
+                hold = job == "search";
+                control<QPushButton>(dialog, "Command4")->click();
+                if (job == "find message")
+                    QTRY_VERIFY(!dialogs.messages.isEmpty());
+            }
+        }
+        if (hold || job == "find message")
+            window->close();
+        release.set_value();
+
+        QTRY_VERIFY_WITH_TIMEOUT(!window, 20'000);
+        QVERIFY(!wire.isOpen());
+        QCOMPARE(dialogs.messages.size(), job == "find message" ? 1 : 0);
     }
 
     // Open, print and save in the order given, each file on top of what came before.

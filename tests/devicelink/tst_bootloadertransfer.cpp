@@ -86,8 +86,8 @@ struct Fixture
         hooks.entryAnswer = [this] { ++entryNotices; };
     }
 
-    bool upload(const QByteArray &file,
-                const TransferVariant &variant = TransferVariant::firmware())
+    TransferOutcome upload(const QByteArray &file,
+                           const TransferVariant &variant = TransferVariant::firmware())
     {
         return UploadImage(port, FlashImage(file), variant, hooks);
     }
@@ -121,7 +121,7 @@ private slots:
         Fixture f;
         const QByteArray file = pattern(21);
 
-        QVERIFY(f.upload(file, TransferVariant::eeprom()));
+        QCOMPARE(f.upload(file, TransferVariant::eeprom()), TransferOutcome::Ok);
 
         const QByteArray data = file + QByteArray(107, '\0');
         quint8 sum = 0;
@@ -166,7 +166,7 @@ private slots:
         Fixture f;
         const QByteArray file = pattern(fileSize);
 
-        QVERIFY(f.upload(file));
+        QCOMPARE(f.upload(file), TransferOutcome::Ok);
 
         QCOMPARE(f.gauge.frames.size(), blocks);
         QByteArray sent;
@@ -198,7 +198,7 @@ private slots:
     void percentagesBeforeEachBlock()
     {
         Fixture f;
-        QVERIFY(f.upload(pattern(8 * 128 - 1)));
+        QCOMPARE(f.upload(pattern(8 * 128 - 1)), TransferOutcome::Ok);
         QCOMPARE(f.percents, QList<int>({12, 25, 38, 50, 62, 75, 88, 100}));
         // Each percentage is shown before its block's SOH goes out.
         QCOMPARE(f.framesStartedAtPercent, QList<int>({0, 1, 2, 3, 4, 5, 6, 7}));
@@ -209,7 +209,7 @@ private slots:
         Fixture f;
         f.gauge.frameAnswers = {QByteArray(1, Nak), QByteArray(1, Ack)};
 
-        QVERIFY(f.upload(pattern(21), TransferVariant::eeprom()));
+        QCOMPARE(f.upload(pattern(21), TransferVariant::eeprom()), TransferOutcome::Ok);
 
         QCOMPARE(f.gauge.frames.size(), 2);
         QCOMPARE(f.gauge.frames[0], f.gauge.frames[1]);
@@ -221,38 +221,45 @@ private slots:
     void endings_data()
     {
         QTest::addColumn<Fault>("fault");
-        QTest::addColumn<bool>("succeeds");
+        QTest::addColumn<TransferOutcome>("outcome");
         QTest::addColumn<QString>("lastLine");
         QTest::addColumn<bool>("endsWithCan");
-        QTest::newRow("no echo") << Fault::NoEcho << false << "Reset nicht erkannt!" << false;
+        QTest::newRow("no echo") << Fault::NoEcho << TransferOutcome::NoReset
+                                 << "Reset nicht erkannt!" << false;
         QTest::newRow("echo with another byte")
-            << Fault::EchoWithAnotherByte << false << "Reset nicht erkannt!" << false;
+            << Fault::EchoWithAnotherByte << TransferOutcome::NoReset << "Reset nicht erkannt!"
+            << false;
         QTest::newRow("echo without handshake")
-            << Fault::NoHandshake << false << "Controllerreset empfangen" << false;
+            << Fault::NoHandshake << TransferOutcome::NoHandshake << "Controllerreset empfangen"
+            << false;
         QTest::newRow("ACK with another byte")
-            << Fault::AckWithAnotherByte << false << "Retry error!" << true;
+            << Fault::AckWithAnotherByte << TransferOutcome::Abandoned << "Retry error!" << true;
         QTest::newRow("NAK with another byte")
-            << Fault::NakWithAnotherByte << false << "Retry error!" << true;
-        QTest::newRow("no answer") << Fault::NoAnswer << false << "Retry error!" << true;
+            << Fault::NakWithAnotherByte << TransferOutcome::Abandoned << "Retry error!" << true;
+        QTest::newRow("no answer")
+            << Fault::NoAnswer << TransferOutcome::Abandoned << "Retry error!" << true;
         QTest::newRow("ten NAKs over several blocks")
-            << Fault::TenNaks << true << "Erfolgreich geflasht!" << false;
-        QTest::newRow("the eleventh NAK") << Fault::ElevenNaks << false << "Retry error!" << true;
+            << Fault::TenNaks << TransferOutcome::Ok << "Erfolgreich geflasht!" << false;
+        QTest::newRow("the eleventh NAK")
+            << Fault::ElevenNaks << TransferOutcome::Abandoned << "Retry error!" << true;
         QTest::newRow("port lost in the reset wait")
-            << Fault::LostInResetWait << false << "Verbindung zum Comport verloren" << false;
+            << Fault::LostInResetWait << TransferOutcome::PortLost
+            << "Verbindung zum Comport verloren" << false;
         QTest::newRow("port lost after a block")
-            << Fault::LostAfterFirstBlock << false << "Verbindung zum Comport verloren" << false;
+            << Fault::LostAfterFirstBlock << TransferOutcome::PortLost
+            << "Verbindung zum Comport verloren" << false;
         QTest::newRow("window closed during the blocks")
-            << Fault::CancelDuringBlocks << false << "Vorgang abgebrochen, Comport geschlossen"
-            << true;
+            << Fault::CancelDuringBlocks << TransferOutcome::Cancelled
+            << "Vorgang abgebrochen, Comport geschlossen" << true;
         QTest::newRow("more blocks than the counter takes")
-            << Fault::TooManyBlocks << false
+            << Fault::TooManyBlocks << TransferOutcome::FileTooLarge
             << "Datei zu groß: 32768 Blöcke, höchstens 32767 möglich" << false;
     }
 
     void endings()
     {
         QFETCH(Fault, fault);
-        QFETCH(bool, succeeds);
+        QFETCH(TransferOutcome, outcome);
         QFETCH(QString, lastLine);
         QFETCH(bool, endsWithCan);
         Fixture f;
@@ -300,7 +307,7 @@ private slots:
             break;
         }
 
-        QCOMPARE(f.upload(file), succeeds);
+        QCOMPARE(f.upload(file), outcome);
 
         QCOMPARE(f.log.last(), lastLine);
         QCOMPARE(f.port.written().endsWith(Can), endsWithCan);

@@ -64,9 +64,10 @@ private slots:
         ComPort port;
         QVERIFY(OpenPortForTransfer(port, 5, 19200, m_hooks));
 
-        QVERIFY(UploadImage(port, image,
-                            firmware ? TransferVariant::firmware() : TransferVariant::eeprom(),
-                            m_hooks));
+        QCOMPARE(UploadImage(port, image,
+                             firmware ? TransferVariant::firmware() : TransferVariant::eeprom(),
+                             m_hooks),
+                 TransferOutcome::Ok);
 
         QVERIFY(!port.isOpen());
         QVERIFY(gauge.waitForImages(1, 5s));
@@ -113,10 +114,10 @@ private slots:
         ComPort port;
         QVERIFY(OpenPortForTransfer(port, 6, 19200, m_hooks));
 
-        QVERIFY(!UploadImage(port, FlashImage(pattern(20 * 128)), TransferVariant::firmware(),
-                             m_hooks));
+        QCOMPARE(
+            UploadImage(port, FlashImage(pattern(20 * 128)), TransferVariant::firmware(), m_hooks),
+            TransferOutcome::PortLost);
 
-        QCOMPARE(m_log.last(), QStringLiteral("Verbindung zum Comport verloren"));
         QCOMPARE(m_log.count(QStringLiteral("ACK")), 2);
         QVERIFY(!port.isOpen());
     }

@@ -137,7 +137,7 @@ private slots:
         const SearchResult result = search.run(
             port, {4}, flasher ? SearchVariant::flasher() : SearchVariant::configurator());
 
-        QVERIFY(!result.found());
+        QCOMPARE(result.outcome, SearchOutcome::NotFound);
         QCOMPARE(port.written(), requests);
         QCOMPARE(port.writes().size(), requests.size()); // one write per "d"
         QCOMPARE(port.pollsDone(), budget);
@@ -152,8 +152,7 @@ private slots:
 
         const SearchResult result = search.run(port, {1, 2}, SearchVariant::flasher());
 
-        QVERIFY(result.lost);
-        QCOMPARE(search.log.last(), QStringLiteral("Verbindung zum Comport verloren"));
+        QCOMPARE(result.outcome, SearchOutcome::PortLost);
         QCOMPARE(port.openedPorts(), QList<int>({1}));
         QVERIFY(!port.isOpen());
     }

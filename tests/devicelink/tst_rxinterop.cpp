@@ -51,10 +51,10 @@ private slots:
         ComPort port;
         QVERIFY(OpenPortForTransfer(port, 2, 19200, hooks));
 
-        const bool sent = UploadImage(
+        const TransferOutcome outcome = UploadImage(
             port, image, firmware ? TransferVariant::firmware() : TransferVariant::eeprom(), hooks);
 
-        QVERIFY2(sent, qPrintable(log.join(QLatin1Char('\n'))));
+        QVERIFY2(outcome == TransferOutcome::Ok, qPrintable(log.join(QLatin1Char('\n'))));
         QVERIFY(!port.isOpen());
         QCOMPARE(log.count(QStringLiteral("ACK")), image.blockCount());
         QCOMPARE(relay.waitForRx(10'000), 0);

@@ -5,6 +5,7 @@
 #include "TestHttpServer.h"
 #include "devicelink/ComPort.h"
 #include "flasher/BatchMode.h"
+#include "flasher/UploadCommand.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -170,6 +171,36 @@ private slots:
             QCOMPARE((eeprom ? sim->lastEepromImage() : sim->lastFirmwareImage()).left(300),
                      file.readAll());
         }
+    }
+
+    void buttonsAfterUpload_data()
+    {
+        QTest::addColumn<UploadKind>("kind");
+        QTest::addColumn<TransferOutcome>("outcome");
+        QTest::addColumn<UploadButtons>("buttons");
+        using T = TransferOutcome;
+        constexpr auto Fw = UploadKind::Firmware, Ee = UploadKind::Eeprom;
+        // Every ending of the transfer leaves the button of the command just run usable.
+        const UploadButtons fwEnd{true, false, true, false}, eeEnd{false, true, true, false};
+        QTest::newRow("firmware sent") << Fw << T::Ok << fwEnd;
+        QTest::newRow("EEPROM, no reset") << Ee << T::NoReset << eeEnd;
+        QTest::newRow("firmware, port lost") << Fw << T::PortLost << fwEnd;
+        QTest::newRow("EEPROM, file too large") << Ee << T::FileTooLarge << eeEnd;
+        QTest::newRow("firmware file missing")
+            << Fw << T::FileMissing << UploadButtons{false, {}, {}, {}, true};
+        QTest::newRow("EEPROM file missing")
+            << Ee << T::FileMissing << UploadButtons{false, false, {}, {}, true};
+        // Stopped before the transfer: the buttons stay as they were before the click.
+        QTest::newRow("port not opened") << Fw << T::PortOpenFailed << UploadButtons{};
+        QTest::newRow("file unreadable") << Ee << T::FileUnreadable << UploadButtons{};
+    }
+
+    void buttonsAfterUpload()
+    {
+        QFETCH(UploadKind, kind);
+        QFETCH(TransferOutcome, outcome);
+        QFETCH(UploadButtons, buttons);
+        QVERIFY(ButtonsAfterUpload(kind, outcome) == buttons);
     }
 
     void usageErrors_data()

@@ -17,6 +17,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
+#include <atomic>
+#include <future>
 
 using namespace devicelink;
 using namespace flasher;
@@ -26,44 +28,65 @@ using namespace std::chrono_literals;
 
 namespace {
 
+template <typename T = QPushButton> T *control(const Form1 &w, const char *name)
+{
+    return w.findChild<T *>(QLatin1String(name));
+}
+
 // cmd_Search_File, cmd_Upload, Command2, Command3, Command4 enabled; lbl_info shown.
 using States = QList<bool>;
 
 States statesOf(const Form1 &w)
 {
-    return {w.cmd_Search_File->isEnabled(), w.cmd_Upload->isEnabled(), w.Command2->isEnabled(),
-            w.Command3->isEnabled(),        w.Command4->isEnabled(),   !w.lbl_info->isHidden()};
+    States states;
+    for (const char *name : {"cmd_Search_File", "cmd_Upload", "Command2", "Command3", "Command4"})
+        states.append(control(w, name)->isEnabled());
+    return states << !control<QLabel>(w, "lbl_info")->isHidden();
 }
 
 QStringList logOf(const Form1 &w)
 {
     QStringList lines;
-    for (int i = 0; i < w.List1->count(); ++i)
-        lines.append(w.List1->item(i)->text());
+    for (int i = 0; i < control<QListWidget>(w, "List1")->count(); ++i)
+        lines.append(control<QListWidget>(w, "List1")->item(i)->text());
     return lines;
+}
+
+QStringList entriesOf(const Form1 &w)
+{
+    QStringList entries;
+    for (int i = 0; i < control<QComboBox>(w, "ComboPort")->count(); ++i)
+        entries.append(control<QComboBox>(w, "ComboPort")->itemText(i));
+    return entries;
 }
 
 // Runs `onLine` for every line the window logs.
 void onLog(Form1 &w, std::function<void(const QString &)> onLine)
 {
-    QObject::connect(w.List1->model(), &QAbstractItemModel::rowsInserted, w.List1,
-                     [&w, onLine](const QModelIndex &, int first, int) {
-                         onLine(w.List1->item(first)->text());
-                     });
+    QListWidget *list = control<QListWidget>(w, "List1");
+    QObject::connect(
+        list->model(), &QAbstractItemModel::rowsInserted, list,
+        [list, onLine](const QModelIndex &, int first, int) { onLine(list->item(first)->text()); });
+}
+
+// Waits for the window's job (scan, search, upload, firmware information) to end.
+bool settled(const Form1 &w)
+{
+    return QTest::qWaitFor([&w] { return !w.busy(); }, 60'000);
 }
 
 // Answers the file dialog with the path in `dir` ("" cancels) and clicks "Datei öffnen".
 void choose(Form1 &w, const QString &path)
 {
-    w.setOpenFileDialog([path](QWidget *, const QString &) -> std::optional<QString> {
-        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+    w.setOpenFileDialog([path](QWidget *, const QString &, const Form1::Chosen &chosen) {
+        chosen(path.isEmpty() ? std::nullopt : std::optional<QString>(path));
     });
-    w.cmd_Search_File_Click();
+    control(w, "cmd_Search_File")->click();
 }
 
 void click(Form1 &w, UploadKind kind)
 {
-    kind == UploadKind::Firmware ? w.cmd_Upload_Click() : w.Command2_Click();
+    control(w, kind == UploadKind::Firmware ? "cmd_Upload" : "Command2")->click();
 }
 
 const QColor Blue(53, 94, 234);
@@ -117,21 +140,23 @@ private slots:
         std::sort(listed.begin(), listed.end());
 
         Form1 w;
+        QVERIFY(settled(w));
 
-        QCOMPARE(w.List3, listed);
-        QCOMPARE(w.ComboPort->count(), listed.size());
-        if (!listed.isEmpty())
-            QCOMPARE(w.ComboPort->itemText(listed.size() - 1),
-                     QStringLiteral("COM %1 verfügbar").arg(listed.last()));
-        QCOMPARE(w.ComboPort->currentIndex(), listed.isEmpty() ? -1 : 0);
-        QCOMPARE(w.Combospeed->currentText(), QStringLiteral("19200"));
+        QStringList entries;
+        for (int com : listed)
+            entries.append(PortDisplayEntry(com));
+        QCOMPARE(entriesOf(w), entries);
+        QCOMPARE(control<QComboBox>(w, "ComboPort")->currentIndex(), listed.isEmpty() ? -1 : 0);
+        QCOMPARE(control<QComboBox>(w, "Combospeed")->currentText(), QStringLiteral("19200"));
         QCOMPARE(statesOf(w), States({true, false, false, true, true, false}));
-        QVERIFY(!w.rect().intersects(w.txt_File->geometry())); // working data, not shown
+        // working data, not shown
+        QVERIFY(!w.rect().intersects(control<QLineEdit>(w, "txt_File")->geometry()));
 
-        w.Command4_Click();
+        control(w, "Command4")->click();
+        QVERIFY(settled(w));
 
         QCOMPARE(logOf(w), log);
-        QCOMPARE(w.ComboPort->currentIndex(), selected);
+        QCOMPARE(control<QComboBox>(w, "ComboPort")->currentIndex(), selected);
     }
 
     void fileChoice_data()
@@ -163,14 +188,16 @@ private slots:
             writeFile(dir, name, 10);
         SimulatedPorts ports;
         Form1 w;
+        QVERIFY(settled(w));
 
         for (const QString &pick : picks)
             choose(w, pick.isEmpty() ? QString() : dir.filePath(pick));
 
         const bool found = !logLine.endsWith("existiert nicht");
-        QCOMPARE(w.txt_File->text(),
+        const QLineEdit *field = control<QLineEdit>(w, "txt_File");
+        QCOMPARE(field->text(),
                  found ? dir.filePath(picks.first()) : QStringLiteral("Datei existiert nicht"));
-        QCOMPARE(w.txt_File->palette().color(QPalette::Text), found ? Blue : Red);
+        QCOMPARE(field->palette().color(QPalette::Text), found ? Blue : Red);
         QCOMPARE(logOf(w).size(), picks.size());
         QCOMPARE(logOf(w).last(), logLine);
         QCOMPARE(statesOf(w), States({true, buttons[0], buttons[1], true, true, false}));
@@ -193,6 +220,7 @@ private slots:
         GaugeSimulator &gauge = ports.add(3);
         const QString path = writeFile(m_files, fw ? "fw.bin" : "conf.eep", 1000);
         Form1 w;
+        QVERIFY(settled(w));
         choose(w, path);
         QMap<QString, States> phases; // the states when each line first appeared
         QStringList percents;
@@ -200,12 +228,14 @@ private slots:
             if (!phases.contains(line))
                 phases.insert(line, statesOf(w));
             if (line.startsWith("sende Blocknummer")) // logged before the block goes out
-                percents.append(w.Label4->text() + "/" + QString::number(w.ProgressBar1->value()));
+                percents.append(control<QLabel>(w, "Label4")->text() + "/" +
+                                QString::number(control<QProgressBar>(w, "ProgressBar1")->value()));
             if (line == QLatin1String("sende Blocknummer:  2"))
-                w.Command4_Click();
+                control(w, "Command4")->click();
         });
 
         click(w, kind);
+        QVERIFY(settled(w));
 
         const QStringList log = logOf(w);
         QCOMPARE(log.last(), QStringLiteral("Erfolgreich geflasht!"));
@@ -230,7 +260,7 @@ private slots:
     {
         QTest::addColumn<UploadKind>("kind");
         QTest::addColumn<int>("com");       // the entry chosen; 0: no port at start-up
-        QTest::addColumn<QString>("fault"); // "no reset", "file gone", "port taken", "closed"
+        QTest::addColumn<QString>("fault"); // "no reset", "file gone", "port taken"
         QTest::addColumn<QString>("line");
         QTest::addColumn<States>("after"); // empty: as before the click
         const States fwDone{true, true, false, true, true, false};
@@ -249,8 +279,6 @@ private slots:
         // No usable port: a log line, nothing sent, the buttons as they were before the click.
         row("no port chosen", Fw, 0, "", LinkTexts::noPortChosen(), {});
         row("port cannot be opened", Fw, 3, "port taken", "Fehler beim öffnen des Comports", {});
-        // Closing the window cancels the transfer, tells the gauge and closes the port.
-        row("window closed", Fw, 3, "closed", "Vorgang abgebrochen, Comport geschlossen", fwDone);
     }
 
     // Uploads on a scripted port at 38400: the port from the entry, and how each one ends.
@@ -264,16 +292,11 @@ private slots:
         ScriptedBootloader gauge(com ? QList<int>{3, 12} : QList<int>());
         gauge.answersEntry = fault != "no reset";
         ScriptedPort *wire = gauge.wire;
-        Form1 w(std::move(gauge.port));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        if (fault == "closed")
-            onLog(w, [&w](const QString &line) {
-                if (line == QLatin1String("sende Blocknummer:  2"))
-                    w.close();
-            });
-        w.ComboPort->setCurrentIndex(w.ComboPort->findText(PortDisplayEntry(com)));
-        w.Combospeed->setCurrentIndex(2);
+        Form1 w(wire->factory());
+        QVERIFY(settled(w));
+        QComboBox *portList = control<QComboBox>(w, "ComboPort");
+        portList->setCurrentIndex(portList->findText(PortDisplayEntry(com)));
+        control<QComboBox>(w, "Combospeed")->setCurrentIndex(2);
         const QString path = writeFile(m_files, kind == Fw ? "f.bin" : "f.eep", 300);
         choose(w, path);
         const States before = statesOf(w);
@@ -283,8 +306,8 @@ private slots:
             QVERIFY(QFile::remove(path));
 
         click(w, kind);
+        QVERIFY(settled(w));
 
-        QVERIFY(w.isVisible()); // never closed while its own code runs
         QCOMPARE(logOf(w).last(), line.replace("@", path));
         QCOMPARE(statesOf(w), after.isEmpty() ? before : after);
         QVERIFY(!wire->isOpen());
@@ -294,13 +317,67 @@ private slots:
             QCOMPARE(wire->openedSettings().last(), QStringLiteral("38400,n,8,1"));
         }
         if (fault == "file gone") {
-            QCOMPARE(w.txt_File->text(), QStringLiteral("Datei existiert nicht"));
-            QCOMPARE(w.txt_File->palette().color(QPalette::Text), Red);
+            QCOMPARE(control<QLineEdit>(w, "txt_File")->text(),
+                     QStringLiteral("Datei existiert nicht"));
+            QCOMPARE(control<QLineEdit>(w, "txt_File")->palette().color(QPalette::Text), Red);
         }
-        if (fault == "closed") {
-            QCOMPARE(wire->writes().last().bytes, QByteArray(1, 0x18));
-            QTRY_VERIFY(!w.isVisible());
+    }
+
+    void closeDuringJob_data()
+    {
+        QTest::addColumn<QString>("job");
+        for (const char *job : {"scan", "search", "upload", "question"})
+            QTest::newRow(job) << QString(job);
+    }
+
+    // Closing the window during a job cancels it, answers an open question with No, closes
+    // the port, and closes the window once the job has ended.
+    void closeDuringJob()
+    {
+        QFETCH(QString, job);
+        ScriptedBootloader gauge({3});
+        gauge.answersEntry = false; // an upload waits for the reset
+        if (job == "question")
+            gauge.wire->onWrite = [](ScriptedPort &p, const QByteArray &) {
+                p.answerAfter(2, "dV2.16e");
+            };
+        // Holds the job at its port until the window has been closed.
+        std::atomic<bool> hold = job == "scan";
+        std::promise<void> release;
+        const std::shared_future<void> released = release.get_future().share();
+        const PortFactory ports = gauge.wire->factory();
+        Form1 w([&hold, released, ports] {
+            if (hold)
+                released.wait();
+            return ports();
+        });
+        w.show();
+        bool asked = false;
+        w.setYesNoQuestion([&](QWidget *, const QString &, const QString &, auto) {
+            asked = true; // never answered by the user
+            w.close();
+        });
+        onLog(w, [&w, job](const QString &line) {
+            if (job == "upload" && line == QLatin1String("auf Controllerreset warten..."))
+                w.close();
+        });
+        if (job != "scan") {
+            QVERIFY(settled(w));
+            choose(w, writeFile(m_files, QStringLiteral("c.bin"), 300));
+            hold = job == "search";
+            control(w, job == "search"   ? "Command4"
+                       : job == "upload" ? "cmd_Upload"
+                                         : "Command3")
+                ->click();
         }
+        if (hold)
+            w.close();
+        release.set_value();
+
+        QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 20'000);
+        QVERIFY(!w.busy());
+        QVERIFY(!gauge.wire->isOpen());
+        QCOMPARE(asked, job == "question");
     }
 
     // "Firmware-Info" on the chosen port, with the window's questions and save dialog, ends
@@ -321,21 +398,23 @@ private slots:
         QDir().mkpath(downloads);
 
         Form1 w;
+        QVERIFY(settled(w));
         choose(w, writeFile(m_files, QStringLiteral("settings.eep"), 21));
         QStringList asked;
-        w.setYesNoQuestion([&](QWidget *, const QString &title, const QString &) {
+        w.setYesNoQuestion([&](QWidget *, const QString &title, const QString &, auto answer) {
             asked.append(title);
-            return true;
+            answer(true);
         });
         QString preset;
-        w.setSaveFileDialog([&](QWidget *, const QString &name) -> std::optional<QString> {
+        w.setSaveFileDialog([&](QWidget *, const QString &name, const Form1::Chosen &chosen) {
             preset = name;
-            return copyPath;
+            chosen(copyPath);
         });
         w.setUpdateUrl(server.baseUrl().toString());
         w.setDownloadFolder(downloads);
 
-        w.Command3_Click();
+        control(w, "Command3")->click();
+        QVERIFY(settled(w));
 
         QCOMPARE(statesOf(w), States({true, true, false, true, true, false}));
         QCOMPARE(QDir(downloads).entryList(QDir::Files), QStringList());
@@ -345,7 +424,7 @@ private slots:
         QVERIFY(QFile::exists(copyPath));
         QVERIFY(gauge.waitForImages(1, 5s));
         QCOMPARE(gauge.lastFirmwareImage(), FlashImage(image).bytes());
-        QCOMPARE(w.Label4->text(), QStringLiteral("100 %"));
+        QCOMPARE(control<QLabel>(w, "Label4")->text(), QStringLiteral("100 %"));
         QCOMPARE(logOf(w).last(), QStringLiteral("und spielen Sie diese auf das Gerät!"));
     }
 };

@@ -2,18 +2,54 @@
 
 using namespace devicelink;
 
+namespace {
+
+// What a window's factory hands out: the test's port, which outlives every job.
+class PortView : public SerialPort
+{
+public:
+    explicit PortView(ScriptedPort &port) : m_port(port) {}
+    ~PortView() override { m_port.close(); }
+
+    bool open(int comNumber, const QString &settings) override
+    {
+        return m_port.open(comNumber, settings);
+    }
+    void close() override { m_port.close(); }
+    bool isOpen() const override { return m_port.isOpen(); }
+    bool write(const QByteArray &bytes) override { return m_port.write(bytes); }
+    PollResult poll(qint64 maxPolls) override { return m_port.poll(maxPolls); }
+    QString errorString() const override { return m_port.errorString(); }
+    bool connectionLost() const override { return m_port.connectionLost(); }
+    OpenError openError() const override { return m_port.openError(); }
+    QString deviceName() const override { return m_port.deviceName(); }
+
+private:
+    ScriptedPort &m_port;
+};
+
+} // namespace
+
+PortFactory ScriptedPort::factory()
+{
+    return [this] { return std::make_unique<PortView>(*this); };
+}
+
 void ScriptedPort::answerAfter(qint64 polls, const QByteArray &bytes)
 {
+    const std::lock_guard lock(m_mutex);
     m_answers[m_polls + qMax<qint64>(1, polls)].append(bytes);
 }
 
 void ScriptedPort::loseAfter(qint64 polls)
 {
+    const std::lock_guard lock(m_mutex);
     m_loseAt = m_polls + qMax<qint64>(1, polls);
 }
 
 bool ScriptedPort::open(int comNumber, const QString &settings)
 {
+    const std::lock_guard lock(m_mutex);
     m_openedPorts.append(comNumber);
     m_openedSettings.append(settings);
     m_openError = openErrors.value(comNumber, OpenError::None);
@@ -32,6 +68,7 @@ bool ScriptedPort::open(int comNumber, const QString &settings)
 
 void ScriptedPort::close()
 {
+    const std::lock_guard lock(m_mutex);
     if (m_open)
         ++m_closes;
     m_open = false;
@@ -39,6 +76,7 @@ void ScriptedPort::close()
 
 bool ScriptedPort::write(const QByteArray &bytes)
 {
+    const std::lock_guard lock(m_mutex);
     if (!m_open || m_lost)
         return false;
     m_writes.append({bytes, m_polls, m_port});
@@ -49,6 +87,7 @@ bool ScriptedPort::write(const QByteArray &bytes)
 
 PollResult ScriptedPort::poll(qint64 maxPolls)
 {
+    const std::lock_guard lock(m_mutex);
     PollResult result;
     if (!m_open || m_lost) {
         result.lost = true;
@@ -79,8 +118,69 @@ PollResult ScriptedPort::poll(qint64 maxPolls)
 
 QByteArray ScriptedPort::written() const
 {
+    const std::lock_guard lock(m_mutex);
     QByteArray all;
     for (const Write &w : m_writes)
         all.append(w.bytes);
     return all;
+}
+
+bool ScriptedPort::isOpen() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_open;
+}
+
+bool ScriptedPort::connectionLost() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_lost;
+}
+
+SerialPort::OpenError ScriptedPort::openError() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_openError;
+}
+
+QString ScriptedPort::deviceName() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_device;
+}
+
+QList<ScriptedPort::Write> ScriptedPort::writes() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_writes;
+}
+
+qint64 ScriptedPort::pollsDone() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_polls;
+}
+
+QList<int> ScriptedPort::openedPorts() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_openedPorts;
+}
+
+QStringList ScriptedPort::openedSettings() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_openedSettings;
+}
+
+int ScriptedPort::closeCount() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_closes;
+}
+
+int ScriptedPort::currentPort() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_port;
 }

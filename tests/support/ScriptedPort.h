@@ -7,9 +7,11 @@
 #include <QSet>
 #include <QStringList>
 #include <functional>
+#include <mutex>
 
 // A port without time: every poll is counted, answers arrive at chosen polls, and every byte
-// written is recorded together with the poll count at which it was written.
+// written is recorded together with the poll count at which it was written. A window's job
+// uses it on its own thread while the test reads it: every member locks.
 class ScriptedPort : public devicelink::SerialPort
 {
 public:
@@ -20,7 +22,7 @@ public:
         int port;
     };
 
-    // Runs after every write; may schedule answers.
+    // Runs after every write, under the port's lock; may schedule answers.
     std::function<void(ScriptedPort &port, const QByteArray &written)> onWrite;
     // Ports (COM numbers) that cannot be opened.
     QSet<int> unopenable;
@@ -35,23 +37,27 @@ public:
 
     bool open(int comNumber, const QString &settings) override;
     void close() override;
-    bool isOpen() const override { return m_open; }
+    bool isOpen() const override;
     bool write(const QByteArray &bytes) override;
     devicelink::PollResult poll(qint64 maxPolls) override;
     QString errorString() const override { return QStringLiteral("scripted failure"); }
-    bool connectionLost() const override { return m_lost; }
-    OpenError openError() const override { return m_openError; }
-    QString deviceName() const override { return m_device; }
+    bool connectionLost() const override;
+    OpenError openError() const override;
+    QString deviceName() const override;
 
     QByteArray written() const;
-    const QList<Write> &writes() const { return m_writes; }
-    qint64 pollsDone() const { return m_polls; }
-    int currentPort() const { return m_port; }
-    QList<int> openedPorts() const { return m_openedPorts; }
-    QStringList openedSettings() const { return m_openedSettings; }
-    int closeCount() const { return m_closes; }
+    QList<Write> writes() const;
+    qint64 pollsDone() const;
+    int currentPort() const;
+    QList<int> openedPorts() const;
+    QStringList openedSettings() const;
+    int closeCount() const;
+
+    // A factory for a window: every port it makes is a view of this one, which the test keeps.
+    devicelink::PortFactory factory();
 
 private:
+    mutable std::recursive_mutex m_mutex;
     QMap<qint64, QByteArray> m_answers; // by the poll at which they arrive
     qint64 m_loseAt = -1;
     qint64 m_polls = 0;

@@ -262,11 +262,11 @@ private slots:
             closing = c.closeDuringHelper && path == "/DEVAZ/lastfw.bin";
         };
         UpdateClient client(server.baseUrl());
-        QByteArray Text1;
+        QByteArray receiveText;
 
-        const Outcome outcome =
-            FirmwareInfo(*port, client, ui, hooks)
-                .run(c.com, 19200, Text1, programFolder + (c.folderEndsInSeparator ? "/" : ""));
+        const Outcome outcome = FirmwareInfo(*port, client, ui, hooks)
+                                    .run(c.com, 19200, receiveText,
+                                         programFolder + (c.folderEndsInSeparator ? "/" : ""));
 
         QCOMPARE(outcome, c.outcome);
         qsizetype at = -1;

@@ -41,24 +41,22 @@ private slots:
     {
         QTest::addColumn<TestHttpServer::Route>("route");
         QTest::addColumn<QString>("source"); // empty: the route on the server
-        QTest::addColumn<int>("status");
+        QTest::addColumn<DownloadOutcome>("status");
         using R = TestHttpServer::Route;
         const QByteArray largest(UpdateClient::MaxBodyBytes, '\x5a');
-        QTest::newRow("largest image") << R{largest} << "" << int(UpdateClient::Ok);
-        QTest::newRow("404") << R{"gone", 404} << "" << int(UpdateClient::HttpError);
-        QTest::newRow("empty body") << R{""} << "" << int(UpdateClient::EmptyBody);
+        QTest::newRow("largest image") << R{largest} << "" << DownloadOutcome::Ok;
+        QTest::newRow("404") << R{"gone", 404} << "" << DownloadOutcome::HttpError;
+        QTest::newRow("empty body") << R{""} << "" << DownloadOutcome::EmptyBody;
         QTest::newRow("oversized, no length given")
-            << R{largest + 'x', 200, 0, false, false} << "" << int(UpdateClient::TooLarge);
-        QTest::newRow("too slow") << R{"abc", 200, 3000} << "" << int(UpdateClient::TimedOut);
-        QTest::newRow("one byte too large")
-            << R{largest + 'x'} << "" << int(UpdateClient::TooLarge);
+            << R{largest + 'x', 200, 0, false, false} << "" << DownloadOutcome::TooLarge;
+        QTest::newRow("too slow") << R{"abc", 200, 3000} << "" << DownloadOutcome::TimedOut;
+        QTest::newRow("one byte too large") << R{largest + 'x'} << "" << DownloadOutcome::TooLarge;
         QTest::newRow("a byte now and then, past the total limit")
-            << R{"0123456789", 200, 0, false, true, 100} << "" << int(UpdateClient::TimedOut);
+            << R{"0123456789", 200, 0, false, true, 100} << "" << DownloadOutcome::TimedOut;
         QTest::newRow("shorter than its length")
-            << R{"abc", 200, 0, false, true, 0, 5} << "" << int(UpdateClient::NetworkError);
+            << R{"abc", 200, 0, false, true, 0, 5} << "" << DownloadOutcome::NetworkError;
         // An address from the server must never make us read a local file.
-        QTest::newRow("local file")
-            << R{} << "file:///etc/hostname" << int(UpdateClient::BadAddress);
+        QTest::newRow("local file") << R{} << "file:///etc/hostname" << DownloadOutcome::BadAddress;
     }
 
     // Only a whole download writes the file; a failed one leaves what was there before.
@@ -66,7 +64,7 @@ private slots:
     {
         QFETCH(TestHttpServer::Route, route);
         QFETCH(QString, source);
-        QFETCH(int, status);
+        QFETCH(DownloadOutcome, status);
         TestHttpServer server;
         server.route(QStringLiteral("/f")) = route;
         const QString target = m_dir.filePath(QStringLiteral("target"));
@@ -81,10 +79,10 @@ private slots:
         const QUrl url = source.isEmpty() ? server.baseUrl().resolved(QUrl("/f")) : QUrl(source);
         QCOMPARE(client.download(url, target), status);
         QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), status == UpdateClient::Ok ? route.body : QByteArray("old"));
+        QCOMPARE(old.readAll(), status == DownloadOutcome::Ok ? route.body : QByteArray("old"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"target"});
         // Whatever the download takes, the transfer can count.
-        if (status == UpdateClient::Ok)
+        if (status == DownloadOutcome::Ok)
             QVERIFY(FlashImage(route.body).blockCount() <= FlashImage::MaxBlocks);
     }
 
