@@ -2,6 +2,7 @@
 
 #include "ConfigUpload.h"
 #include "FormLayout.h"
+#include "LogListMenu.h"
 #include "WindowLink.h"
 
 #include <QCloseEvent>
@@ -28,6 +29,7 @@ Form3::Form3(std::function<QString()> portText, SerialPort *serialPort)
     connect(&Timer1, &QTimer::timeout, this, &Form3::Timer1_Timer);
 
     m_link = new WindowLink(this, List1);
+    devicelink::LogListMenu::attach(List1);
 }
 
 bool Form3::uploading() const

@@ -4,11 +4,15 @@
 #include "Form1.h"
 #include "GermanQtTexts.h"
 #include "UserDialogs.h"
+#include "shell/AppIdentity.h"
 
 #include <QApplication>
 #include <QTextStream>
 
 #include <cstdio>
+
+static const shell::AppIdentity Identity{
+    QStringLiteral("iveva-configurator"), QStringLiteral("de.rozid.IvevaConfigurator"), {}};
 
 int main(int argc, char *argv[])
 {
@@ -18,14 +22,14 @@ int main(int argc, char *argv[])
 
     if (BatchMode::requested(arguments)) {
         QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("iveva-configurator"));
+        shell::applyIdentity(app, Identity);
         QTextStream out(stdout);
         QTextStream err(stderr);
         return BatchMode::run(QCoreApplication::arguments(), out, err);
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("iveva-configurator"));
+    shell::applyIdentity(app, Identity);
     InstallGermanQtTexts(app); // the file dialogs and message boxes in German
     // Anything left after Qt's own options is not ours.
     if (QApplication::arguments().size() > 1) {

@@ -4,6 +4,8 @@
 #include "ComPort.h"
 #include "Form1.h"
 #include "GermanQtTexts.h"
+#include "UpdateClient.h"
+#include "shell/AppIdentity.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -19,6 +21,11 @@
 #include <unistd.h>
 #endif
 
+// The update server address is the one setting older versions saved.
+static const shell::AppIdentity Identity{QStringLiteral("iveva-flasher"),
+                                         QStringLiteral("de.rozid.IvevaFlasher"),
+                                         {QLatin1String(UpdateClient::SettingsKey)}};
+
 int main(int argc, char *argv[])
 {
     QStringList arguments;
@@ -27,7 +34,7 @@ int main(int argc, char *argv[])
 
     if (BatchMode::IsBatchCall(arguments)) {
         QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("iveva-flasher"));
+        shell::applyIdentity(app, Identity);
         QTextStream out(stdout);
         QTextStream err(stderr);
         ComPort port;
@@ -36,7 +43,7 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("iveva-flasher"));
+    shell::applyIdentity(app, Identity);
     InstallGermanQtTexts(app);
     QCommandLineParser parser;
     const QCommandLineOption updateUrl(QStringLiteral("update-url"),

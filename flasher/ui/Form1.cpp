@@ -5,6 +5,7 @@
 #include "FirmwareInfo.h"
 #include "FlasherTexts.h"
 #include "Identification.h"
+#include "LogListMenu.h"
 #include "PortScan.h"
 #include "UpdateClient.h"
 #include "UpdateFolder.h"
@@ -81,6 +82,7 @@ Form1::Form1(std::unique_ptr<SerialPort> port, QWidget *parent)
 {
     buildControls();
     m_link = new WindowLink(this, List1);
+    devicelink::LogListMenu::attach(List1);
     Form_Load();
 }
 

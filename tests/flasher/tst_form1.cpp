@@ -4,6 +4,7 @@
 #include "FlasherTestKit.h"
 #include "Form1.h"
 #include "LinkTexts.h"
+#include "LogListMenu.h"
 #include "PortScan.h"
 #include "TestHttpServer.h"
 
@@ -343,6 +344,17 @@ private slots:
         QCOMPARE(gauge.lastFirmwareImage(), FlashImage(image).bytes());
         QCOMPARE(w.Label4->text(), QStringLiteral("100 %"));
         QCOMPARE(logOf(w).last(), QStringLiteral("und spielen Sie diese auf das Gerät!"));
+
+        // "Log speichern…" writes the header and then every line of the list, in UTF-8.
+        const auto *logMenu = w.List1->findChild<devicelink::LogListMenu *>();
+        QVERIFY(logMenu);
+        const QString logPath = m_files.filePath(QStringLiteral("saved.log"));
+        QVERIFY(logMenu->saveTo(logPath, nullptr));
+        QFile saved(logPath);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QStringList savedLines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'));
+        QVERIFY(savedLines.takeFirst().startsWith(QStringLiteral("tst_flasherwindow 9.9, ")));
+        QCOMPARE(savedLines, logOf(w) << QString());
     }
 };
 
@@ -351,6 +363,7 @@ int main(int argc, char *argv[])
     // Keeps the counted waits (30 s for the reset) short against the simulator.
     qputenv("IVEVA_POLL_US", "5");
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral("9.9"));
     TestForm1 test;
     return QTest::qExec(&test, argc, argv);
 }
