@@ -5,7 +5,9 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
         continue()
     endif()
     execute_process(COMMAND dpkg-deb --field ${package} Depends
-                    OUTPUT_VARIABLE depends RESULT_VARIABLE result)
+                    OUTPUT_VARIABLE depends OUTPUT_STRIP_TRAILING_WHITESPACE
+                    RESULT_VARIABLE result)
+    # A failed post-build script alone does not stop CPack; the missing file does.
     if(NOT result EQUAL 0 OR NOT depends MATCHES "libqt6serialport6")
         file(REMOVE ${package})
         message(FATAL_ERROR "${package}: Depends lacks libqt6serialport6 (\"${depends}\"); "
