@@ -34,6 +34,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace flasher;
+
 using namespace devicelink;
 using namespace sim;
 using flasher::Form1;

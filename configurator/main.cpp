@@ -3,6 +3,7 @@
 #include "configurator/BatchMode.h"
 #include "configurator/ui/Form1.h"
 #include "configurator/ui/UserDialogs.h"
+#include "shell/AppIdentity.h"
 #include "shell/GermanQtTexts.h"
 
 #include <QApplication>
@@ -12,6 +13,11 @@
 
 using namespace configurator;
 
+namespace {
+const shell::AppIdentity Identity{
+    QStringLiteral("iveva-configurator"), QStringLiteral("de.rozid.IvevaConfigurator"), {}};
+}
+
 int main(int argc, char *argv[])
 {
     QStringList arguments;
@@ -20,14 +26,14 @@ int main(int argc, char *argv[])
 
     if (BatchMode::requested(arguments)) {
         QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("iveva-configurator"));
+        shell::applyIdentity(app, Identity);
         QTextStream out(stdout);
         QTextStream err(stderr);
         return BatchMode::run(QCoreApplication::arguments(), out, err);
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("iveva-configurator"));
+    shell::applyIdentity(app, Identity);
     shell::InstallGermanQtTexts(app); // the file dialogs and message boxes in German
     // Anything left after Qt's own options is not ours.
     if (QApplication::arguments().size() > 1) {

@@ -3,6 +3,8 @@
 #include "devicelink/ComPort.h"
 #include "flasher/BatchMode.h"
 #include "flasher/ui/Form1.h"
+#include "flasher/update/UpdateClient.h"
+#include "shell/AppIdentity.h"
 #include "shell/GermanQtTexts.h"
 
 #include <QApplication>
@@ -22,6 +24,13 @@
 using namespace devicelink;
 using namespace flasher;
 
+namespace {
+// The update server address is the one setting older versions saved.
+const shell::AppIdentity Identity{QStringLiteral("iveva-flasher"),
+                                  QStringLiteral("de.rozid.IvevaFlasher"),
+                                  {QLatin1String(UpdateClient::SettingsKey)}};
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QStringList arguments;
@@ -30,7 +39,7 @@ int main(int argc, char *argv[])
 
     if (BatchMode::IsBatchCall(arguments)) {
         QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("iveva-flasher"));
+        shell::applyIdentity(app, Identity);
         QTextStream out(stdout);
         QTextStream err(stderr);
         ComPort port;
@@ -39,7 +48,7 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("iveva-flasher"));
+    shell::applyIdentity(app, Identity);
     shell::InstallGermanQtTexts(app);
     QCommandLineParser parser;
     const QCommandLineOption updateUrl(QStringLiteral("update-url"),

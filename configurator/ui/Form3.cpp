@@ -3,6 +3,7 @@
 #include "configurator/ConfigUpload.h"
 #include "configurator/ui/FormLayout.h"
 #include "devicelink/ComPort.h"
+#include "devicelink/ui/LogListMenu.h"
 #include "devicelink/ui/WindowLink.h"
 
 #include <QCloseEvent>
@@ -37,6 +38,7 @@ Form3::Form3(std::function<QString()> portText, PortFactory ports)
     connect(Timer1, &QTimer::timeout, this, &Form3::Timer1_Timer);
 
     m_link = new WindowLink(this, List1);
+    LogListMenu::attach(List1);
     connect(m_link, &WindowLink::idle, this, &Form3::idle);
 }
 

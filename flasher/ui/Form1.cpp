@@ -3,6 +3,7 @@
 #include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/ui/LogListMenu.h"
 #include "devicelink/ui/WindowLink.h"
 #include "flasher/FileChoice.h"
 #include "flasher/FlasherTexts.h"
@@ -96,6 +97,7 @@ Form1::Form1(PortFactory ports, QWidget *parent)
         ProgressBar1->setValue(percent);
     });
     connect(&m_link->jobs(), &devicelink::JobRunner::entryAnswer, lbl_info, &QWidget::hide);
+    devicelink::LogListMenu::attach(List1);
     Form_Load();
 }
 

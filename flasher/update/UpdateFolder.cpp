@@ -18,6 +18,15 @@ bool canCreateFilesIn(const QString &folder)
     return probe.open();
 }
 
+// An installed program (bin/ beside share/ under its prefix) never writes into its own
+// folder, even where it could (run as root from /usr/bin).
+bool isInstalledProgramFolder(const QString &folder)
+{
+    const QDir dir(folder);
+    return dir.dirName() == QLatin1String("bin") &&
+           QFileInfo(dir.filePath(QStringLiteral("../share"))).isDir();
+}
+
 } // namespace
 
 namespace UpdateFolder {
@@ -34,8 +43,9 @@ QString choose(const QString &programFolder, const QString &fallbackFolder)
 
 QString pick()
 {
-    return choose(QCoreApplication::applicationDirPath(),
-                  QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    return choose(isInstalledProgramFolder(programFolder) ? QString() : programFolder,
+                  QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
 } // namespace UpdateFolder

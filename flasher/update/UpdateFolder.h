@@ -5,8 +5,8 @@
 namespace flasher {
 
 // The folder for the command's downloads ("firmware.txt", "jdwiii.hzg"): the program's own
-// folder, or, where that is not writable (an installed program), the program's data folder
-// of the user.
+// folder in a build tree, or the program's data folder of the user for an installed program
+// and wherever the program's folder is not writable.
 namespace UpdateFolder {
 
 // The folder for this program, created when needed. Empty when neither can be used.

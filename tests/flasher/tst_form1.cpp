@@ -5,6 +5,7 @@
 #include "devicelink/FlashImage.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/ui/LogListMenu.h"
 #include "flasher/ui/Form1.h"
 
 #include <QApplication>
@@ -426,6 +427,18 @@ private slots:
         QCOMPARE(gauge.lastFirmwareImage(), FlashImage(image).bytes());
         QCOMPARE(control<QLabel>(w, "Label4")->text(), QStringLiteral("100 %"));
         QCOMPARE(logOf(w).last(), QStringLiteral("und spielen Sie diese auf das Gerät!"));
+
+        // "Log speichern…" writes the header and then every line of the list, in UTF-8.
+        const auto *logMenu =
+            control<QListWidget>(w, "List1")->findChild<devicelink::LogListMenu *>();
+        QVERIFY(logMenu);
+        const QString logPath = m_files.filePath(QStringLiteral("saved.log"));
+        QVERIFY(logMenu->saveTo(logPath, nullptr));
+        QFile saved(logPath);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QStringList savedLines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'));
+        QVERIFY(savedLines.takeFirst().startsWith(QStringLiteral("tst_flasherwindow 9.9, ")));
+        QCOMPARE(savedLines, logOf(w) << QString());
     }
 };
 
@@ -434,6 +447,7 @@ int main(int argc, char *argv[])
     // Keeps the counted waits (30 s for the reset) short against the simulator.
     qputenv("IVEVA_POLL_US", "5");
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral("9.9"));
     TestForm1 test;
     return QTest::qExec(&test, argc, argv);
 }

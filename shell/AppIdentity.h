@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QCoreApplication;
+
+namespace shell {
+
+// Who a program is to the desktop and to QSettings.
+struct AppIdentity
+{
+    QString applicationName; // "iveva-flasher": settings file, StartupWMClass
+    QString desktopId;       // "de.rozid.IvevaFlasher": desktop entry, metainfo, icon
+    // Settings keys that older versions kept under Qt's fallback organisation; each is taken
+    // over once into the new place.
+    QStringList keysToTakeOver;
+};
+
+// Sets organisation, application name and version; for a GUI application also the desktop
+// file name and the window icon. Call right after creating the application object.
+void applyIdentity(QCoreApplication &app, const AppIdentity &identity);
+
+// Copies each key from `oldSettingsFile` into `newSettingsFile` unless the new file has it
+// already. Both are native-format QSettings files.
+void takeOverSettings(const QString &oldSettingsFile, const QString &newSettingsFile,
+                      const QStringList &keys);
+
+} // namespace shell
