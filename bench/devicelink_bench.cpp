@@ -13,7 +13,6 @@
 #include "RxRelay.h"
 #include "devicelink/BootloaderTransfer.h"
 #include "devicelink/ComPort.h"
-#include "devicelink/PollTiming.h"
 #include "devicelink/Poller.h"
 #include "devicelink/PortScan.h"
 #include "flasher/ui/Form1.h"
@@ -60,6 +59,19 @@ QByteArray testFile(int size)
     return bytes;
 }
 
+// The poll interval of this run (IVEVA_POLL_US, default 50 us), read once in main().
+qint64 pollIntervalUs = LinkSettings::DefaultPollIntervalUs;
+
+LinkSettings linkFor(const QString &portDir)
+{
+    return {portDir, pollIntervalUs};
+}
+
+PortFactory portsIn(const QString &portDir)
+{
+    return [portDir] { return std::make_unique<ComPort>(linkFor(portDir)); };
+}
+
 void row(const char *what, const QString &value)
 {
     std::printf("  %-52s %s\n", what, qPrintable(value));
@@ -74,7 +86,7 @@ QString percentOff(double measured, double expected)
 void measureWaits(const QString &portDir)
 {
     std::printf("Counted waits (poll interval T = %lld us)\n",
-                static_cast<long long>(PollTiming::intervalUs()));
+                static_cast<long long>(pollIntervalUs));
     GaugeOptions options;
     options.noReset = true;
     GaugeSimulator gauge(options);
@@ -83,8 +95,8 @@ void measureWaits(const QString &portDir)
         return;
     }
     LinkHooks hooks;
-    ComPort port;
-    const double expectedWait = 600.0 * 1000 * double(PollTiming::intervalUs()) / 1e6;
+    ComPort port(linkFor(portDir));
+    const double expectedWait = 600.0 * 1000 * double(pollIntervalUs) / 1e6;
 
     port.open(1, QStringLiteral("19200,n,8,1"));
     const double cpuBefore = threadCpuSeconds();
@@ -103,7 +115,7 @@ void measureWaits(const QString &portDir)
 
     port.open(1, QStringLiteral("19200,n,8,1"));
     Poller poller(port, hooks);
-    const double expectedShort = 10'000.0 * double(PollTiming::intervalUs()) / 1e6;
+    const double expectedShort = 10'000.0 * double(pollIntervalUs) / 1e6;
     double total = 0;
     const int runs = 10;
     for (int i = 0; i < runs; ++i) {
@@ -130,7 +142,7 @@ double ourSecondsPerBlock(const QString &portDir, const QTemporaryDir &dir, cons
     if (!relay.start(portDir, 2, dir.path(), QStringLiteral("ours.bin")))
         return -1;
     LinkHooks hooks;
-    ComPort port;
+    ComPort port(linkFor(portDir));
     if (!OpenPortForTransfer(port, 2, 19200, hooks))
         return -1;
     const FlashImage image(file);
@@ -214,7 +226,7 @@ void measurePacedTransfer(const QString &portDir)
         else if (line == QLatin1String("ACK"))
             lastAck = Clock::now();
     };
-    ComPort port;
+    ComPort port(linkFor(portDir));
     OpenPortForTransfer(port, 4, 19200, hooks);
     if (UploadImage(port, FlashImage(testFile(64 * 128 - 1)), TransferVariant::firmware(), hooks) !=
         TransferOutcome::Ok) {
@@ -233,10 +245,10 @@ void measurePacedTransfer(const QString &portDir)
 void measureScan(const QString &portDir)
 {
     std::printf("port scan COM1..99\n");
-    const auto bestOfFive = [] {
+    const auto bestOfFive = [&portDir] {
         double best = 1e9;
         for (int run = 0; run < 5; ++run) {
-            ComPort port;
+            ComPort port(linkFor(portDir));
             const Clock::time_point start = Clock::now();
             ScanAvailablePorts(port, LinkHooks());
             best = std::min(best, secondsBetween(start, Clock::now()));
@@ -282,7 +294,7 @@ void measureWindowTimer(const QString &portDir)
         file.write(testFile(512 * 128 - 1)) != 512 * 128 - 1)
         return;
     file.close();
-    Form1 w;
+    Form1 w(portsIn(portDir));
     w.show();
     runUntil([&w] { return !w.busy(); }, 10'000);
     w.setOpenFileDialog(
@@ -342,10 +354,8 @@ void measureCloseDuringJobs(const QString &portDir)
 
     for (const char *job : {"port scan", "device search", "upload", "Firmware-Info question"}) {
         const bool question = QLatin1String(job) == QLatin1String("Firmware-Info question");
-        qputenv("IVEVA_PORT_DIR",
-                QFile::encodeName(portDir + (question ? QStringLiteral("/answering")
-                                                      : QStringLiteral("/silent"))));
-        Form1 w;
+        Form1 w(portsIn(portDir +
+                        (question ? QStringLiteral("/answering") : QStringLiteral("/silent"))));
         w.show();
         bool asked = false;
         w.setYesNoQuestion(
@@ -368,7 +378,6 @@ void measureCloseDuringJobs(const QString &portDir)
         row(job, closed ? QStringLiteral("%1 ms").arg(double(clock.nsecsElapsed()) / 1e6, 0, 'f', 1)
                         : QStringLiteral("not closed within 10 s"));
     }
-    qputenv("IVEVA_PORT_DIR", QFile::encodeName(portDir));
 }
 
 } // namespace
@@ -380,7 +389,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir ports;
     const QString portDir = ports.filePath(QStringLiteral("ports"));
-    qputenv("IVEVA_PORT_DIR", QFile::encodeName(portDir));
+    if (const qint64 us = qEnvironmentVariableIntValue("IVEVA_POLL_US"); us > 0)
+        pollIntervalUs = us;
 
     // "window": only the update window's figures.
     if (!QCoreApplication::arguments().contains(QStringLiteral("window"))) {

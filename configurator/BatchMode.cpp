@@ -7,8 +7,8 @@
 #include "configurator/core/ValueTable.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/PortDevices.h"
+#include "shell/ConsoleSink.h"
 
-#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -29,96 +29,103 @@ const QString UploadOption = QStringLiteral("upload");
 const QString PortOption = QStringLiteral("port");
 const QString AnalogOption = QStringLiteral("analog");
 const QString StoichOption = QStringLiteral("stoich");
+const QString LogOption = QStringLiteral("log");
 
-void setUp(QCommandLineParser &parser)
+shell::Program makeProgram()
 {
-    parser.setApplicationDescription(QStringLiteral(
+    shell::Program program;
+    program.name = QStringLiteral("iveva-configurator");
+    program.summary = QStringLiteral(
         "ROZID IVEVA Konfigurator. Ohne Optionen öffnet sich das Fenster; mit Optionen laufen "
-        "sie ohne Fenster in der angegebenen Reihenfolge, ausgehend von den Grundeinstellungen."));
-    parser.addHelpOption();
-    parser.addOptions({
-        {OpenOption, QStringLiteral("Einstellungen aus der Abbilddatei DATEI übernehmen."),
-         QStringLiteral("DATEI")},
-        {SaveOption, QStringLiteral("Einstellungen als Abbilddatei DATEI speichern."),
-         QStringLiteral("DATEI")},
-        {PrintOption, QStringLiteral("Jede Einstellung als Zeile ausgeben.")},
-        {UploadOption, QStringLiteral("Einstellungen nach configs.eep im aktuellen Ordner "
-                                      "schreiben und ins Gerät hochladen.")},
-        {PortOption,
-         QStringLiteral("COM-Port für --upload: eine Zahl, COMn, ein Gerätepfad wie /dev/ttyUSB0 "
-                        "oder ein Link unter /dev/serial/by-id/ (Vorgabe: der Port aus port.dll)."),
-         QStringLiteral("PORT")},
-        {AnalogOption, QStringLiteral("Kennlinie des Analogausgangs ausgeben: die zwei Punkte, "
-                                      "Lambda = a + b * U und eine Tabelle U/V;Lambda;AFR.")},
-        {StoichOption,
+        "sie ohne Fenster in der angegebenen Reihenfolge, ausgehend von den Grundeinstellungen.");
+    program.options = {
+        {OpenOption, QStringLiteral("DATEI"),
+         QStringLiteral("Einstellungen aus der Abbilddatei DATEI übernehmen."), true},
+        {SaveOption, QStringLiteral("DATEI"),
+         QStringLiteral("Einstellungen als Abbilddatei DATEI speichern."), true},
+        {PrintOption, QString(), QStringLiteral("Jede Einstellung als Zeile ausgeben."), true},
+        {AnalogOption, QString(),
+         QStringLiteral("Kennlinie des Analogausgangs ausgeben: die zwei Punkte, "
+                        "Lambda = a + b * U und eine Tabelle U/V;Lambda;AFR."),
+         true},
+        {StoichOption, QStringLiteral("R"),
          QStringLiteral("Stöchiometrisches Verhältnis für die AFR-Spalte von --analog, 1 bis 30 "
                         "(Vorgabe: 14,7 für Benzin)."),
-         QStringLiteral("R")},
-    });
+         true},
+        {UploadOption, QString(),
+         QStringLiteral("Einstellungen nach configs.eep im aktuellen Ordner schreiben und ins "
+                        "Gerät hochladen."),
+         true},
+        {PortOption, QStringLiteral("PORT"),
+         QStringLiteral("COM-Port für --upload: eine Zahl, COMn, ein Gerätepfad wie /dev/ttyUSB0 "
+                        "oder ein Link unter /dev/serial/by-id/ (Vorgabe: der Port aus port.dll)."),
+         true},
+        {LogOption, QStringLiteral("DATEI"),
+         QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen."), true},
+    };
+    program.exitStatuses = shell::commonExitStatuses();
+    return program;
 }
 
-void print(const ConfigSettings &settings, QTextStream &out)
+void print(const ConfigSettings &settings, shell::ConsoleSink &console)
 {
     for (ConfigSettings::Setting setting : ConfigSettings::allSettings()) {
         const int value = settings.value(setting);
         const QString shown = ConfigSettings::kind(setting) == ConfigSettings::Kind::List
                                   ? ValueTable::entries(setting).at(value).text
                                   : QString::number(value);
-        out << ConfigSettings::controlName(setting) << ": " << shown << '\n';
+        console.print(ConfigSettings::controlName(setting) + QStringLiteral(": ") + shown);
     }
-    out.flush();
 }
 
-// The characteristic on `out`; its notes on `err`. Without a line there is nothing to give an
-// ECU, which is a failure.
-bool printAnalog(const ConfigSettings &settings, double stoich, QTextStream &out, QTextStream &err)
+// The characteristic as lines; its notes as messages. Without a line there is nothing to give
+// an ECU, which is a failure.
+bool printAnalog(const ConfigSettings &settings, double stoich, shell::ConsoleSink &console)
 {
     const AnalogCharacteristic characteristic(settings, stoich);
     for (AnalogCharacteristic::Note note : characteristic.notes)
-        err << AnalogCharacteristic::noteText(note) << '\n';
-    err.flush();
-    if (characteristic.hasLine)
-        out << characteristic.calibrationText();
-    out.flush();
+        console.printError(AnalogCharacteristic::noteText(note));
+    if (characteristic.hasLine) {
+        QStringList lines = characteristic.calibrationText().split(QLatin1Char('\n'));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast(); // the text ends with a line break
+        for (const QString &line : lines)
+            console.print(line);
+    }
     return characteristic.hasLine;
 }
 
-bool open(const QString &path, ConfigSettings &settings, QTextStream &err)
+bool open(const QString &path, ConfigSettings &settings, shell::ConsoleSink &console)
 {
     // The window's "öffnen" is silent; here a file that is not there is worth a word.
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable()) {
-        err << QStringLiteral("Datei \"%1\" nicht lesbar").arg(QDir::toNativeSeparators(path))
-            << '\n';
+        console.printError(
+            QStringLiteral("Datei \"%1\" nicht lesbar").arg(QDir::toNativeSeparators(path)));
         return false;
     }
     ApplyConfigImage(path, settings);
     return true;
 }
 
-bool save(const QString &path, const ConfigSettings &settings, QTextStream &err)
+bool save(const QString &path, const ConfigSettings &settings, shell::ConsoleSink &console)
 {
     QString reason;
     if (WriteConfigImageFile(path, settings, &reason))
         return true;
-    err << QStringLiteral("Datei \"%1\" konnte nicht geschrieben werden")
-               .arg(QDir::toNativeSeparators(path))
-        << '\n'
-        << QStringLiteral("Grund: ") << reason << '\n';
+    console.printError(QStringLiteral("Datei \"%1\" konnte nicht geschrieben werden")
+                           .arg(QDir::toNativeSeparators(path)));
+    console.printError(QStringLiteral("Grund: ") + reason);
     return false;
 }
 
-bool upload(const ConfigSettings &settings, const QString &portText, QTextStream &out,
-            QTextStream &err)
+bool upload(const ConfigSettings &settings, const QString &portText,
+            const shell::RunContext &context, shell::ConsoleSink &console)
 {
-    LinkHooks hooks;
-    hooks.log = [&out](const QString &line, LinkHooks::LineStyle) {
-        out << line << '\n';
-        out.flush();
-    };
-    ComPort comPort;
+    ComPort comPort(context.link);
     // A device named by path is opened as that device whatever number the upload uses.
-    const std::optional<devicelink::PortArgument> given = devicelink::ParsePortArgument(portText);
+    const std::optional<devicelink::PortArgument> given =
+        devicelink::ParsePortArgument(portText, context.link.portDir);
     std::optional<devicelink::PinnedPort> pinned;
     QString number = portText;
     if (given && !given->device.isEmpty()) {
@@ -128,103 +135,100 @@ bool upload(const ConfigSettings &settings, const QString &portText, QTextStream
         number = QString::number(given->comNumber);
     }
     SerialPort &port = pinned ? static_cast<SerialPort &>(*pinned) : comPort;
+    const QString imagePath = QDir(context.workingFolder).filePath(ConfigUpload::imageFileName());
     // A wrong port is refused before configs.eep is written (the upload logs why).
-    if (ConfigUpload::portNumberFromText(number) != 0 &&
-        !save(ConfigUpload::imageFileName(), settings, err))
+    if (ConfigUpload::portNumberFromText(number) != 0 && !save(imagePath, settings, console))
         return false;
-    return ConfigUpload::run(port, number, ConfigUpload::imageFileName(), hooks) ==
-           TransferOutcome::Ok;
+    return ConfigUpload::run(port, number, imagePath, console.hooks()) == TransferOutcome::Ok;
+}
+
+// The stoichiometric ratio --stoich gives, or Benzin's. Nothing for text that is no plain
+// decimal from 1 to 30.
+std::optional<double> stoichFrom(const QStringList &given)
+{
+    if (given.isEmpty())
+        return AnalogCharacteristic::fuels().at(AnalogCharacteristic::defaultFuel()).stoich;
+    // A plain decimal with comma or point; toDouble() alone would take "1e1" or "inf".
+    static const QRegularExpression decimal(QStringLiteral("^\\d{1,2}([.,]\\d{1,6})?$"));
+    QString text = given.first().trimmed();
+    const bool isDecimal = decimal.match(text).hasMatch();
+    const double stoich = text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+    if (!isDecimal || stoich < AnalogCharacteristic::MinStoich ||
+        stoich > AnalogCharacteristic::MaxStoich)
+        return std::nullopt;
+    return stoich;
 }
 
 } // namespace
 
-bool requested(const QStringList &arguments)
+const shell::Program &program()
 {
-    static const QStringList names{OpenOption, SaveOption,   PrintOption,  UploadOption,
-                                   PortOption, AnalogOption, StoichOption, QStringLiteral("help")};
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments[i];
-        if (arg == QLatin1String("-h") || arg == QLatin1String("-?"))
-            return true;
-        for (const QString &name : names) {
-            const QString option = QStringLiteral("--") + name;
-            if (arg == option || arg.startsWith(option + QLatin1Char('=')))
-                return true;
-        }
-    }
-    return false;
+    static const shell::Program configurator = makeProgram();
+    return configurator;
 }
 
-int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int run(const shell::CommandLine &commandLine, const shell::RunContext &context, QTextStream &out,
+        QTextStream &err)
 {
-    QCommandLineParser parser;
-    setUp(parser);
-    const auto usageError = [&](const QString &message) {
-        err << message << '\n' << parser.helpText();
-        err.flush();
-        return UsageError;
+    if (const std::optional<int> status =
+            shell::answerCommonOptions(program(), commandLine, out, err))
+        return *status;
+    const auto usageError = [&err](const QString &message) {
+        return shell::usageError(err, program(), message);
     };
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        out << parser.helpText();
-        out.flush();
-        return Success;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("Unerwartete Argumente: ") +
-                          parser.positionalArguments().join(QLatin1Char(' ')));
-    const QStringList ports = parser.values(PortOption);
-    if (ports.size() > 1 || (!ports.isEmpty() && !parser.isSet(UploadOption)))
+    const QStringList ports = commandLine.values(PortOption);
+    if (ports.size() > 1 || (!ports.isEmpty() && !commandLine.isSet(UploadOption)))
         return usageError(QStringLiteral("--port gehört genau einmal zu --upload"));
-    if (!ports.isEmpty() && !devicelink::ParsePortArgument(ports.first()))
+    if (!ports.isEmpty() && !devicelink::ParsePortArgument(ports.first(), context.link.portDir))
         return usageError(QStringLiteral("--port erwartet eine Zahl, COMn oder einen Gerätepfad, "
                                          "nicht \"%1\"")
                               .arg(ports.first()));
-
-    const QStringList stoichs = parser.values(StoichOption);
-    if (stoichs.size() > 1 || (!stoichs.isEmpty() && !parser.isSet(AnalogOption)))
+    const QStringList stoichs = commandLine.values(StoichOption);
+    if (stoichs.size() > 1 || (!stoichs.isEmpty() && !commandLine.isSet(AnalogOption)))
         return usageError(QStringLiteral("--stoich gehört genau einmal zu --analog"));
-    double stoich = AnalogCharacteristic::fuels().at(AnalogCharacteristic::defaultFuel()).stoich;
-    if (!stoichs.isEmpty()) {
-        // A plain decimal with comma or point; toDouble() alone would take "1e1" or "inf".
-        static const QRegularExpression decimal(QStringLiteral("^\\d{1,2}([.,]\\d{1,6})?$"));
-        QString text = stoichs.first().trimmed();
-        const bool isDecimal = decimal.match(text).hasMatch();
-        stoich = text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
-        if (!isDecimal || stoich < AnalogCharacteristic::MinStoich ||
-            stoich > AnalogCharacteristic::MaxStoich)
-            return usageError(QStringLiteral("--stoich erwartet eine Zahl von 1 bis 30 wie "
-                                             "14,7, nicht \"%1\"")
-                                  .arg(stoichs.first()));
-    }
+    const std::optional<double> stoich = stoichFrom(stoichs);
+    if (!stoich)
+        return usageError(
+            QStringLiteral("--stoich erwartet eine Zahl von 1 bis 30 wie 14,7, nicht \"%1\"")
+                .arg(stoichs.first()));
+    if (commandLine.values(LogOption).size() > 1)
+        return usageError(QStringLiteral("--log nur einmal"));
 
-    // optionNames() keeps the command line's order; each name's values come in order too.
-    QHash<QString, int> used;
+    shell::ConsoleSink console(out, err, false);
+    const QDir work(context.workingFolder);
+    // The log covers the whole run, wherever --log stands among the ordered options.
+    if (commandLine.isSet(LogOption)) {
+        QString why;
+        const QString logPath = work.filePath(commandLine.value(LogOption));
+        if (!console.appendTo(logPath, &why)) {
+            console.printError(
+                QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(logPath, why));
+            return shell::Failure;
+        }
+    }
     ConfigSettings settings;
-    for (const QString &name : parser.optionNames()) {
+    for (const auto &[name, value] : commandLine.given()) {
         bool ok = true;
         if (name == OpenOption) {
-            ok = open(parser.values(name).at(used[name]++), settings, err);
+            ok = open(work.filePath(value), settings, console);
         } else if (name == SaveOption) {
-            ok = save(parser.values(name).at(used[name]++), settings, err);
+            ok = save(work.filePath(value), settings, console);
         } else if (name == PrintOption) {
-            print(settings, out);
+            print(settings, console);
         } else if (name == AnalogOption) {
-            ok = printAnalog(settings, stoich, out, err);
+            ok = printAnalog(settings, *stoich, console);
         } else if (name == UploadOption) {
             const QString portText =
-                ports.isEmpty() ? QString::number(PortFile().readPort()) : ports.first();
-            ok = upload(settings, portText, out, err);
+                ports.isEmpty()
+                    ? QString::number(
+                          PortFile(work.filePath(PortFile::defaultFileName())).readPort())
+                    : ports.first();
+            ok = upload(settings, portText, context, console);
         }
-        if (!ok) {
-            out.flush();
-            err.flush();
-            return Failure; // later steps would build on what failed
-        }
+        if (!ok)
+            return shell::Failure; // later steps would build on what failed
     }
-    out.flush();
-    return Success;
+    return shell::Success;
 }
 
 } // namespace BatchMode

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QStringList>
+#include "shell/CommandLine.h"
+#include "shell/RunContext.h"
 
 class QTextStream;
 
@@ -10,19 +11,13 @@ namespace configurator {
 // starts from the defaults.
 namespace BatchMode {
 
-enum ExitCode
-{
-    Success = 0,
-    Failure = 1,
-    UsageError = 2,
-};
+// The configurator's options: they decide between window and batch mode and make up --help.
+const shell::Program &program();
 
-// Whether the command line asks for the batch mode (any of its options, or --help).
-bool requested(const QStringList &arguments);
-
-// Runs the command line (arguments[0] is the program). Results and log lines go to `out`,
-// problems to `err`.
-int run(const QStringList &arguments, QTextStream &out, QTextStream &err);
+// Runs the command line. Results and log lines go to `out`, problems to `err`; files without a
+// folder (configs.eep, port.dll, relative paths) lie in the context's working folder.
+int run(const shell::CommandLine &commandLine, const shell::RunContext &context, QTextStream &out,
+        QTextStream &err);
 
 } // namespace BatchMode
 

@@ -5,6 +5,8 @@
 #include "devicelink/FlashImage.h"
 #include "devicelink/LinkTexts.h"
 
+#include <QFileInfo>
+
 namespace configurator {
 
 using namespace devicelink;
@@ -33,7 +35,8 @@ TransferOutcome run(SerialPort &port, const QString &portText, const QString &im
     }
     FlashImage image;
     if (!LoadImageFile(imagePath, image)) {
-        hooks.Add_Item(QStringLiteral("Datei %1 nicht lesbar – nichts hochgeladen").arg(imagePath));
+        hooks.Add_Item(QStringLiteral("Datei %1 nicht lesbar – nichts hochgeladen")
+                           .arg(QFileInfo(imagePath).fileName()));
         return TransferOutcome::FileUnreadable;
     }
 

@@ -4,12 +4,13 @@
 #include "configurator/ui/Form1.h"
 #include "configurator/ui/UserDialogs.h"
 #include "shell/AppIdentity.h"
+#include "shell/CommandLine.h"
 #include "shell/GermanQtTexts.h"
+#include "shell/RunContext.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTextStream>
-
-#include <cstdio>
 
 using namespace configurator;
 
@@ -23,26 +24,31 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
+    const shell::CommandLine commandLine =
+        shell::CommandLine::parse(BatchMode::program(), arguments);
+    // The run's context, read once: nothing below main() looks at the environment.
+    QString contextError;
+    const std::optional<shell::RunContext> context = shell::readRunContext(&contextError);
 
-    if (BatchMode::requested(arguments)) {
+    if (!commandLine.error().isEmpty() || commandLine.runsBatch()) {
         QCoreApplication app(argc, argv);
         shell::applyIdentity(app, Identity);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        return BatchMode::run(QCoreApplication::arguments(), out, err);
+        if (!context && !shell::answersWithoutContext(commandLine))
+            return shell::usageError(err, BatchMode::program(), contextError);
+        return BatchMode::run(commandLine, context.value_or(shell::RunContext()), out, err);
     }
 
     QApplication app(argc, argv);
     shell::applyIdentity(app, Identity);
     shell::InstallGermanQtTexts(app); // the file dialogs and message boxes in German
-    // Anything left after Qt's own options is not ours.
-    if (QApplication::arguments().size() > 1) {
-        QTextStream err(stderr);
-        QTextStream out(stdout);
-        return BatchMode::run(QApplication::arguments(), out, err);
+    if (!context) {
+        QMessageBox::critical(nullptr, QStringLiteral("ROZID IVEVA KONFIGURATOR"), contextError);
+        return shell::UsageError;
     }
     StandardDialogs dialogs;
-    Form1 window(dialogs);
+    Form1 window(dialogs, *context);
     window.show();
     return app.exec();
 }

@@ -1,7 +1,6 @@
 #include "devicelink/ComPort.h"
 
 #include "devicelink/ComPortNames.h"
-#include "devicelink/PollTiming.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortSettings.h"
 
@@ -42,7 +41,7 @@ ComPort::~ComPort()
 bool ComPort::open(int comNumber, const QString &settings)
 {
     // 1. Port number. Every number 1..99 is accepted here; a missing device fails at the open.
-    const QString device = ComPortNames::deviceFor(comNumber);
+    const QString device = ComPortNames::deviceFor(comNumber, m_settings.portDir);
     if (device.isEmpty()) {
         close();
         m_device.clear();
@@ -119,7 +118,7 @@ bool ComPort::write(const QByteArray &bytes)
 PollResult ComPort::poll(qint64 maxPolls)
 {
     PollResult result;
-    const qint64 intervalUs = PollTiming::intervalUs();
+    const qint64 intervalUs = m_settings.pollIntervalUs;
     const qint64 budgetNs = qMax<qint64>(1, maxPolls) * intervalUs * 1000;
     QElapsedTimer clock;
     clock.start();

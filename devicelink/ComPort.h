@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelink/LinkSettings.h"
 #include "devicelink/SerialPort.h"
 
 #include <QSerialPort>
@@ -10,7 +11,7 @@ namespace devicelink {
 class ComPort : public SerialPort
 {
 public:
-    ComPort() = default;
+    explicit ComPort(LinkSettings settings = {}) : m_settings(std::move(settings)) {}
     ~ComPort() override;
 
     bool open(int comNumber, const QString &settings) override;
@@ -23,12 +24,14 @@ public:
     bool connectionLost() const override { return m_lost; }
     OpenError openError() const override { return m_openError; }
     QString deviceName() const override { return m_device; }
+    qint64 pollIntervalUs() const override { return m_settings.pollIntervalUs; }
 
 private:
     bool fail(const QString &error, OpenError kind = OpenError::Other);
     bool lose();
     bool portFailed() const;
 
+    const LinkSettings m_settings;
     QSerialPort m_port;
     QString m_error;
     QString m_device;

@@ -6,14 +6,13 @@ namespace devicelink {
 
 namespace ComPortNames {
 
-QString deviceFor(int comNumber)
+QString deviceFor(int comNumber, const QString &portDir)
 {
     if (comNumber < FirstCom || comNumber > LastCom)
         return {};
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(comNumber);
 #else
-    const QString portDir = qEnvironmentVariable("IVEVA_PORT_DIR");
     if (!portDir.isEmpty())
         return QDir(portDir).filePath(QStringLiteral("COM%1").arg(comNumber));
 

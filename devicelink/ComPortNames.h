@@ -10,11 +10,11 @@ namespace ComPortNames {
 constexpr int FirstCom = 1;
 constexpr int LastCom = 99;
 
-// Windows: COMn. Linux: with IVEVA_PORT_DIR set, the entry COMn in that folder (usually a
-// symlink to a device or a simulator's pty) and nothing else; without it the usual tables
+// Windows: COMn. Linux: with a port folder, the entry COMn in it (usually a symlink to a
+// device or a simulator's pty) and nothing else; without it the usual tables
 // COM1-32 -> /dev/ttyS0-31, COM33-64 -> /dev/ttyUSB0-31, COM65-96 -> /dev/ttyACM0-31.
 // Returns an empty string for numbers that name no device.
-QString deviceFor(int comNumber);
+QString deviceFor(int comNumber, const QString &portDir);
 
 } // namespace ComPortNames
 

@@ -14,7 +14,8 @@ Poller::Read Poller::next(qint64 polls)
             read.end = End::Cancelled;
             return read;
         }
-        const qint64 slice = qMin(polls - read.polls, PollTiming::pollsPerCancelCheck());
+        const qint64 slice =
+            qMin(polls - read.polls, PollTiming::pollsPerCancelCheck(m_port.pollIntervalUs()));
         const PollResult result = m_port.poll(slice);
         read.polls += result.polls;
         if (result.lost) {

@@ -16,13 +16,13 @@ QString resolvedDevice(const QString &name)
 #endif
 }
 
-int comNumberOfDevice(const QString &device)
+int comNumberOfDevice(const QString &device, const QString &portDir)
 {
     const QString target = resolvedDevice(device);
     if (target.isEmpty())
         return 0;
     for (int n = ComPortNames::FirstCom; n <= ComPortNames::LastCom; ++n) {
-        if (resolvedDevice(ComPortNames::deviceFor(n)) == target)
+        if (resolvedDevice(ComPortNames::deviceFor(n, portDir)) == target)
             return n;
     }
     return 0;
@@ -38,7 +38,7 @@ QString deviceGroup(const QString &device)
     return QStringLiteral("dialout");
 }
 
-std::optional<PortArgument> ParsePortArgument(const QString &text)
+std::optional<PortArgument> ParsePortArgument(const QString &text, const QString &portDir)
 {
     const QString given = text.trimmed();
     if (given.isEmpty())
@@ -53,7 +53,7 @@ std::optional<PortArgument> ParsePortArgument(const QString &text)
     }
     if (!given.contains(QLatin1Char('/')) && !given.contains(QLatin1Char('\\')))
         return std::nullopt; // neither a number nor a path
-    return PortArgument{comNumberOfDevice(given), given};
+    return PortArgument{comNumberOfDevice(given, portDir), given};
 }
 
 } // namespace devicelink

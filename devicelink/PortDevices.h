@@ -11,8 +11,9 @@ namespace devicelink {
 // device (a missing node, a link to nothing). Windows names are kept as they are.
 QString resolvedDevice(const QString &name);
 
-// The COM number (1..99) whose name leads to this device, 0 when none does. Opens nothing.
-int comNumberOfDevice(const QString &device);
+// The COM number (1..99) whose name (in `portDir`, see ComPortNames) leads to this device, 0
+// when none does. Opens nothing.
+int comNumberOfDevice(const QString &device, const QString &portDir);
 
 // The group that may read and write the device node ("dialout" on Debian, "uucp" on others);
 // "dialout" when the node tells none.
@@ -25,7 +26,7 @@ struct PortArgument
     QString device;    // the device named by path; empty when a number was given
 };
 // Nothing for text that is neither a number, COMn nor a path; a number is not range-checked.
-std::optional<PortArgument> ParsePortArgument(const QString &text);
+std::optional<PortArgument> ParsePortArgument(const QString &text, const QString &portDir);
 
 // A port that opens one device, whatever COM number an operation asks for: the device named by
 // path on the command line. Everything else goes to the port underneath.
@@ -50,6 +51,7 @@ public:
     bool connectionLost() const override { return m_port.connectionLost(); }
     OpenError openError() const override { return m_port.openError(); }
     QString deviceName() const override { return m_port.deviceName(); }
+    qint64 pollIntervalUs() const override { return m_port.pollIntervalUs(); }
 
 private:
     SerialPort &m_port;

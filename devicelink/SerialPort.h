@@ -61,6 +61,8 @@ public:
     virtual OpenError openError() const { return OpenError::None; }
     // The device the last open used, links resolved; empty when the port has no device.
     virtual QString deviceName() const { return {}; }
+    // The wall time of one empty poll; waits are sliced by it to look at the cancel flag.
+    virtual qint64 pollIntervalUs() const { return 50; }
 };
 
 // Makes the port object for one operation. A window's job calls it on the job's own thread, so

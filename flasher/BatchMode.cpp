@@ -9,8 +9,8 @@
 #include "flasher/update/UpdateBatch.h"
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/VersionQuery.h"
+#include "shell/ConsoleSink.h"
 
-#include <QCommandLineParser>
 #include <optional>
 
 namespace flasher {
@@ -25,115 +25,72 @@ const QStringList CommandOptions = {QStringLiteral("firmware"),  QStringLiteral(
                                     QStringLiteral("search"),    QStringLiteral("info"),
                                     QStringLiteral("update"),    QStringLiteral("save-update-url"),
                                     QStringLiteral("list-ports")};
-// --update-url alone opens the window with that server.
-const QStringList OtherOptions = {QStringLiteral("port"),
-                                  QStringLiteral("speed"),
-                                  QStringLiteral("yes"),
-                                  QStringLiteral("copy"),
-                                  QStringLiteral("download-timeout"),
-                                  QStringLiteral("help")};
 const QList<int> Speeds = {4800, 19200, 38400};
 
-void setUpParser(QCommandLineParser &parser)
+shell::Program makeProgram()
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "DEVAZ update-tool: ohne Option startet das Fenster. Mit einem der Befehle läuft der "
-        "Flasher ohne Fenster, schreibt jede Logzeile auf die Standardausgabe und endet mit 0 "
-        "(Erfolg), 1 (Fehler) oder 2 (falscher Aufruf). --update ohne --yes endet mit 0, wenn "
-        "die aktuelle Firmware installiert ist, und mit 3, wenn eine neuere verfügbar ist."));
-    parser.addOptions({
-        {QStringLiteral("firmware"), QStringLiteral("Firmwaredatei (.bin) hochladen."),
-         QStringLiteral("DATEI")},
-        {QStringLiteral("eeprom"), QStringLiteral("EEPROM-Datei (.eep) hochladen."),
-         QStringLiteral("DATEI")},
-        {QStringLiteral("search"), QStringLiteral("Alle verfügbaren Ports nach dem Gerät "
-                                                  "durchsuchen.")},
-        {QStringLiteral("info"),
-         QStringLiteral("Die auf dem Gerät installierte Firmwareversion abfragen.")},
-        {QStringLiteral("port"),
+    using shell::Option;
+    shell::Program program;
+    program.name = QStringLiteral("iveva-flasher");
+    program.summary = QStringLiteral(
+        "DEVAZ update-tool: ohne Befehl startet das Fenster (mit --update-url für diesen "
+        "Update-Server). Mit einem der Befehle läuft der Flasher ohne Fenster und schreibt jede "
+        "Logzeile auf die Standardausgabe.");
+    program.options = {
+        {QStringLiteral("firmware"), QStringLiteral("DATEI"),
+         QStringLiteral("Firmwaredatei (.bin) hochladen."), true},
+        {QStringLiteral("eeprom"), QStringLiteral("DATEI"),
+         QStringLiteral("EEPROM-Datei (.eep) hochladen."), true},
+        {QStringLiteral("search"), QString(),
+         QStringLiteral("Alle verfügbaren Ports nach dem Gerät durchsuchen."), true},
+        {QStringLiteral("info"), QString(),
+         QStringLiteral("Die auf dem Gerät installierte Firmwareversion abfragen."), true},
+        {QStringLiteral("update"), QString(),
+         QStringLiteral("Firmwareversion abfragen und online nach einem Update suchen."), true},
+        {QStringLiteral("list-ports"), QString(),
+         QStringLiteral("Alle vorhandenen Ports mit Zustand, Gerät, Adapter und VID:PID "
+                        "auflisten (durch Tabulatoren getrennt)."),
+         true},
+        {QStringLiteral("save-update-url"), QStringLiteral("URL"),
+         QStringLiteral("Adresse des Update-Servers für alle weiteren Aufrufe speichern."), true},
+        {QStringLiteral("port"), QStringLiteral("PORT"),
          QStringLiteral("COM-Port: 1..99, COMn, ein Gerätepfad wie /dev/ttyUSB0 oder ein Link "
                         "unter /dev/serial/by-id/ (Vorgabe: der erste verfügbare Port)."),
-         QStringLiteral("PORT")},
-        {QStringLiteral("list-ports"),
-         QStringLiteral("Alle vorhandenen Ports mit Zustand, Gerät, Adapter und VID:PID "
-                        "auflisten (durch Tabulatoren getrennt).")},
-        {QStringLiteral("speed"),
-         QStringLiteral("Geschwindigkeit 4800, 19200 oder 38400 (Vorgabe: 19200)."),
-         QStringLiteral("BAUD"), QStringLiteral("19200")},
-    });
-    UpdateBatch::addOptions(parser);
-    parser.addOption({QStringLiteral("save-update-url"),
-                      QStringLiteral("Adresse des Update-Servers für alle weiteren Aufrufe "
-                                     "speichern."),
-                      QStringLiteral("URL")});
-    parser.addHelpOption();
+         true},
+        {QStringLiteral("speed"), QStringLiteral("BAUD"),
+         QStringLiteral("Geschwindigkeit 4800, 19200 oder 38400 (Vorgabe: 19200)."), true},
+        {UpdateBatch::YesOption, QString(),
+         QStringLiteral("Mit --update: neue Firmware ohne Rückfrage herunterladen und "
+                        "programmieren."),
+         true},
+        {UpdateBatch::CopyOption, QStringLiteral("PFAD"),
+         QStringLiteral("Mit --update: Kopie der neuen Firmware hier speichern (Datei oder "
+                        "Ordner)."),
+         true},
+        {UpdateBatch::TimeoutOption, QStringLiteral("SEKUNDEN"),
+         QStringLiteral("Mit --update: Höchstdauer jedes Downloads in Sekunden, 1 bis %1 "
+                        "(Vorgabe: %2 s für die Versionsdatei, %3 s für die Firmware).")
+             .arg(UpdateBatch::MaxTimeoutSeconds)
+             .arg(DownloadLimits().versionFileMs / 1000)
+             .arg(DownloadLimits().imageMs / 1000),
+         true},
+        {QStringLiteral("update-url"), QStringLiteral("URL"),
+         QStringLiteral("Adresse des Update-Servers (sonst %1, die gespeicherte Einstellung "
+                        "oder %2).")
+             .arg(QLatin1String(UpdateClient::EnvironmentVariable),
+                  QLatin1String(UpdateClient::DefaultBaseUrl)),
+         false},
+        {QStringLiteral("log"), QStringLiteral("DATEI"),
+         QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen."), true},
+    };
+    program.exitStatuses = shell::commonExitStatuses();
+    program.exitStatuses.append(
+        {shell::NewerFirmware, QStringLiteral("--update ohne --yes: eine neuere Firmware ist "
+                                              "verfügbar (0: die installierte ist aktuell)")});
+    return program;
 }
 
-// The option's name when the argument names one of ours ("--port", "--port=3", "-h").
-QString optionName(const QString &argument)
-{
-    if (argument == QLatin1String("-h") || argument == QLatin1String("-?"))
-        return QStringLiteral("help");
-    if (!argument.startsWith(QLatin1String("--")))
-        return QString();
-    return argument.mid(2).section(QLatin1Char('='), 0, 0);
-}
-
-// Prints every log line at once, keeping the percentage line (if any) below them.
-class Console
-{
-public:
-    Console(QTextStream &out, QTextStream &err, bool percentLine)
-        : m_out(out), m_err(err), m_percentLine(percentLine)
-    {}
-    ~Console() { finishPercent(); }
-
-    LinkHooks hooks()
-    {
-        LinkHooks hooks;
-        hooks.log = [this](const QString &line, LinkHooks::LineStyle) { print(line); };
-        if (m_percentLine)
-            hooks.percent = [this](int percent) { showPercent(percent); };
-        return hooks;
-    }
-
-    void print(const QString &line)
-    {
-        clearPercent();
-        m_out << line << Qt::endl;
-        redrawPercent();
-    }
-
-    void finishPercent()
-    {
-        if (m_percent) {
-            m_err << Qt::endl;
-            m_percent.reset();
-        }
-    }
-
-private:
-    void showPercent(int percent)
-    {
-        m_percent = percent;
-        m_err << '\r' << PercentText(percent) << "\x1b[K" << Qt::flush;
-    }
-    void clearPercent()
-    {
-        if (m_percent)
-            m_err << "\r\x1b[K" << Qt::flush;
-    }
-    void redrawPercent()
-    {
-        if (m_percent)
-            m_err << PercentText(*m_percent) << Qt::flush;
-    }
-
-    QTextStream &m_out;
-    QTextStream &m_err;
-    bool m_percentLine;
-    std::optional<int> m_percent;
-};
+using Console = shell::ConsoleSink;
 
 struct Settings
 {
@@ -145,9 +102,10 @@ struct Settings
 
 // Reads --port: "3", "COM3", a device path or a link to one. Empty when it is fine, else the
 // usage error.
-QString readPortOption(const QString &value, Settings &settings)
+QString readPortOption(const QString &value, const QString &portDir, Settings &settings)
 {
-    const std::optional<devicelink::PortArgument> given = devicelink::ParsePortArgument(value);
+    const std::optional<devicelink::PortArgument> given =
+        devicelink::ParsePortArgument(value, portDir);
     if (!given)
         return QStringLiteral("--port erwartet eine Zahl von 1 bis 99, COMn oder einen Gerätepfad");
     if (given->device.isEmpty() && (given->comNumber < 1 || given->comNumber > 99))
@@ -159,21 +117,20 @@ QString readPortOption(const QString &value, Settings &settings)
 }
 
 // One line per existing port: COM name, state, device, adapter, VID:PID, tab-separated.
-int listPorts(SerialPort &port, QTextStream &out, QTextStream &err)
+int listPorts(SerialPort &port, Console &console)
 {
     const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
     for (const ProbedPort &probe : ports.probed) {
         const QString state = probe.error == SerialPort::OpenError::None
                                   ? QStringLiteral("verfügbar")
                                   : LinkTexts::openErrorText(probe.error);
-        out << QStringList{QStringLiteral("COM%1").arg(probe.number), state, probe.device,
-                           probe.details.description, probe.details.vidPid()}
-                   .join(QLatin1Char('\t'))
-            << Qt::endl;
+        console.print(QStringList{QStringLiteral("COM%1").arg(probe.number), state, probe.device,
+                                  probe.details.description, probe.details.vidPid()}
+                          .join(QLatin1Char('\t')));
     }
     if (ports.probed.isEmpty())
-        err << "Kein serieller Port gefunden" << Qt::endl;
-    return Success;
+        console.printError(QStringLiteral("Kein serieller Port gefunden"));
+    return shell::Success;
 }
 
 // The ports the scan left out for lack of rights or because they are busy.
@@ -186,29 +143,27 @@ void printScanProblems(const AvailablePorts &ports, Console &console)
 // Each command's exit status, from the outcome of its operation.
 int exitStatusFor(TransferOutcome outcome)
 {
-    return outcome == TransferOutcome::Ok ? Success : Failure;
+    return outcome == TransferOutcome::Ok ? shell::Success : shell::Failure;
 }
 int exitStatusFor(SearchOutcome outcome)
 {
-    return outcome == SearchOutcome::Found ? Success : Failure;
+    return outcome == SearchOutcome::Found ? shell::Success : shell::Failure;
 }
 int exitStatusFor(VersionQueryOutcome outcome)
 {
-    return outcome == VersionQueryOutcome::Found ? Success : Failure;
+    return outcome == VersionQueryOutcome::Found ? shell::Success : shell::Failure;
 }
 int exitStatusFor(FirmwareInfo::Outcome outcome)
 {
     return outcome == FirmwareInfo::Outcome::UpToDate ||
                    outcome == FirmwareInfo::Outcome::Programmed
-               ? Success
-               : Failure;
+               ? shell::Success
+               : shell::Failure;
 }
 
 int usageError(QTextStream &err, const QString &message)
 {
-    err << "iveva-flasher: " << message << Qt::endl
-        << "iveva-flasher --help zeigt die Befehle." << Qt::endl;
-    return UsageError;
+    return shell::usageError(err, program(), message);
 }
 
 // The chosen port, or the first available one as the window selects it. 0 when there is none.
@@ -230,7 +185,7 @@ int runUpload(UploadKind kind, const QString &path, const Settings &settings, Se
 {
     const int comNumber = choosePort(settings, port, console);
     if (comNumber == 0)
-        return Failure;
+        return shell::Failure;
     const UploadRequest request{kind, PortDisplayEntry(comNumber), settings.speed, path};
     const TransferOutcome outcome = RunUploadCommand(port, request, console.hooks());
     console.finishPercent();
@@ -253,7 +208,7 @@ int runInfo(const Settings &settings, SerialPort &port, Console &console)
 {
     const int comNumber = choosePort(settings, port, console);
     if (comNumber == 0)
-        return Failure;
+        return shell::Failure;
     QByteArray receiveText;
     const InstalledVersion installed =
         QueryInstalledVersion(port, comNumber, settings.speed, receiveText, console.hooks());
@@ -262,67 +217,59 @@ int runInfo(const Settings &settings, SerialPort &port, Console &console)
 }
 
 // The firmware information command with the online update, answered from the command line.
-int runUpdate(const QCommandLineParser &parser, const Settings &settings, SerialPort &port,
-              Console &console, QTextStream &out, QTextStream &err)
+int runUpdate(const shell::CommandLine &commandLine, const QString &updateUrl,
+              const Settings &settings, SerialPort &port, Console &console, QTextStream &out,
+              QTextStream &err)
 {
     QString error;
-    std::optional<UpdateBatchOptions> read = UpdateBatch::readOptions(parser, &error);
+    std::optional<UpdateBatchOptions> read = UpdateBatch::readOptions(commandLine, &error);
     if (!read)
         return usageError(err, error);
     UpdateBatchOptions options = *read;
+    options.updateUrl = updateUrl;
     options.comNumber = choosePort(settings, port, console);
     if (options.comNumber == 0)
-        return Failure;
+        return shell::Failure;
     options.baudRate = settings.speed;
-    const FirmwareInfo::Outcome outcome = UpdateBatch::run(options, port, console.hooks(), out);
+    const FirmwareInfo::Outcome outcome = UpdateBatch::run(
+        options, port, console.hooks(), [&console](const QString &line) { console.print(line); });
     console.finishPercent();
     // Without --yes the download question is answered No: a newer firmware was found.
     if (outcome == FirmwareInfo::Outcome::Declined && !options.yes)
-        return UpdateBatch::NewerAvailable;
+        return shell::NewerFirmware;
     return exitStatusFor(outcome);
 }
 
-int saveUpdateUrl(const QString &text, QTextStream &out, QTextStream &err)
+int saveUpdateUrl(const QString &text, Console &console, QTextStream &err)
 {
     const QUrl url = UpdateClient::baseUrlFromText(text);
     if (!url.isValid())
         return usageError(err,
                           QStringLiteral("\"%1\" ist keine http- oder https-Adresse").arg(text));
     UpdateClient::saveBaseUrl(text);
-    out << "Update-Server gespeichert: " << url.toString() << Qt::endl;
-    return Success;
+    console.print(QStringLiteral("Update-Server gespeichert: ") + url.toString());
+    return shell::Success;
 }
 
 } // namespace
 
-bool IsBatchCall(const QStringList &arguments)
+const shell::Program &program()
 {
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString name = optionName(arguments[i]);
-        if (CommandOptions.contains(name) || OtherOptions.contains(name))
-            return true;
-    }
-    return false;
+    static const shell::Program flasher = makeProgram();
+    return flasher;
 }
 
-int Run(const QStringList &arguments, SerialPort &anyPort, QTextStream &out, QTextStream &err,
+int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
+        const QString &updateUrl, SerialPort &anyPort, QTextStream &out, QTextStream &err,
         bool percentLine)
 {
-    QCommandLineParser parser;
-    setUpParser(parser);
-    if (!parser.parse(arguments))
-        return usageError(err, parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        out << parser.helpText() << Qt::flush;
-        return Success;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(err, QStringLiteral("unerwartetes Argument \"%1\"")
-                                   .arg(parser.positionalArguments().first()));
+    if (const std::optional<int> status =
+            shell::answerCommonOptions(program(), commandLine, out, err))
+        return *status;
 
     Settings settings;
     for (const QString &command : CommandOptions) {
-        if (!parser.isSet(command))
+        if (!commandLine.isSet(command))
             continue;
         if (!settings.command.isEmpty())
             return usageError(err, QStringLiteral("nur ein Befehl auf einmal"));
@@ -332,34 +279,45 @@ int Run(const QStringList &arguments, SerialPort &anyPort, QTextStream &out, QTe
         return usageError(
             err, QStringLiteral("ein Befehl fehlt: --firmware, --eeprom, --search, --info, "
                                 "--update oder --list-ports"));
-    if (parser.isSet(QStringLiteral("port"))) {
-        const QString error = readPortOption(parser.value(QStringLiteral("port")), settings);
+    if (commandLine.isSet(QStringLiteral("port"))) {
+        const QString error = readPortOption(commandLine.value(QStringLiteral("port")),
+                                             context.link.portDir, settings);
         if (!error.isEmpty())
             return usageError(err, error);
     }
-    bool speedOk = false;
-    settings.speed = parser.value(QStringLiteral("speed")).toInt(&speedOk);
-    if (!speedOk || !Speeds.contains(settings.speed))
-        return usageError(err, QStringLiteral("--speed erwartet 4800, 19200 oder 38400"));
+    if (commandLine.isSet(QStringLiteral("speed"))) {
+        bool speedOk = false;
+        settings.speed = commandLine.value(QStringLiteral("speed")).toInt(&speedOk);
+        if (!speedOk || !Speeds.contains(settings.speed))
+            return usageError(err, QStringLiteral("--speed erwartet 4800, 19200 oder 38400"));
+    }
 
+    Console console(out, err, percentLine);
+    if (commandLine.isSet(QStringLiteral("log"))) {
+        QString why;
+        const QString logPath = commandLine.value(QStringLiteral("log"));
+        if (!console.appendTo(logPath, &why)) {
+            console.printError(
+                QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(logPath, why));
+            return shell::Failure;
+        }
+    }
     if (settings.command == QLatin1String("list-ports"))
-        return listPorts(anyPort, out, err);
+        return listPorts(anyPort, console);
     std::optional<devicelink::PinnedPort> pinned;
     SerialPort &port =
         settings.device.isEmpty() ? anyPort : pinned.emplace(anyPort, settings.device);
-    Console console(out, err, percentLine);
+    const QString file = commandLine.value(settings.command);
     if (settings.command == QLatin1String("firmware"))
-        return runUpload(UploadKind::Firmware, parser.value(settings.command), settings, port,
-                         console);
+        return runUpload(UploadKind::Firmware, file, settings, port, console);
     if (settings.command == QLatin1String("eeprom"))
-        return runUpload(UploadKind::Eeprom, parser.value(settings.command), settings, port,
-                         console);
+        return runUpload(UploadKind::Eeprom, file, settings, port, console);
     if (settings.command == QLatin1String("search"))
         return runSearch(settings, anyPort, console); // searches every port, never one device
     if (settings.command == QLatin1String("update"))
-        return runUpdate(parser, settings, port, console, out, err);
+        return runUpdate(commandLine, updateUrl, settings, port, console, out, err);
     if (settings.command == QLatin1String("save-update-url"))
-        return saveUpdateUrl(parser.value(settings.command), out, err);
+        return saveUpdateUrl(file, console, err);
     return runInfo(settings, port, console);
 }
 

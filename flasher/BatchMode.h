@@ -1,8 +1,9 @@
 #pragma once
 
 #include "devicelink/SerialPort.h"
+#include "shell/CommandLine.h"
+#include "shell/RunContext.h"
 
-#include <QStringList>
 #include <QTextStream>
 
 namespace flasher {
@@ -11,20 +12,15 @@ namespace flasher {
 // output as it happens, and an exit status for scripts.
 namespace BatchMode {
 
-enum ExitStatus
-{
-    Success = 0,
-    Failure = 1,
-    UsageError = 2
-};
+// The flasher's options: they decide between window and batch mode and make up --help.
+const shell::Program &program();
 
-// True when the arguments (program name first) ask for a batch command rather than the window.
-bool IsBatchCall(const QStringList &arguments);
-
-// Runs the command the arguments name. Log lines go to `out`; usage errors, and the percentage
-// as one updating line when `percentLine` is set (a terminal), go to `err`.
-int Run(const QStringList &arguments, devicelink::SerialPort &port, QTextStream &out,
-        QTextStream &err, bool percentLine);
+// Runs the command the command line names on `port` (the device link's settings come from
+// `context`; `updateUrl` is the update server to use). Log lines go to `out`; usage errors,
+// and the percentage as one updating line when `percentLine` is set (a terminal), go to `err`.
+int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
+        const QString &updateUrl, devicelink::SerialPort &port, QTextStream &out, QTextStream &err,
+        bool percentLine);
 
 } // namespace BatchMode
 

@@ -5,11 +5,12 @@
 #include "flasher/ui/Form1.h"
 #include "flasher/update/UpdateClient.h"
 #include "shell/AppIdentity.h"
+#include "shell/CommandLine.h"
 #include "shell/GermanQtTexts.h"
+#include "shell/RunContext.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QMessageBox>
 #include <QTextStream>
 
 #include <cstdio>
@@ -21,7 +22,6 @@
 #include <unistd.h>
 #endif
 
-using namespace devicelink;
 using namespace flasher;
 
 namespace {
@@ -36,28 +36,36 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
+    const shell::CommandLine commandLine =
+        shell::CommandLine::parse(BatchMode::program(), arguments);
+    // The run's context, read once: nothing below main() looks at the environment.
+    QString contextError;
+    const std::optional<shell::RunContext> context = shell::readRunContext(&contextError);
+    const QString updateUrl = UpdateClient::chooseBaseUrl(
+        commandLine.value(QStringLiteral("update-url")),
+        qEnvironmentVariable(UpdateClient::EnvironmentVariable), UpdateClient::savedBaseUrl());
 
-    if (BatchMode::IsBatchCall(arguments)) {
+    if (!commandLine.error().isEmpty() || commandLine.runsBatch()) {
         QCoreApplication app(argc, argv);
         shell::applyIdentity(app, Identity);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        ComPort port;
-        return BatchMode::Run(QCoreApplication::arguments(), port, out, err,
-                              isatty(fileno(stderr)) != 0);
+        if (!context && !shell::answersWithoutContext(commandLine))
+            return shell::usageError(err, BatchMode::program(), contextError);
+        devicelink::ComPort port(context ? context->link : devicelink::LinkSettings());
+        return BatchMode::Run(commandLine, context.value_or(shell::RunContext()), updateUrl, port,
+                              out, err, isatty(fileno(stderr)) != 0);
     }
 
     QApplication app(argc, argv);
     shell::applyIdentity(app, Identity);
     shell::InstallGermanQtTexts(app);
-    QCommandLineParser parser;
-    const QCommandLineOption updateUrl(QStringLiteral("update-url"),
-                                       QStringLiteral("Adresse des Update-Servers."),
-                                       QStringLiteral("URL"));
-    parser.addOption(updateUrl);
-    parser.parse(QApplication::arguments());
-    Form1 window;
-    window.setUpdateUrl(parser.value(updateUrl));
+    if (!context) {
+        QMessageBox::critical(nullptr, QStringLiteral("DEVAZ update-tool"), contextError);
+        return shell::UsageError;
+    }
+    Form1 window([link = context->link] { return std::make_unique<devicelink::ComPort>(link); });
+    window.setUpdateUrl(updateUrl);
     window.show();
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "shell/AppIdentity.h"
 
+#include "shell/CommandLine.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
@@ -31,7 +33,7 @@ void applyIdentity(QCoreApplication &app, const AppIdentity &identity)
     Q_UNUSED(app);
     QCoreApplication::setOrganizationName(Organisation);
     QCoreApplication::setApplicationName(identity.applicationName);
-    QCoreApplication::setApplicationVersion(QStringLiteral(IVEVA_VERSION));
+    QCoreApplication::setApplicationVersion(projectVersion());
 
     if (!identity.keysToTakeOver.isEmpty()) {
         const QSettings old(QSettings::NativeFormat, QSettings::UserScope, OldOrganisation,

@@ -1,11 +1,12 @@
 // iveva-gauge-sim: plays the gauge on a pseudo-terminal published as COMn in a port folder.
 
+#include "shell/CommandLine.h"
 #include "sim/GaugeSimulator.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTextStream>
 
 #include <csignal>
 #include <cstdio>
@@ -31,19 +32,19 @@ void say(const QString &line)
     std::exit(2);
 }
 
-int numberOption(const QCommandLineParser &parser, const QString &name, int low, int high,
+int numberOption(const shell::CommandLine &commandLine, const QString &name, int low, int high,
                  int fallback)
 {
-    if (!parser.isSet(name))
+    if (!commandLine.isSet(name))
         return fallback;
     bool ok = false;
-    const int value = parser.value(name).toInt(&ok);
+    const int value = commandLine.value(name).toInt(&ok);
     if (!ok || value < low || value > high)
         fail(QStringLiteral("--%1 erwartet eine Zahl von %2 bis %3, nicht \"%4\"")
                  .arg(name)
                  .arg(low)
                  .arg(high)
-                 .arg(parser.value(name)));
+                 .arg(commandLine.value(name)));
     return value;
 }
 
@@ -60,62 +61,75 @@ QList<int> blockList(const QString &text)
     return blocks;
 }
 
+shell::Program makeProgram()
+{
+    shell::Program program;
+    program.name = QStringLiteral("iveva-gauge-sim");
+    program.summary = QStringLiteral("Simuliert die IVEVA-Lambdaanzeige an einem Pseudo-Terminal, "
+                                     "das als COMn im Portordner erscheint.");
+    const auto option = [](const char *name, const char *valueName, const QString &help) {
+        return shell::Option{QLatin1String(name), QLatin1String(valueName), help, true};
+    };
+    program.options = {
+        option("port-dir", "DIR",
+               QStringLiteral("Portordner für den Link COMn; er muss bestehen (Vorgabe: "
+                              "$IVEVA_PORT_DIR).")),
+        option("com", "N", QStringLiteral("COM-Nummer 1..99 (Vorgabe: 1).")),
+        option("firmware-version", "TEXT",
+               QStringLiteral("Firmwareversion in der Kennungsantwort (Vorgabe: V2.16).")),
+        option("store", "DIR",
+               QStringLiteral("Ordner für empfangene Abbilder firmware.bin und eeprom.eep "
+                              "(Vorgabe: aktueller Ordner).")),
+        option("reset-delay", "MS",
+               QStringLiteral("ms vom ersten Einstiegszeichen bis zum Controllerreset (Vorgabe: "
+                              "300).")),
+        option("handshake-delay", "MS", QStringLiteral("ms zwischen Echo und NAK (Vorgabe: 20).")),
+        option("no-reset", "", QStringLiteral("Fehler: Controller setzt nie zurück, kein Echo.")),
+        option("no-handshake", "", QStringLiteral("Fehler: Echo, aber nie ein NAK.")),
+        option("nak-blocks", "LIST",
+               QStringLiteral("Fehler: diese Blöcke (1..N, Liste wie 3,3,7) je einmal mit NAK "
+                              "ablehnen.")),
+        option("silent", "", QStringLiteral("Fehler: antwortet überhaupt nicht.")),
+        option("garbage", "", QStringLiteral("Fehler: Störbytes wenige ms vor jeder Antwort.")),
+        option("split", "",
+               QStringLiteral("Fehler: jede Antwort byteweise, etwa 2 ms auseinander.")),
+        option("disconnect-after", "K",
+               QStringLiteral("Fehler: nach Block K die Leitung trennen, wie ein gezogener "
+                              "Adapter.")),
+        option("baud", "N",
+               QStringLiteral("Bytes im Takt dieser Baudrate senden und empfangen (Vorgabe: "
+                              "aus).")),
+    };
+    program.exitStatuses = {{shell::Success, QStringLiteral("beendet durch SIGINT oder SIGTERM")},
+                            {shell::UsageError, QStringLiteral("falscher Aufruf, oder der Port "
+                                                               "lässt sich nicht einrichten")}};
+    return program;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("iveva-gauge-sim"));
+    const shell::Program program = makeProgram();
+    const shell::CommandLine commandLine =
+        shell::CommandLine::parse(program, QCoreApplication::arguments());
+    {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        if (const std::optional<int> status =
+                shell::answerCommonOptions(program, commandLine, out, err))
+            return *status;
+    }
+    const auto value = [&commandLine](const char *name) {
+        return commandLine.value(QLatin1String(name));
+    };
+    const auto isSet = [&commandLine](const char *name) {
+        return commandLine.isSet(QLatin1String(name));
+    };
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Simuliert die IVEVA-Lambdaanzeige an einem Pseudo-Terminal, das als "
-                       "COMn im Portordner erscheint."));
-    parser.addHelpOption();
-    // No --version of Qt's own: the option sets the gauge's firmware version.
-    parser.addOptions({
-        {QStringLiteral("port-dir"),
-         QStringLiteral("Portordner für den Link COMn (Vorgabe: $IVEVA_PORT_DIR)."),
-         QStringLiteral("DIR")},
-        {QStringLiteral("com"), QStringLiteral("COM-Nummer 1..99 (Vorgabe: 1)."),
-         QStringLiteral("N"), QStringLiteral("1")},
-        {QStringLiteral("version"),
-         QStringLiteral("Firmwareversion in der Kennungsantwort (Vorgabe: V2.16)."),
-         QStringLiteral("TEXT"), QStringLiteral("V2.16")},
-        {QStringLiteral("store"),
-         QStringLiteral("Ordner für empfangene Abbilder firmware.bin und eeprom.eep "
-                        "(Vorgabe: aktueller Ordner)."),
-         QStringLiteral("DIR")},
-        {QStringLiteral("reset-delay"),
-         QStringLiteral("ms vom ersten Einstiegszeichen bis zum Controllerreset (Vorgabe: 300)."),
-         QStringLiteral("MS")},
-        {QStringLiteral("handshake-delay"),
-         QStringLiteral("ms zwischen Echo und NAK (Vorgabe: 20)."), QStringLiteral("MS")},
-        {QStringLiteral("no-reset"),
-         QStringLiteral("Fehler: Controller setzt nie zurück, kein Echo.")},
-        {QStringLiteral("no-handshake"), QStringLiteral("Fehler: Echo, aber nie ein NAK.")},
-        {QStringLiteral("nak-blocks"),
-         QStringLiteral("Fehler: diese Blöcke (1..N, Liste wie 3,3,7) je einmal mit NAK "
-                        "ablehnen."),
-         QStringLiteral("LIST")},
-        {QStringLiteral("silent"), QStringLiteral("Fehler: antwortet überhaupt nicht.")},
-        {QStringLiteral("garbage"),
-         QStringLiteral("Fehler: Störbytes wenige ms vor jeder Antwort.")},
-        {QStringLiteral("split"),
-         QStringLiteral("Fehler: jede Antwort byteweise, etwa 2 ms auseinander.")},
-        {QStringLiteral("disconnect-after"),
-         QStringLiteral("Fehler: nach Block K die Leitung trennen, wie ein gezogener Adapter."),
-         QStringLiteral("K")},
-        {QStringLiteral("baud"),
-         QStringLiteral("Bytes im Takt dieser Baudrate senden und empfangen (Vorgabe: aus)."),
-         QStringLiteral("N")},
-    });
-    parser.process(app);
-    if (!parser.positionalArguments().isEmpty())
-        fail(QStringLiteral("unerwartete Argumente: %1")
-                 .arg(parser.positionalArguments().join(QLatin1Char(' '))));
-
-    QString portDir = parser.value(QStringLiteral("port-dir"));
+    QString portDir = value("port-dir");
     if (portDir.isEmpty())
         portDir = qEnvironmentVariable("IVEVA_PORT_DIR");
     if (portDir.isEmpty())
@@ -123,25 +137,26 @@ int main(int argc, char *argv[])
     // A mistyped folder must not quietly become a new, empty one.
     if (!QFileInfo(portDir).isDir())
         fail(QStringLiteral("Portordner existiert nicht: %1").arg(portDir));
-    const int com = numberOption(parser, QStringLiteral("com"), 1, 99, 1);
+    const int com = numberOption(commandLine, QStringLiteral("com"), 1, 99, 1);
 
     GaugeOptions options;
-    options.version = parser.value(QStringLiteral("version"));
+    if (isSet("firmware-version"))
+        options.version = value("firmware-version");
     options.resetDelay = std::chrono::milliseconds(
-        numberOption(parser, QStringLiteral("reset-delay"), 0, 600'000, 300));
+        numberOption(commandLine, QStringLiteral("reset-delay"), 0, 600'000, 300));
     options.handshakeDelay = std::chrono::milliseconds(
-        numberOption(parser, QStringLiteral("handshake-delay"), 0, 600'000, 20));
-    options.noReset = parser.isSet(QStringLiteral("no-reset"));
-    options.noHandshake = parser.isSet(QStringLiteral("no-handshake"));
-    options.nakBlocks = blockList(parser.value(QStringLiteral("nak-blocks")));
-    options.silent = parser.isSet(QStringLiteral("silent"));
-    options.garbage = parser.isSet(QStringLiteral("garbage"));
-    options.split = parser.isSet(QStringLiteral("split"));
-    options.disconnectAfter = numberOption(parser, QStringLiteral("disconnect-after"), 1, 32767, 0);
-    options.baud = numberOption(parser, QStringLiteral("baud"), 1, 4'000'000, 0);
+        numberOption(commandLine, QStringLiteral("handshake-delay"), 0, 600'000, 20));
+    options.noReset = isSet("no-reset");
+    options.noHandshake = isSet("no-handshake");
+    options.nakBlocks = blockList(value("nak-blocks"));
+    options.silent = isSet("silent");
+    options.garbage = isSet("garbage");
+    options.split = isSet("split");
+    options.disconnectAfter =
+        numberOption(commandLine, QStringLiteral("disconnect-after"), 1, 32767, 0);
+    options.baud = numberOption(commandLine, QStringLiteral("baud"), 1, 4'000'000, 0);
 
-    QDir store(parser.isSet(QStringLiteral("store")) ? parser.value(QStringLiteral("store"))
-                                                     : QDir::currentPath());
+    QDir store(isSet("store") ? value("store") : QDir::currentPath());
     if (!store.mkpath(QStringLiteral(".")))
         fail(QStringLiteral("Ablageordner nicht anlegbar: %1").arg(store.path()));
     options.firmwarePath = store.absoluteFilePath(QStringLiteral("firmware.bin"));

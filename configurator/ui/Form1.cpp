@@ -1,5 +1,7 @@
 #include "configurator/ui/Form1.h"
 
+#include "devicelink/ComPort.h"
+
 #include "configurator/ConfigUpload.h"
 #include "configurator/core/ConfigImage.h"
 #include "configurator/core/PortFile.h"
@@ -19,6 +21,8 @@
 #include <QMenuBar>
 
 namespace configurator {
+
+using namespace devicelink;
 
 using FormLayout::px;
 using S = ConfigSettings;
@@ -42,8 +46,8 @@ QString comportCaption(const QString &number)
 
 } // namespace
 
-Form1::Form1(UserDialogs &dialogs, QWidget *parent)
-    : QMainWindow(parent), openfile(dialogs), m_dialogs(dialogs)
+Form1::Form1(UserDialogs &dialogs, const shell::RunContext &context, QWidget *parent)
+    : QMainWindow(parent), openfile(dialogs), m_dialogs(dialogs), m_context(context)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ROZID IVEVA KONFIGURATOR V1.0"));
@@ -284,7 +288,7 @@ void Form1::showSettings(const ConfigSettings &settings)
 
 void Form1::Form_Load()
 {
-    const QString n = QString::number(PortFile().readPort());
+    const QString n = QString::number(portFile().readPort());
     port->setText(n);
     comport->setText(comportCaption(n));
     showSettings(ConfigSettings());
@@ -313,17 +317,18 @@ void Form1::save_Click()
 
 void Form1::uploadconfig_Click()
 {
-    if (!WriteConfigImageFile(ConfigUpload::imageFileName(), settings())) {
-        m_dialogs.warning(
-            this, QStringLiteral("Konfiguration hochladen"),
-            QStringLiteral("Die Datei \"%1\" im Ordner \"%2\" konnte nicht "
-                           "geschrieben werden. Es wird nichts hochgeladen.")
-                .arg(ConfigUpload::imageFileName(), QDir::toNativeSeparators(QDir::currentPath())));
+    if (!WriteConfigImageFile(imagePath(), settings())) {
+        m_dialogs.warning(this, QStringLiteral("Konfiguration hochladen"),
+                          QStringLiteral("Die Datei \"%1\" im Ordner \"%2\" konnte nicht "
+                                         "geschrieben werden. Es wird nichts hochgeladen.")
+                              .arg(ConfigUpload::imageFileName(),
+                                   QDir::toNativeSeparators(m_context.workingFolder)));
         return;
     }
     if (!m_form3) {
         QPointer<Form1> self(this);
-        m_form3 = new Form3([self] { return self ? self->port->text() : QString(); });
+        m_form3 = new Form3([self] { return self ? self->port->text() : QString(); }, comPorts(),
+                            imagePath());
     }
     // An open upload window becomes active again, which starts its next upload after a failure.
     m_form3->show();
@@ -334,7 +339,7 @@ void Form1::uploadconfig_Click()
 void Form1::comport_Click()
 {
     if (!m_form2)
-        m_form2 = new Form2(this, m_dialogs);
+        m_form2 = new Form2(this, m_dialogs, comPorts());
     m_form2->show();
     m_form2->raise();
     m_form2->activateWindow();
@@ -366,7 +371,22 @@ void Form1::storePort(quint8 portNumber)
     comport->setText(comportCaption(n));
     port->setText(n);
     // A port file that cannot be written keeps its old port; the window shows the new one.
-    PortFile().writePort(portNumber);
+    portFile().writePort(portNumber);
+}
+
+PortFile Form1::portFile() const
+{
+    return PortFile(QDir(m_context.workingFolder).filePath(PortFile::defaultFileName()));
+}
+
+QString Form1::imagePath() const
+{
+    return QDir(m_context.workingFolder).filePath(ConfigUpload::imageFileName());
+}
+
+PortFactory Form1::comPorts() const
+{
+    return [link = m_context.link] { return std::make_unique<ComPort>(link); };
 }
 
 } // namespace configurator

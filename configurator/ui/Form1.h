@@ -1,8 +1,11 @@
 #pragma once
 
 #include "configurator/core/ConfigSettings.h"
+#include "configurator/core/PortFile.h"
 #include "configurator/ui/FormLayout.h"
 #include "configurator/ui/UserDialogs.h"
+#include "devicelink/SerialPort.h"
+#include "shell/RunContext.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -28,7 +31,9 @@ class Form1 : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit Form1(UserDialogs &dialogs, QWidget *parent = nullptr);
+    // The port folder, poll time and working folder (port.dll, configs.eep) come from
+    // `context`.
+    Form1(UserDialogs &dialogs, const shell::RunContext &context, QWidget *parent = nullptr);
     ~Form1() override;
 
     // The selections of the window, which are the settings.
@@ -91,7 +96,12 @@ private:
     void addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight);
 
     QList<FormLayout::Caption> m_captions;
+    PortFile portFile() const;
+    QString imagePath() const;
+    devicelink::PortFactory comPorts() const;
+
     UserDialogs &m_dialogs;
+    const shell::RunContext m_context;
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
     QPointer<CharacteristicWindow> m_characteristic;

@@ -35,8 +35,7 @@ const QString ScanText = QStringLiteral("verfügbare COM-Ports suchen, bitte war
 Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, PortFactory ports)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_form1(mainWindow), m_dialogs(dialogs),
-      m_ports(ports ? std::move(ports) : [] { return std::make_unique<ComPort>(); })
+      m_form1(mainWindow), m_dialogs(dialogs), m_ports(std::move(ports))
 {
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -29,8 +29,8 @@ class Form2 : public QWidget
     Q_OBJECT
 
 public:
-    // Without a factory the dialog uses the real serial port.
-    Form2(Form1 *mainWindow, UserDialogs &dialogs, devicelink::PortFactory ports = {});
+    // Every scan and search makes its port with `ports`.
+    Form2(Form1 *mainWindow, UserDialogs &dialogs, devicelink::PortFactory ports);
 
     bool scanning() const { return m_scanning; }
     bool busy() const;

@@ -15,11 +15,10 @@ namespace configurator {
 
 using namespace devicelink;
 
-Form3::Form3(std::function<QString()> portText, PortFactory ports)
+Form3::Form3(std::function<QString()> portText, PortFactory ports, QString imagePath)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_portText(std::move(portText)),
-      m_ports(ports ? std::move(ports) : [] { return std::make_unique<ComPort>(); })
+      m_portText(std::move(portText)), m_ports(std::move(ports)), m_imagePath(std::move(imagePath))
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -61,9 +60,10 @@ void Form3::Form_Activate()
         return;
     const QString portText = m_portText();
     const PortFactory ports = m_ports;
+    const QString imagePath = m_imagePath;
     m_link->start<TransferOutcome>(
-        [ports, portText](const LinkHooks &hooks) {
-            return ConfigUpload::run(*ports(), portText, ConfigUpload::imageFileName(), hooks);
+        [ports, portText, imagePath](const LinkHooks &hooks) {
+            return ConfigUpload::run(*ports(), portText, imagePath, hooks);
         },
         [this](TransferOutcome outcome) {
             if (outcome == TransferOutcome::Ok)

@@ -24,9 +24,9 @@ class Form3 : public QWidget
     Q_OBJECT
 
 public:
-    // `portText` reads the main window's `port` field at the start of each upload. Without a
-    // factory the window uses the real serial port.
-    explicit Form3(std::function<QString()> portText, devicelink::PortFactory ports = {});
+    // `portText` reads the main window's `port` field at the start of each upload; every upload
+    // makes its port with `ports` and sends the image file at `imagePath`.
+    Form3(std::function<QString()> portText, devicelink::PortFactory ports, QString imagePath);
 
     bool busy() const;
 
@@ -46,6 +46,7 @@ private:
     QTimer *Timer1 = nullptr;
     std::function<QString()> m_portText;
     devicelink::PortFactory m_ports;
+    const QString m_imagePath; // configs.eep in the working folder
     devicelink::WindowLink *m_link = nullptr;
 };
 

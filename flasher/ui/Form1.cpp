@@ -74,8 +74,7 @@ QFileDialog *fileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QSt
 } // namespace
 
 Form1::Form1(PortFactory ports, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
-      m_ports(ports ? std::move(ports) : [] { return std::make_unique<ComPort>(); })
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_ports(std::move(ports))
 {
     m_openFileDialog = [this](QWidget *parent, const QString &name, const Chosen &chosen) {
         m_link->openQuestion(fileDialog(parent, QFileDialog::AcceptOpen, name, chosen));
@@ -321,7 +320,7 @@ void Form1::setWaitCursor(bool waiting)
 void Form1::Command3_Click()
 {
     const QString folder = m_downloadFolder.isEmpty() ? UpdateFolder::pick() : m_downloadFolder;
-    const QUrl server = UpdateClient::configuredBaseUrl(m_updateUrl);
+    const QUrl server = UpdateClient::baseUrlFromText(m_updateUrl);
     const int comNumber = PortNumberFromEntry(ComboPort->currentText());
     const int baudRate = Combospeed->currentText().toInt();
     const PortFactory ports = m_ports;

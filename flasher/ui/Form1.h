@@ -2,6 +2,7 @@
 
 #include "devicelink/SerialPort.h"
 #include "flasher/UploadCommand.h"
+#include "flasher/update/UpdateClient.h"
 
 #include <QList>
 #include <QWidget>
@@ -47,15 +48,14 @@ public:
         std::function<void(QWidget *parent, const QString &title, const QString &text,
                            const std::function<void(bool yes)> &answer)>;
 
-    // Without a factory the window uses the real serial port. The start-up scan runs as the
-    // window's first job.
-    explicit Form1(devicelink::PortFactory ports = {}, QWidget *parent = nullptr);
+    // Every job makes its port with `ports`. The start-up scan runs as the window's first job.
+    explicit Form1(devicelink::PortFactory ports, QWidget *parent = nullptr);
     ~Form1() override;
 
     void setOpenFileDialog(OpenFileDialog dialog) { m_openFileDialog = std::move(dialog); }
     void setSaveFileDialog(SaveFileDialog dialog) { m_saveFileDialog = std::move(dialog); }
     void setYesNoQuestion(YesNoQuestion question) { m_askYesNo = std::move(question); }
-    // The update server given on the command line; empty: environment, saved setting, default.
+    // The update server, as the run context chose it.
     void setUpdateUrl(const QString &url) { m_updateUrl = url; }
     // Where "firmware.txt" and "jdwiii.hzg" go; empty: the program's folder or the user's.
     void setDownloadFolder(const QString &folder) { m_downloadFolder = folder; }
@@ -112,7 +112,7 @@ private:
     OpenFileDialog m_openFileDialog;
     SaveFileDialog m_saveFileDialog;
     YesNoQuestion m_askYesNo;
-    QString m_updateUrl;
+    QString m_updateUrl = QLatin1String(UpdateClient::DefaultBaseUrl);
     QString m_downloadFolder;
     QString m_dialogFileName; // the file dialog keeps its file name from one use to the next
     bool m_waitCursor = false;

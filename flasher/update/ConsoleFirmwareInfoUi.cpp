@@ -5,20 +5,21 @@
 
 namespace flasher {
 
-ConsoleFirmwareInfoUi::ConsoleFirmwareInfoUi(QTextStream &out, bool yes, const QString &copyPath)
-    : m_out(out), m_yes(yes), m_copyPath(copyPath)
+ConsoleFirmwareInfoUi::ConsoleFirmwareInfoUi(Print print, bool yes, const QString &copyPath)
+    : m_print(std::move(print)), m_yes(yes), m_copyPath(copyPath)
 {}
 
 bool ConsoleFirmwareInfoUi::askYesNo(Question question, const QString &prompt, const QString &title)
 {
     const bool answer = m_yes || question == Question::SearchOnline;
-    m_out << title << ' ' << prompt << ' ' << (answer ? "Ja" : "Nein") << Qt::endl;
+    m_print(title + QLatin1Char(' ') + prompt + QLatin1Char(' ') +
+            (answer ? QStringLiteral("Ja") : QStringLiteral("Nein")));
     return answer;
 }
 
 void ConsoleFirmwareInfoUi::downloadedUnchecked(const QString &sha256Hex)
 {
-    m_out << "SHA-256: " << sha256Hex << Qt::endl;
+    m_print(QStringLiteral("SHA-256: ") + sha256Hex);
 }
 
 QString ConsoleFirmwareInfoUi::chooseCopyTarget(const QString &presetName)

@@ -2,7 +2,7 @@
 
 #include "flasher/update/FirmwareInfoUi.h"
 
-#include <QTextStream>
+#include <functional>
 
 namespace flasher {
 
@@ -13,7 +13,9 @@ namespace flasher {
 class ConsoleFirmwareInfoUi : public FirmwareInfoUi
 {
 public:
-    ConsoleFirmwareInfoUi(QTextStream &out, bool yes, const QString &copyPath);
+    using Print = std::function<void(const QString &line)>;
+
+    ConsoleFirmwareInfoUi(Print print, bool yes, const QString &copyPath);
 
     bool askYesNo(Question question, const QString &prompt, const QString &title) override;
     bool savesUserCopy() const override { return !m_copyPath.isEmpty(); }
@@ -23,7 +25,7 @@ public:
     void programmingStarts() override {}
 
 private:
-    QTextStream &m_out;
+    Print m_print;
     bool m_yes;
     QString m_copyPath;
 };

@@ -35,17 +35,19 @@ bool writeAll(QSaveFile &file, const QByteArray &bytes, QString *why)
 
 } // namespace
 
-QUrl UpdateClient::configuredBaseUrl(const QString &commandLineValue)
+QString UpdateClient::chooseBaseUrl(const QString &commandLineValue,
+                                    const QString &environmentValue, const QString &savedValue)
 {
-    if (!commandLineValue.trimmed().isEmpty())
-        return baseUrlFromText(commandLineValue);
-    const QString fromEnvironment = qEnvironmentVariable(EnvironmentVariable);
-    if (!fromEnvironment.trimmed().isEmpty())
-        return baseUrlFromText(fromEnvironment);
-    const QString saved = QSettings().value(QLatin1String(SettingsKey)).toString();
-    if (!saved.trimmed().isEmpty())
-        return baseUrlFromText(saved);
-    return baseUrlFromText(QLatin1String(DefaultBaseUrl));
+    for (const QString &value : {commandLineValue, environmentValue, savedValue}) {
+        if (!value.trimmed().isEmpty())
+            return value;
+    }
+    return QLatin1String(DefaultBaseUrl);
+}
+
+QString UpdateClient::savedBaseUrl()
+{
+    return QSettings().value(QLatin1String(SettingsKey)).toString();
 }
 
 QUrl UpdateClient::baseUrlFromText(const QString &text)

@@ -67,9 +67,12 @@ public:
     static QString versionFilePath() { return QStringLiteral("/DEVAZ/firmware.txt"); }
     static QString firmwarePath() { return QStringLiteral("/DEVAZ/lastfw.bin"); }
 
-    // The base address by the order above. An empty value counts as not given. The result is
-    // invalid when the chosen text is not an http or https address.
-    static QUrl configuredBaseUrl(const QString &commandLineValue = QString());
+    // The server address by the order above, as text: the first of the command line's value,
+    // the environment's and the saved setting that is not empty, else the built-in default.
+    // main() resolves it once; what it names is checked by baseUrlFromText().
+    static QString chooseBaseUrl(const QString &commandLineValue, const QString &environmentValue,
+                                 const QString &savedValue);
+    static QString savedBaseUrl();
     // "host[:port][/folder]" without a scheme means http.
     static QUrl baseUrlFromText(const QString &text);
     static void saveBaseUrl(const QString &text);

@@ -2,6 +2,7 @@
 // a private port folder.
 
 #include "ScriptedPort.h"
+#include "TestContext.h"
 #include "configurator/BatchMode.h"
 #include "configurator/core/ConfigImage.h"
 #include "configurator/ui/CharacteristicWindow.h"
@@ -143,8 +144,9 @@ Result runBatch(const QStringList &arguments)
 {
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
-    const int code = BatchMode::run(QStringList{QStringLiteral("iveva-configurator")} + arguments,
-                                    outStream, errStream);
+    const shell::CommandLine commandLine = shell::CommandLine::parse(
+        BatchMode::program(), QStringList{QStringLiteral("iveva-configurator")} + arguments);
+    const int code = BatchMode::run(commandLine, testContext(), outStream, errStream);
     return {code, out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), err};
 }
 
@@ -228,7 +230,7 @@ private slots:
         Workspace ws;
         ws.write(QStringLiteral("port.dll"), QByteArray("\xc8\xaa\xbb", 3)); // byte 0 counts
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        Form1 form(dialogs, testContext());
         QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 200"));
         QCOMPARE(form.port->text(), QStringLiteral("200"));
         QCOMPARE(form.settings(), ConfigSettings());
@@ -278,7 +280,7 @@ private slots:
         ws.write(QStringLiteral("port.dll"), QByteArray("\x03", 1));
         ws.write(QStringLiteral("configs.eep"), QByteArray(21, char(0x77)));
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        Form1 form(dialogs, testContext());
         form.show();
         form.kontrast->setCurrentIndex(1);
         form.da->setChecked(true);
@@ -335,7 +337,7 @@ private slots:
         ws.gauge(2, Silent);
         ws.write(QStringLiteral("port.dll"), QByteArray("\x09\x01\x02", 3));
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        Form1 form(dialogs, testContext());
         form.show();
         form.comport->trigger();
         QPointer<Form2> dialog = form.portDialog();
@@ -413,10 +415,11 @@ private slots:
         };
         ScriptedDialogs dialogs;
         dialogs.leaveOpen = true;
-        Form1 form(dialogs);
+        Form1 form(dialogs, testContext());
         QPointer<QWidget> window;
         if (job == "upload") {
-            auto *upload = new Form3([] { return QStringLiteral("5"); }, ports);
+            auto *upload = new Form3([] { return QStringLiteral("5"); }, ports,
+                                     QDir::current().filePath(QStringLiteral("configs.eep")));
             window = upload;
             connect(upload->findChild<QListWidget *>(), &QListWidget::currentRowChanged, upload,
                     [upload] { upload->close(); }); // at its first line
@@ -534,7 +537,7 @@ private slots:
         Workspace ws;
         ws.write(QStringLiteral("extremes.eep"), ExtremesImage);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        Form1 form(dialogs, testContext());
         QStringList shortcuts;
         for (const QAction *action : form.findChildren<QAction *>())
             if (!action->shortcut().isEmpty())

@@ -1,3 +1,4 @@
+#include "TestContext.h"
 #include "devicelink/BootloaderTransfer.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
@@ -61,7 +62,7 @@ private slots:
         GaugeSimulator gauge(options);
         QVERIFY(gauge.start(m_portDir, 5));
         const FlashImage image(pattern(fileSize));
-        ComPort port;
+        ComPort port(testContext().link);
         QVERIFY(OpenPortForTransfer(port, 5, 19200, m_hooks));
 
         QCOMPARE(UploadImage(port, image,
@@ -88,7 +89,7 @@ private slots:
         QVERIFY(first.start(m_portDir, 11));
         QVERIFY(second.start(m_portDir, 12));
         QVERIFY(gauge.start(m_portDir, 13));
-        ComPort port;
+        ComPort port(testContext().link);
         const AvailablePorts ports = ScanAvailablePorts(port, m_hooks);
         QCOMPARE(ports.numbers, QList<int>({11, 12, 13}));
         QByteArray receiveText;
@@ -111,7 +112,7 @@ private slots:
         options.disconnectAfter = 3;
         GaugeSimulator gauge(options);
         QVERIFY(gauge.start(m_portDir, 6));
-        ComPort port;
+        ComPort port(testContext().link);
         QVERIFY(OpenPortForTransfer(port, 6, 19200, m_hooks));
 
         QCOMPARE(
@@ -129,9 +130,9 @@ private slots:
         const QString pty = QFileInfo(m_portDir + "/COM7").canonicalFilePath();
         QVERIFY(QFile::link(pty, m_portDir + "/COM9")); // a second name for the same device
         QVERIFY(QFile::link(m_portDir + "/gone", m_portDir + "/COM8")); // a link to nothing
-        ComPort holder;
+        ComPort holder(testContext().link);
         QVERIFY(holder.open(7, QStringLiteral("19200,n,8,1")));
-        ComPort port;
+        ComPort port(testContext().link);
 
         // Busy under every name: the lock belongs to the device, not to the link.
         for (int com : {7, 9}) {

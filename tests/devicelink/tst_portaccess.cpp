@@ -1,4 +1,5 @@
 #include "ScriptedPort.h"
+#include "TestContext.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/ComPortNames.h"
 #include "devicelink/PortScan.h"
@@ -100,7 +101,7 @@ private slots:
         pollfd waiting{device, POLLIN, 0};
         QCOMPARE(::poll(&waiting, 1, 5000), 1); // the bytes wait at the device
 
-        ComPort port;
+        ComPort port(testContext().link);
         QVERIFY(port.open(5, QStringLiteral("19200,n,8,1")));
         QCOMPARE(write(gauge, "new", 3), 3);
         const PollResult read = port.poll(1'000'000);
@@ -154,11 +155,7 @@ private slots:
 #ifdef Q_OS_WIN
         QSKIP("Windows names its ports COMn");
 #endif
-        const QByteArray saved = qgetenv("IVEVA_PORT_DIR");
-        qputenv("IVEVA_PORT_DIR", portDir.toLocal8Bit());
-        const QString name = ComPortNames::deviceFor(com);
-        qputenv("IVEVA_PORT_DIR", saved);
-        QCOMPARE(name, device);
+        QCOMPARE(ComPortNames::deviceFor(com, portDir), device);
     }
 };
 

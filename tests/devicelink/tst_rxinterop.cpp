@@ -1,4 +1,5 @@
 #include "RxRelay.h"
+#include "TestContext.h"
 #include "devicelink/BootloaderTransfer.h"
 #include "devicelink/ComPort.h"
 
@@ -48,7 +49,7 @@ private slots:
         QStringList log;
         LinkHooks hooks;
         hooks.log = [&](const QString &line, LinkHooks::LineStyle) { log.append(line); };
-        ComPort port;
+        ComPort port(testContext().link);
         QVERIFY(OpenPortForTransfer(port, 2, 19200, hooks));
 
         const TransferOutcome outcome = UploadImage(

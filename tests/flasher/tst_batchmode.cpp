@@ -2,10 +2,12 @@
 // through the program.
 
 #include "FlasherTestKit.h"
+#include "TestContext.h"
 #include "TestHttpServer.h"
 #include "devicelink/ComPort.h"
 #include "flasher/BatchMode.h"
 #include "flasher/UploadCommand.h"
+#include "flasher/update/UpdateClient.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -41,8 +43,12 @@ Output runBatch(const QStringList &arguments, bool viaProgram)
     }
     QTextStream out(&output.out);
     QTextStream err(&output.err);
-    ComPort port;
-    output.status = BatchMode::Run(QStringList{"iveva-flasher"} + arguments, port, out, err, true);
+    const shell::CommandLine commandLine =
+        shell::CommandLine::parse(BatchMode::program(), QStringList{"iveva-flasher"} + arguments);
+    const shell::RunContext context = testContext();
+    const QString updateUrl = UpdateClient::chooseBaseUrl(commandLine.value("update-url"), {}, {});
+    ComPort port(context.link);
+    output.status = BatchMode::Run(commandLine, context, updateUrl, port, out, err, true);
     return output;
 }
 
@@ -242,7 +248,7 @@ private slots:
         const QString held = QFileInfo(ports.dir() + "/COM4").canonicalFilePath();
         QVERIFY(QFile::link(held, ports.dir() + "/COM5"));
         QVERIFY(QFile::link(ports.dir() + "/gone", ports.dir() + "/COM9"));
-        ComPort holder;
+        ComPort holder(testContext().link);
         QVERIFY(holder.open(4, QStringLiteral("19200,n,8,1")));
 
         const Output listed = runBatch({"--list-ports"}, true);

@@ -1,6 +1,7 @@
 // The update window, offscreen, against simulated gauges, scripted ports and a local update server.
 
 #include "FlasherTestKit.h"
+#include "TestContext.h"
 #include "TestHttpServer.h"
 #include "devicelink/FlashImage.h"
 #include "devicelink/LinkTexts.h"
@@ -140,7 +141,7 @@ private slots:
         QList<int> listed = silent + (gauge ? QList<int>{gauge} : QList<int>());
         std::sort(listed.begin(), listed.end());
 
-        Form1 w;
+        Form1 w(testComPorts());
         QVERIFY(settled(w));
 
         QStringList entries;
@@ -188,7 +189,7 @@ private slots:
         for (const char *name : {"fw.Bin", "firmwarexbin", "conf.eep", "notes.txt"})
             writeFile(dir, name, 10);
         SimulatedPorts ports;
-        Form1 w;
+        Form1 w(testComPorts());
         QVERIFY(settled(w));
 
         for (const QString &pick : picks)
@@ -220,7 +221,7 @@ private slots:
         SimulatedPorts ports;
         GaugeSimulator &gauge = ports.add(3);
         const QString path = writeFile(m_files, fw ? "fw.bin" : "conf.eep", 1000);
-        Form1 w;
+        Form1 w(testComPorts());
         QVERIFY(settled(w));
         choose(w, path);
         QMap<QString, States> phases; // the states when each line first appeared
@@ -398,7 +399,7 @@ private slots:
         const QString downloads = m_files.filePath(QStringLiteral("downloads"));
         QDir().mkpath(downloads);
 
-        Form1 w;
+        Form1 w(testComPorts());
         QVERIFY(settled(w));
         choose(w, writeFile(m_files, QStringLiteral("settings.eep"), 21));
         QStringList asked;

@@ -2,6 +2,7 @@
 // update server: every way it can end.
 
 #include "ScriptedPort.h"
+#include "TestContext.h"
 #include "TestHttpServer.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/FlashImage.h"
@@ -236,7 +237,7 @@ private slots:
         };
         hooks.cancelled = [&closing] { return closing; };
 
-        ComPort comPort;
+        ComPort comPort(testContext().link);
         ScriptedPort scriptedPort;
         SerialPort *port = &comPort;
         std::unique_ptr<GaugeSimulator> gauge;

@@ -140,11 +140,9 @@ private slots:
     {
         QFETCH(QStringList, given);
         QFETCH(QString, versionFile);
-        qputenv(UpdateClient::EnvironmentVariable, given[1].toUtf8());
-        UpdateClient::saveBaseUrl(given[2]);
-        const UpdateClient client(UpdateClient::configuredBaseUrl(given[0]));
+        const UpdateClient client(UpdateClient::baseUrlFromText(
+            UpdateClient::chooseBaseUrl(given[0], given[1], given[2])));
         QCOMPARE(client.versionFileUrl().toString(), versionFile);
-        qunsetenv(UpdateClient::EnvironmentVariable);
     }
 
     // An installed program's folder is not writable: the user's data folder takes its place.
