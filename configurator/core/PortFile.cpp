@@ -15,8 +15,8 @@ quint8 PortFile::readPort() const
     if (!devicelink::IsRegularFileOrMissing(m_path))
         return 0;
     QFile file(m_path);
-    // ReadWrite creates a missing file, as the program always has. A file we may only read
-    // (e.g. a write-protected one) still gives its port.
+    // Reading creates a missing file (empty, so it gives 0). A file we may only read (e.g. a
+    // write-protected one) still gives its port.
     if (!file.open(QIODevice::ReadWrite) && !file.open(QIODevice::ReadOnly))
         return 0;
     char byte = 0;

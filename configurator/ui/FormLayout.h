@@ -7,7 +7,8 @@ class QWidget;
 
 namespace configurator {
 
-// The windows are laid out in twips, as the gauge's documents give their positions.
+// The windows are laid out in twips (1/1440 inch, 15 to a pixel at 96 dpi): every position
+// and size below is a twip value, turned into pixels here.
 namespace FormLayout {
 
 constexpr int TwipsPerPixel = 15;

@@ -90,7 +90,7 @@ private:
     void askYesNoBox(const QString &title, const QString &text,
                      const std::function<void(bool)> &answer);
 
-    // The controls. Their names are the ones the gauge's tools have always used.
+    // The controls, private; each carries its member name as objectName, which tests use.
     QPushButton *cmd_Search_File;
     QPushButton *cmd_Upload;
     QPushButton *Command2;
