@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devicelink/SerialPort.h"
+#include "devicelink/ForwardingPort.h"
 
 #include <QString>
 #include <optional>
@@ -30,31 +30,17 @@ std::optional<PortArgument> ParsePortArgument(const QString &text, const QString
 
 // A port that opens one device, whatever COM number an operation asks for: the device named by
 // path on the command line. Everything else goes to the port underneath.
-class PinnedPort : public SerialPort
+class PinnedPort : public ForwardingPort
 {
 public:
-    PinnedPort(SerialPort &port, const QString &device) : m_port(port), m_device(device) {}
+    PinnedPort(SerialPort &port, const QString &device) : ForwardingPort(port), m_device(device) {}
 
     bool open(int, const QString &settings) override
     {
         return m_port.openDevice(m_device, settings);
     }
-    bool openDevice(const QString &device, const QString &settings) override
-    {
-        return m_port.openDevice(device, settings);
-    }
-    void close() override { m_port.close(); }
-    bool isOpen() const override { return m_port.isOpen(); }
-    bool write(const QByteArray &bytes) override { return m_port.write(bytes); }
-    PollResult poll(qint64 maxPolls) override { return m_port.poll(maxPolls); }
-    QString errorString() const override { return m_port.errorString(); }
-    bool connectionLost() const override { return m_port.connectionLost(); }
-    OpenError openError() const override { return m_port.openError(); }
-    QString deviceName() const override { return m_port.deviceName(); }
-    qint64 pollIntervalUs() const override { return m_port.pollIntervalUs(); }
 
 private:
-    SerialPort &m_port;
     QString m_device;
 };
 

@@ -1,31 +1,17 @@
 #include "ScriptedPort.h"
 
+#include "devicelink/ForwardingPort.h"
+
 using namespace devicelink;
 
 namespace {
 
 // What a window's factory hands out: the test's port, which outlives every job.
-class PortView : public SerialPort
+class PortView : public ForwardingPort
 {
 public:
-    explicit PortView(ScriptedPort &port) : m_port(port) {}
+    explicit PortView(ScriptedPort &port) : ForwardingPort(port) {}
     ~PortView() override { m_port.close(); }
-
-    bool open(int comNumber, const QString &settings) override
-    {
-        return m_port.open(comNumber, settings);
-    }
-    void close() override { m_port.close(); }
-    bool isOpen() const override { return m_port.isOpen(); }
-    bool write(const QByteArray &bytes) override { return m_port.write(bytes); }
-    PollResult poll(qint64 maxPolls) override { return m_port.poll(maxPolls); }
-    QString errorString() const override { return m_port.errorString(); }
-    bool connectionLost() const override { return m_port.connectionLost(); }
-    OpenError openError() const override { return m_port.openError(); }
-    QString deviceName() const override { return m_port.deviceName(); }
-
-private:
-    ScriptedPort &m_port;
 };
 
 } // namespace
