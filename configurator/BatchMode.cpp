@@ -35,6 +35,7 @@ shell::Program makeProgram()
 {
     shell::Program program;
     program.name = QStringLiteral("iveva-configurator");
+    program.window = QStringLiteral("ROZID IVEVA KONFIGURATOR V1.0");
     program.summary = QStringLiteral(
         "ROZID IVEVA Konfigurator. Ohne Optionen öffnet sich das Fenster; mit Optionen laufen "
         "sie ohne Fenster in der angegebenen Reihenfolge, ausgehend von den Grundeinstellungen.");

@@ -32,6 +32,7 @@ shell::Program makeProgram()
     using shell::Option;
     shell::Program program;
     program.name = QStringLiteral("iveva-flasher");
+    program.window = QStringLiteral("DEVAZ update-tool V1.7");
     program.summary = QStringLiteral(
         "DEVAZ update-tool: ohne Befehl startet das Fenster (mit --update-url für diesen "
         "Update-Server). Mit einem der Befehle läuft der Flasher ohne Fenster und schreibt jede "

@@ -174,7 +174,9 @@ QString helpText(const Program &program)
 
 QString versionLine(const Program &program)
 {
-    return program.name + QLatin1Char(' ') + projectVersion();
+    const QString line = program.name + QLatin1Char(' ') + projectVersion();
+    return program.window.isEmpty() ? line
+                                    : line + QStringLiteral(" (Fenster: %1)").arg(program.window);
 }
 
 int usageError(QTextStream &err, const Program &program, const QString &message)

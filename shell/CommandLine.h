@@ -41,6 +41,7 @@ struct Program
 {
     QString name;    // "iveva-flasher"
     QString summary; // the help's first paragraph
+    QString window;  // the window's own title and version, which --version names too
     QList<Option> options;
     QList<ExitStatusText> exitStatuses;
 };
@@ -73,7 +74,7 @@ private:
 };
 
 QString helpText(const Program &program);
-// "iveva-flasher 1.1.0"
+// "iveva-flasher 1.1.0 (Fenster: DEVAZ update-tool V1.7)"
 QString versionLine(const Program &program);
 // Prints "<program>: <message>" and the hint to --help on `err`; returns UsageError.
 int usageError(QTextStream &err, const Program &program, const QString &message);

@@ -2,6 +2,7 @@
 
 #include "devicelink/ComPort.h"
 
+#include "configurator/BatchMode.h"
 #include "configurator/ConfigUpload.h"
 #include "configurator/core/ConfigImage.h"
 #include "configurator/core/PortFile.h"
@@ -50,7 +51,7 @@ Form1::Form1(UserDialogs &dialogs, const shell::RunContext &context, QWidget *pa
     : QMainWindow(parent), openfile(dialogs), m_dialogs(dialogs), m_context(context)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("ROZID IVEVA KONFIGURATOR V1.0"));
+    setWindowTitle(BatchMode::program().window);
     // A fixed dialog frame without minimize and maximize buttons.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);

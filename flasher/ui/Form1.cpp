@@ -5,6 +5,7 @@
 #include "devicelink/PortScan.h"
 #include "devicelink/ui/LogListMenu.h"
 #include "devicelink/ui/WindowLink.h"
+#include "flasher/BatchMode.h"
 #include "flasher/FileChoice.h"
 #include "flasher/FlasherTexts.h"
 #include "flasher/ui/PortList.h"
@@ -127,7 +128,7 @@ QString Form1::fileFilter()
 
 void Form1::buildControls()
 {
-    setWindowTitle(QStringLiteral("DEVAZ update-tool V1.7"));
+    setWindowTitle(BatchMode::program().window);
     setFixedSize(ClientWidth, ClientHeight);
 
     cmd_Search_File = new QPushButton(QStringLiteral("Datei öffnen"), this);
