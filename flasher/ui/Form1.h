@@ -78,6 +78,10 @@ private:
 
     void buildControls();
     void Form_Load();
+    // Scans the ports as a job, logs the ports left out and refills the list; `then` runs
+    // afterwards unless the window is closing.
+    void scanPorts(std::function<void()> then = {});
+    void ComboPort_AboutToOpen(const std::function<void()> &open);
     void cmd_Search_File_Click();
     void cmd_Upload_Click();
     void Command2_Click();

@@ -162,6 +162,24 @@ private slots:
         QCOMPARE(control<QComboBox>(w, "ComboPort")->currentIndex(), selected);
     }
 
+    // Opening the port list rescans first and keeps the chosen port.
+    void rescanOnOpeningPortList()
+    {
+        SimulatedPorts ports;
+        ports.add(3);
+        Form1 w;
+        w.show();
+        QVERIFY(settled(w));
+        ports.add(1);
+        auto *list = control<QComboBox>(w, "ComboPort");
+        list->showPopup();
+        QVERIFY(w.busy());
+        QVERIFY(settled(w));
+        QCOMPARE(entriesOf(w), QStringList({PortDisplayEntry(1), PortDisplayEntry(3)}));
+        QCOMPARE(list->currentText(), PortDisplayEntry(3));
+        QTRY_VERIFY(list->view()->isVisible());
+    }
+
     void fileChoice_data()
     {
         QTest::addColumn<QStringList>("picks"); // one click each; "" cancels the dialog
@@ -235,8 +253,10 @@ private slots:
         onLog(w, [&](const QString &line) {
             if (!phases.contains(line))
                 phases.insert(line, statesOf(w));
-            if (line == QLatin1String("sende Blocknummer:  2"))
+            if (line == QLatin1String("sende Blocknummer:  2")) {
                 control(w, "Command4")->click();
+                control<QComboBox>(w, "ComboPort")->showPopup(); // no rescan during the job
+            }
         });
 
         click(w, kind);
@@ -248,6 +268,7 @@ private slots:
                  1);
         QCOMPARE(log.last(), QStringLiteral("Erfolgreich geflasht!"));
         QVERIFY(!log.contains(QStringLiteral("Gerät suchen...")));
+        QCOMPARE(entriesOf(w), QStringList{PortDisplayEntry(3)});
         QCOMPARE(phases.value("öffne COM-Port"), States({true, fw, !fw, true, true, false}));
         QCOMPARE(phases.value("auf Controllerreset warten..."),
                  States({false, false, false, true, true, true}));
