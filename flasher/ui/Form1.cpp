@@ -142,12 +142,14 @@ void Form1::buildControls()
 
     auto *settingsFrame = new QGroupBox(QStringLiteral("Kommunikationseinstellungen"), this);
     auto *Label2 = new QLabel(QStringLiteral("Port:"), settingsFrame);
+    Label2->setObjectName(QStringLiteral("Label2"));
     auto *portList = new PortComboBox(settingsFrame);
     portList->setAboutToOpen(
         [this](const PortComboBox::Open &open) { ComboPort_AboutToOpen(open); });
     ComboPort = portList;
     ComboPort->setObjectName(QStringLiteral("ComboPort"));
     auto *Label3 = new QLabel(QStringLiteral("Geschwindigkeit:"), settingsFrame);
+    Label3->setObjectName(QStringLiteral("Label3"));
     Combospeed = new QComboBox(settingsFrame);
     Combospeed->setObjectName(QStringLiteral("Combospeed"));
     ProgressBar1 = new QProgressBar(settingsFrame);
