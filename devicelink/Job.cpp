@@ -2,6 +2,8 @@
 
 #include <QPointer>
 
+#include <utility>
+
 namespace devicelink {
 
 JobRunner::JobRunner(QObject *parent) : QObject(parent) {}
@@ -30,10 +32,10 @@ bool JobRunner::start(std::function<void(const LinkHooks &hooks)> work, std::fun
     m_thread = QThread::create([this, work = std::move(work), done = std::move(done)] {
         LinkHooks hooks;
         hooks.log = [this](const QString &text, LinkHooks::LineStyle style) {
-            emit line(text, style == LinkHooks::LineStyle::Scrolled);
+            queue({Report::Kind::Line, {text, style == LinkHooks::LineStyle::Scrolled}});
         };
-        hooks.percent = [this](int value) { emit percent(value); };
-        hooks.entryAnswer = [this] { emit entryAnswer(); };
+        hooks.percent = [this](int value) { queue({Report::Kind::Percent, {}, value}); };
+        hooks.entryAnswer = [this] { queue({Report::Kind::EntryAnswer}); };
         hooks.cancelled = [this] { return m_cancel.load(); };
         work(hooks);
         post([this, done] {
@@ -96,7 +98,61 @@ void JobRunner::answer(quint64 question, const QVariant &value)
 
 void JobRunner::post(std::function<void()> call)
 {
-    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    queue({Report::Kind::Call, {}, 0, std::move(call)});
+}
+
+void JobRunner::queue(Report report)
+{
+    const std::lock_guard lock(m_reportsMutex);
+    m_reports.push_back(std::move(report));
+    if (m_deliveryPosted)
+        return;
+    m_deliveryPosted = true;
+    QMetaObject::invokeMethod(this, &JobRunner::deliver, Qt::QueuedConnection);
+}
+
+void JobRunner::deliver()
+{
+    std::vector<Report> reports;
+    {
+        const std::lock_guard lock(m_reportsMutex);
+        reports.swap(m_reports);
+        m_deliveryPosted = false;
+    }
+    // A call may end the window and this runner with it: what is left is dropped then.
+    const QPointer<JobRunner> self(this);
+    QList<LogLine> batch;
+    std::optional<int> lastPercent;
+    const auto flush = [&] {
+        if (!batch.isEmpty())
+            emit lines(std::exchange(batch, {}));
+        if (self && lastPercent)
+            emit percent(*std::exchange(lastPercent, std::nullopt));
+    };
+    for (Report &report : reports) {
+        if (!self)
+            return;
+        switch (report.kind) {
+        case Report::Kind::Line:
+            batch.append(std::move(report.line));
+            break;
+        case Report::Kind::Percent:
+            lastPercent = report.percent;
+            break;
+        case Report::Kind::EntryAnswer:
+            flush();
+            if (self)
+                emit entryAnswer();
+            break;
+        case Report::Kind::Call:
+            flush();
+            if (self)
+                report.call();
+            break;
+        }
+    }
+    if (self)
+        flush();
 }
 
 } // namespace devicelink

@@ -2,6 +2,7 @@
 
 #include "devicelink/LinkHooks.h"
 
+#include <QList>
 #include <QObject>
 #include <QThread>
 #include <QVariant>
@@ -12,14 +13,20 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace devicelink {
 
 // Runs a window's device operations on a worker thread, one at a time. The operation gets
-// hooks whose log lines, percentage and entry answer come out of the signals below, queued to
-// the thread that owns the runner and in the order the operation produced them. The owner's
+// hooks whose log lines, percentage and entry answer come out of the signals below, on the
+// thread that owns the runner and in the order the operation produced them. The owner's
 // thread never waits for the operation: a question in the middle of it goes out through ask(),
 // and the operation's thread waits for the answer.
+//
+// What the operation reports while the owner's thread is busy is collected and delivered in
+// one go at the owner's next event loop turn: every line, in order, as one batch; of several
+// percentages only the last. Calls posted by the operation (and its end) keep their place
+// between the lines.
 class JobRunner : public QObject
 {
     Q_OBJECT
@@ -56,15 +63,41 @@ public:
     // Called from the job's thread: runs `call` on the owner's thread, in order with the log.
     void post(std::function<void()> call);
 
+    struct LogLine
+    {
+        QString text;
+        bool scrolled = false; // through Add_Item: the list scrolls to it
+    };
+
 signals:
-    void line(const QString &text, bool scrolled);
+    // The lines reported since the last batch, oldest first; never empty.
+    void lines(const QList<devicelink::JobRunner::LogLine> &batch);
     void percent(int percent);
     void entryAnswer();
     void cancelling(); // cancel() was called: dialogs opened for questions may go
     void finished();
 
 private:
+    // One report of the running job, waiting for the owner's thread.
+    struct Report
+    {
+        enum class Kind
+        {
+            Line,
+            Percent,
+            EntryAnswer,
+            Call
+        } kind;
+        LogLine line;
+        int percent = 0;
+        std::function<void()> call;
+    };
+
     void answer(quint64 question, const QVariant &value);
+    // From any thread: queues a report; the first one after a delivery asks for the next.
+    void queue(Report report);
+    // On the owner's thread: hands out what has been queued so far.
+    void deliver();
 
     QThread *m_thread = nullptr; // the running job's thread, until it has ended
     bool m_busy = false;
@@ -73,6 +106,9 @@ private:
     std::condition_variable m_answered;
     quint64 m_question = 0;
     std::optional<QVariant> m_answer;
+    std::mutex m_reportsMutex;
+    std::vector<Report> m_reports;
+    bool m_deliveryPosted = false;
 };
 
 } // namespace devicelink

@@ -297,23 +297,26 @@ void Form1::Form_Load()
 
 void Form1::open_Click()
 {
-    const QString name = openfile.ShowOpen(this);
-    if (name.isEmpty())
-        return;
-    ConfigSettings current = settings();
-    ApplyConfigImage(name, current);
-    showSettings(current);
+    openfile.ShowOpen(this, [this](const QString &name) {
+        if (name.isEmpty())
+            return;
+        ConfigSettings current = settings();
+        ApplyConfigImage(name, current);
+        showSettings(current);
+    });
 }
 
 void Form1::save_Click()
 {
-    const QString name = openfile.ShowSave(this);
-    if (name.isEmpty())
-        return; // cancelled: nothing is written
-    if (!WriteConfigImageFile(name, settings()))
-        m_dialogs.warning(this, QStringLiteral("speichern"),
-                          QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden.")
-                              .arg(QDir::toNativeSeparators(name)));
+    openfile.ShowSave(this, [this](const QString &name) {
+        if (name.isEmpty())
+            return; // cancelled: nothing is written
+        // The settings as they are when the user has chosen the name.
+        if (!WriteConfigImageFile(name, settings()))
+            m_dialogs.warning(this, QStringLiteral("speichern"),
+                              QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden.")
+                                  .arg(QDir::toNativeSeparators(name)));
+    });
 }
 
 void Form1::uploadconfig_Click()

@@ -49,8 +49,27 @@ public:
     Form3 *uploadWindow() const;
     CharacteristicWindow *characteristicWindow() const;
 
-    // Hidden: the current COM port number as decimal text.
-    QLineEdit *port = nullptr;
+private slots:
+    void Form_Load();
+    void open_Click();
+    void save_Click();
+    void uploadconfig_Click();
+    void comport_Click();
+    void ende_Click();
+    void kennlinie_Click();
+
+private:
+    void buildControls();
+    void buildMenus();
+    QGroupBox *addFrame(const QString &caption, int left, int top, int width, int height);
+    QComboBox *addList(QWidget *frame, ConfigSettings::Setting setting, int left, int top,
+                       int width);
+    QCheckBox *addCheck(QGroupBox *frame, ConfigSettings::Setting setting, const QString &caption,
+                        int left, int top, int width, int height);
+    void addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight);
+
+    // The controls; each has its own name as objectName ("warn_lam(0)" for a member of an array).
+    QLineEdit *port = nullptr; // hidden: the current COM port number as decimal text
 
     std::array<QComboBox *, 2> warn_lam{};
     QComboBox *warn_egt = nullptr;
@@ -75,25 +94,6 @@ public:
     QAction *kennlinie = nullptr;
 
     CommonDialog openfile;
-
-public slots:
-    void Form_Load();
-    void open_Click();
-    void save_Click();
-    void uploadconfig_Click();
-    void comport_Click();
-    void ende_Click();
-    void kennlinie_Click();
-
-private:
-    void buildControls();
-    void buildMenus();
-    QGroupBox *addFrame(const QString &caption, int left, int top, int width, int height);
-    QComboBox *addList(QWidget *frame, ConfigSettings::Setting setting, int left, int top,
-                       int width);
-    QCheckBox *addCheck(QGroupBox *frame, ConfigSettings::Setting setting, const QString &caption,
-                        int left, int top, int width, int height);
-    void addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight);
 
     QList<FormLayout::Caption> m_captions;
     PortFile portFile() const;

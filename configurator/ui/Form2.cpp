@@ -74,7 +74,10 @@ Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, PortFactory ports)
 
     // The dialog has no log list: what the device link reports shows in the status line.
     m_link = new WindowLink(this, nullptr);
-    connect(&m_link->jobs(), &devicelink::JobRunner::line, Label1, &QLabel::setText);
+    connect(&m_link->jobs(), &devicelink::JobRunner::lines, Label1,
+            [this](const QList<devicelink::JobRunner::LogLine> &batch) {
+                Label1->setText(batch.last().text);
+            });
     connect(m_link, &WindowLink::idle, this, &Form2::idle);
 }
 

@@ -5,26 +5,40 @@
 
 namespace configurator {
 
-QString StandardDialogs::openFileName(QWidget *parent, const QString &initialName)
+namespace {
+
+void showFileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &initialName,
+                    const UserDialogs::Chosen &chosen)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), initialName);
+    auto *dialog = new QFileDialog(parent, QString(), initialName);
+    dialog->setAcceptMode(mode);
+    if (mode == QFileDialog::AcceptOpen)
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog,
+                     [chosen](const QString &path) { chosen(path); });
+    QObject::connect(dialog, &QDialog::rejected, dialog, [chosen] { chosen(QString()); });
+    dialog->open();
 }
 
-QString StandardDialogs::saveFileName(QWidget *parent, const QString &initialName)
+} // namespace
+
+void StandardDialogs::openFileName(QWidget *parent, const QString &initialName,
+                                   const Chosen &chosen)
 {
-    return QFileDialog::getSaveFileName(parent, QString(), initialName);
+    showFileDialog(parent, QFileDialog::AcceptOpen, initialName, chosen);
 }
 
-void StandardDialogs::information(QWidget *parent, const QString &title, const QString &text)
+void StandardDialogs::saveFileName(QWidget *parent, const QString &initialName,
+                                   const Chosen &chosen)
 {
-    // The search's find message has no icon, only the text and OK.
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.exec();
+    showFileDialog(parent, QFileDialog::AcceptSave, initialName, chosen);
 }
 
 void StandardDialogs::showInformation(QWidget *parent, const QString &title, const QString &text,
                                       const std::function<void()> &closed)
 {
+    // The search's find message has no icon, only the text and OK.
     auto *box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(box, &QMessageBox::finished, box, [closed] { closed(); });
@@ -33,7 +47,9 @@ void StandardDialogs::showInformation(QWidget *parent, const QString &title, con
 
 void StandardDialogs::warning(QWidget *parent, const QString &title, const QString &text)
 {
-    QMessageBox::warning(parent, title, text);
+    auto *box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 } // namespace configurator

@@ -9,25 +9,24 @@ class QWidget;
 namespace configurator {
 
 // The file dialogs and message boxes of the configurator's windows. The windows reach them only
-// through this interface, so the tests can answer them without a user.
+// through this interface, so the tests can answer them without a user. Each is shown without
+// waiting for it: what comes after it runs in a callback once the user has answered. A dialog
+// whose parent goes away goes with it, and its callback does not run.
 class UserDialogs
 {
 public:
     virtual ~UserDialogs() = default;
 
-    // The chosen path, or an empty string when the user cancels.
-    virtual QString openFileName(QWidget *parent, const QString &initialName) = 0;
-    virtual QString saveFileName(QWidget *parent, const QString &initialName) = 0;
-    // A message box with an OK button only; returns once the user has closed it.
-    virtual void information(QWidget *parent, const QString &title, const QString &text) = 0;
-    // The same box shown without waiting: `closed` runs once the user has closed it. A box
-    // whose parent goes away goes with it, and `closed` does not run.
+    // Gets the chosen path, or an empty string when the user cancels.
+    using Chosen = std::function<void(const QString &path)>;
+
+    virtual void openFileName(QWidget *parent, const QString &initialName,
+                              const Chosen &chosen) = 0;
+    virtual void saveFileName(QWidget *parent, const QString &initialName,
+                              const Chosen &chosen) = 0;
+    // A message box with an OK button only; `closed` runs once the user has closed it.
     virtual void showInformation(QWidget *parent, const QString &title, const QString &text,
-                                 const std::function<void()> &closed)
-    {
-        information(parent, title, text);
-        closed();
-    }
+                                 const std::function<void()> &closed) = 0;
     virtual void warning(QWidget *parent, const QString &title, const QString &text) = 0;
 };
 
@@ -35,9 +34,8 @@ public:
 class StandardDialogs : public UserDialogs
 {
 public:
-    QString openFileName(QWidget *parent, const QString &initialName) override;
-    QString saveFileName(QWidget *parent, const QString &initialName) override;
-    void information(QWidget *parent, const QString &title, const QString &text) override;
+    void openFileName(QWidget *parent, const QString &initialName, const Chosen &chosen) override;
+    void saveFileName(QWidget *parent, const QString &initialName, const Chosen &chosen) override;
     void showInformation(QWidget *parent, const QString &title, const QString &text,
                          const std::function<void()> &closed) override;
     void warning(QWidget *parent, const QString &title, const QString &text) override;
@@ -50,18 +48,26 @@ class CommonDialog
 public:
     explicit CommonDialog(UserDialogs &dialogs) : m_dialogs(dialogs) {}
 
-    QString ShowOpen(QWidget *parent) { return remember(m_dialogs.openFileName(parent, FileName)); }
-    QString ShowSave(QWidget *parent) { return remember(m_dialogs.saveFileName(parent, FileName)); }
+    void ShowOpen(QWidget *parent, const UserDialogs::Chosen &chosen)
+    {
+        m_dialogs.openFileName(parent, FileName, remembering(chosen));
+    }
+    void ShowSave(QWidget *parent, const UserDialogs::Chosen &chosen)
+    {
+        m_dialogs.saveFileName(parent, FileName, remembering(chosen));
+    }
 
     // The name chosen last; a cancelled dialog keeps it.
     QString FileName;
 
 private:
-    QString remember(const QString &chosen)
+    UserDialogs::Chosen remembering(const UserDialogs::Chosen &chosen)
     {
-        if (!chosen.isEmpty())
-            FileName = chosen;
-        return chosen;
+        return [this, chosen](const QString &path) {
+            if (!path.isEmpty())
+                FileName = path;
+            chosen(path);
+        };
     }
 
     UserDialogs &m_dialogs;

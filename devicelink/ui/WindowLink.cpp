@@ -9,12 +9,10 @@ namespace devicelink {
 WindowLink::WindowLink(QWidget *window, QListWidget *logList)
     : QObject(window), m_window(window), m_logList(logList), m_jobs(new devicelink::JobRunner(this))
 {
-    connect(m_jobs, &devicelink::JobRunner::line, this, [this](const QString &text, bool scrolled) {
-        if (scrolled)
-            Add_Item(text);
-        else
-            listLine(text);
-    });
+    // Lines come in batches; all of one height, so the list need not measure each one.
+    if (m_logList)
+        m_logList->setUniformItemSizes(true);
+    connect(m_jobs, &devicelink::JobRunner::lines, this, &WindowLink::appendLines);
     connect(m_jobs, &devicelink::JobRunner::cancelling, this, [this] {
         for (const QPointer<QDialog> &dialog : std::as_const(m_questions)) {
             if (dialog)
@@ -54,11 +52,30 @@ void WindowLink::openQuestion(QDialog *dialog)
 
 void WindowLink::Add_Item(const QString &line) const
 {
-    if (!m_logList)
+    appendLines({{line, true}});
+}
+
+void WindowLink::appendLines(const QList<devicelink::JobRunner::LogLine> &batch) const
+{
+    if (!m_logList || batch.isEmpty())
         return;
-    m_logList->addItem(line);
-    m_logList->setCurrentRow(m_logList->count() - 1);
-    m_logList->scrollToBottom();
+    QStringList texts;
+    texts.reserve(batch.size());
+    qsizetype lastScrolled = -1;
+    for (qsizetype i = 0; i < batch.size(); ++i) {
+        texts.append(batch[i].text);
+        if (batch[i].scrolled)
+            lastScrolled = i;
+    }
+    const int first = m_logList->count();
+    m_logList->addItems(texts);
+    if (lastScrolled < 0)
+        return;
+    // The list ends as if each line had come alone: the last scrolled line is the current one
+    // and at the bottom of the view; lines listed after it do not move the view.
+    const int row = first + int(lastScrolled);
+    m_logList->setCurrentRow(row);
+    m_logList->scrollToItem(m_logList->item(row), QAbstractItemView::PositionAtBottom);
     m_logList->clearSelection();
 }
 

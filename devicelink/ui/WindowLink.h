@@ -49,6 +49,8 @@ public:
     void Add_Item(const QString &line) const;
     // Appends a line without scrolling.
     void listLine(const QString &line) const;
+    // Appends a job's lines at once, scrolling as each of them asks.
+    void appendLines(const QList<devicelink::JobRunner::LogLine> &batch) const;
 
     bool busy() const { return m_jobs->busy(); }
     // The window waits for its job to end so that it can close.

@@ -142,9 +142,14 @@ void Form1::buildControls()
 
     auto *settingsFrame = new QGroupBox(QStringLiteral("Kommunikationseinstellungen"), this);
     auto *Label2 = new QLabel(QStringLiteral("Port:"), settingsFrame);
-    ComboPort = new QComboBox(settingsFrame);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    auto *portList = new PortComboBox(settingsFrame);
+    portList->setAboutToOpen(
+        [this](const PortComboBox::Open &open) { ComboPort_AboutToOpen(open); });
+    ComboPort = portList;
     ComboPort->setObjectName(QStringLiteral("ComboPort"));
     auto *Label3 = new QLabel(QStringLiteral("Geschwindigkeit:"), settingsFrame);
+    Label3->setObjectName(QStringLiteral("Label3"));
     Combospeed = new QComboBox(settingsFrame);
     Combospeed->setObjectName(QStringLiteral("Combospeed"));
     ProgressBar1 = new QProgressBar(settingsFrame);
@@ -212,7 +217,11 @@ void Form1::Form_Load()
     Combospeed->addItems(
         {QStringLiteral("4800"), QStringLiteral("19200"), QStringLiteral("38400")});
     Combospeed->setCurrentIndex(1);
+    scanPorts();
+}
 
+void Form1::scanPorts(std::function<void()> then)
+{
     const PortFactory ports = m_ports;
     m_link->start<AvailablePorts>(
         [ports](const LinkHooks &hooks) {
@@ -221,7 +230,21 @@ void Form1::Form_Load()
                 hooks.Add_Item(line);
             return found;
         },
-        [this](const AvailablePorts &found) { RefillPortList(*ComboPort, List3, found); });
+        [this, then = std::move(then)](const AvailablePorts &found) {
+            RefillPortList(*ComboPort, List3, found);
+            if (then && !m_link->closing())
+                then();
+        });
+}
+
+void Form1::ComboPort_AboutToOpen(const std::function<void()> &open)
+{
+    // An adapter plugged in since the last scan shows up when the list is opened. Not during a
+    // job: the port it holds would show as busy.
+    if (m_link->busy())
+        open();
+    else
+        scanPorts(open);
 }
 
 void Form1::cmd_Search_File_Click()

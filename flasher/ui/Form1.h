@@ -26,10 +26,6 @@ namespace flasher {
 // The update window "DEVAZ update-tool V1.7": port and speed, device search, file choice and the
 // firmware and EEPROM uploads with their progress. Every device operation runs as a job on a
 // worker thread; the window stays responsive and refuses a second one while a job runs.
-//
-// cmd_Search_File: chooses the file; cmd_Upload: uploads a firmware file; Command2: uploads an
-// EEPROM image; Command3: reads the installed version and offers the online update; Command4:
-// searches the ports for the gauge.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -78,6 +74,10 @@ private:
 
     void buildControls();
     void Form_Load();
+    // Scans the ports as a job, logs the ports left out and refills the list; `then` runs
+    // afterwards unless the window is closing.
+    void scanPorts(std::function<void()> then = {});
+    void ComboPort_AboutToOpen(const std::function<void()> &open);
     void cmd_Search_File_Click();
     void cmd_Upload_Click();
     void Command2_Click();
@@ -90,22 +90,22 @@ private:
     void askYesNoBox(const QString &title, const QString &text,
                      const std::function<void(bool)> &answer);
 
-    // The controls, private; each carries its member name as objectName, which tests use.
-    QPushButton *cmd_Search_File;
-    QPushButton *cmd_Upload;
-    QPushButton *Command2;
-    QComboBox *ComboPort;
+    // The controls; each has its member name as objectName, which is how tests find them.
+    QPushButton *cmd_Search_File; // "Datei öffnen": chooses the file to upload
+    QPushButton *cmd_Upload;      // "Firmware hochladen": uploads the chosen firmware file
+    QPushButton *Command2;        // "EEPROM hochladen": uploads the chosen EEPROM image
+    QComboBox *ComboPort;         // the ports found; opening it while idle rescans them
     QComboBox *Combospeed;
     QProgressBar *ProgressBar1;
-    QLabel *Label4;
-    QPushButton *Command3;
-    QPushButton *Command4;
-    QListWidget *List1;
+    QLabel *Label4;        // the percentage beside the bar
+    QPushButton *Command3; // "Firmware-Info": reads the installed version, offers the update
+    QPushButton *Command4; // "Gerät suchen": searches the ports for the gauge
+    QListWidget *List1;    // the log
     // Working controls that lie outside the visible area.
-    QLineEdit *txt_File;
-    QLabel *lbl_info;
-    QList<int> List3; // the port numbers, parallel to ComboPort
-    QByteArray Text1; // the receive text of the identification exchange
+    QLineEdit *txt_File; // the chosen file's path, or "Datei existiert nicht"
+    QLabel *lbl_info;    // shown while the transfer waits for the controller reset
+    QList<int> List3;    // the port numbers, parallel to ComboPort
+    QByteArray Text1;    // the receive text of the identification exchange
 
     devicelink::PortFactory m_ports;
     devicelink::WindowLink *m_link;

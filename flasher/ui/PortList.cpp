@@ -1,10 +1,23 @@
 #include "flasher/ui/PortList.h"
 
-#include <QComboBox>
+#include <QPointer>
 
 namespace flasher {
 
 using namespace devicelink;
+
+void PortComboBox::showPopup()
+{
+    if (!m_aboutToOpen) {
+        QComboBox::showPopup();
+        return;
+    }
+    const QPointer<PortComboBox> self(this);
+    m_aboutToOpen([self] {
+        if (self && self->isVisible())
+            self->QComboBox::showPopup();
+    });
+}
 
 void RefillPortList(QComboBox &combo, QList<int> &numbers, const AvailablePorts &ports)
 {

@@ -50,19 +50,14 @@ public:
     QList<QPair<QString, QString>> messages; // title and text of every message box, in order
     bool leaveOpen = false;                  // the user never closes a find message
 
-    QString openFileName(QWidget *, const QString &name) override { return answer(name); }
-    QString saveFileName(QWidget *, const QString &name) override { return answer(name); }
-    void information(QWidget *, const QString &title, const QString &text) override
-    {
-        messages.append({title, text});
-    }
-    void showInformation(QWidget *parent, const QString &title, const QString &text,
+    void openFileName(QWidget *, const QString &name, const Chosen &c) override { c(answer(name)); }
+    void saveFileName(QWidget *, const QString &name, const Chosen &c) override { c(answer(name)); }
+    void showInformation(QWidget *, const QString &title, const QString &text,
                          const std::function<void()> &closed) override
     {
-        if (leaveOpen)
-            messages.append({title, text});
-        else
-            UserDialogs::showInformation(parent, title, text, closed);
+        messages.append({title, text});
+        if (!leaveOpen)
+            closed();
     }
     void warning(QWidget *, const QString &title, const QString &text) override
     {
@@ -208,7 +203,7 @@ template <typename Window> bool settled(const QPointer<Window> &window)
 // Opens the port dialog from the menu and waits for the scan its activation runs.
 Form2 *openPortDialog(Form1 &form)
 {
-    form.comport->trigger();
+    control<QAction>(&form, "comport")->trigger();
     Form2 *dialog = form.portDialog();
     if (dialog &&
         !QTest::qWaitFor([dialog] { return control<QPushButton>(dialog, "Command4")->isEnabled(); },
@@ -231,8 +226,8 @@ private slots:
         ws.write(QStringLiteral("port.dll"), QByteArray("\xc8\xaa\xbb", 3)); // byte 0 counts
         ScriptedDialogs dialogs;
         Form1 form(dialogs, testContext());
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 200"));
-        QCOMPARE(form.port->text(), QStringLiteral("200"));
+        QCOMPARE(control<QAction>(&form, "comport")->text(), QStringLiteral("Com-Port: 200"));
+        QCOMPARE(control<QLineEdit>(&form, "port")->text(), QStringLiteral("200"));
         QCOMPARE(form.settings(), ConfigSettings());
 
         const QString first = ws.path(QStringLiteral("first.eep"));
@@ -242,20 +237,21 @@ private slots:
 
         dialogs.fileNames = {first, QString(), extremes, ws.path(QStringLiteral("out.eep")),
                              ws.path(QStringLiteral("no/such/folder.eep"))};
-        form.save->trigger(); // untouched window: the default image over the first 21 bytes
+        // untouched window: the default image over the first 21 bytes
+        control<QAction>(&form, "save")->trigger();
         QCOMPARE(ws.read(QStringLiteral("first.eep")), DefaultImage + QByteArray(107, char(0x5A)));
-        form.kontrast->setCurrentIndex(1);
-        form.save->trigger(); // cancelled: nothing written
+        control<QComboBox>(&form, "kontrast")->setCurrentIndex(1);
+        control<QAction>(&form, "save")->trigger(); // cancelled: nothing written
         QCOMPARE(ws.read(QStringLiteral("first.eep")).left(21), DefaultImage);
-        form.open->trigger(); // every setting from the file, the contrast too
+        control<QAction>(&form, "open")->trigger(); // every setting from the file, the contrast too
         ConfigSettings fromFile;
         ApplyConfigImage(extremes, fromFile);
         QCOMPARE(form.settings(), fromFile);
-        QCOMPARE(form.Check2->checkState(), Qt::PartiallyChecked);
-        form.save->trigger(); // the indeterminate check box survives the window
+        QCOMPARE(control<QCheckBox>(&form, "Check2")->checkState(), Qt::PartiallyChecked);
+        control<QAction>(&form, "save")->trigger(); // the indeterminate check box survives
         QCOMPARE(ws.read(QStringLiteral("out.eep")), ExtremesImage);
         QVERIFY(dialogs.messages.isEmpty());
-        form.save->trigger(); // a folder that does not exist
+        control<QAction>(&form, "save")->trigger(); // a folder that does not exist
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY(dialogs.messages.first().second.contains(QStringLiteral("nicht geschrieben")));
 
@@ -264,7 +260,7 @@ private slots:
                                                     ws.path(QStringLiteral("out.eep"))}));
 
         QVERIFY(QDir(ws.path(QString())).mkdir(QStringLiteral("configs.eep")));
-        form.uploadconfig->trigger();
+        control<QAction>(&form, "uploadconfig")->trigger();
         QVERIFY(!form.uploadWindow());
         QCOMPARE(dialogs.messages.size(), 2);
         QVERIFY(dialogs.messages.last().second.contains(QStringLiteral("configs.eep")));
@@ -282,14 +278,14 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs, testContext());
         form.show();
-        form.kontrast->setCurrentIndex(1);
-        form.da->setChecked(true);
-        form.da_volt[1]->setCurrentIndex(51);
+        control<QComboBox>(&form, "kontrast")->setCurrentIndex(1);
+        control<QCheckBox>(&form, "da")->setChecked(true);
+        control<QComboBox>(&form, "da_volt(1)")->setCurrentIndex(51);
         QByteArray expected = DefaultImage;
         expected[11] = char(125);
         expected[17] = char(51);
         expected[18] = char(1);
-        form.uploadconfig->trigger();
+        control<QAction>(&form, "uploadconfig")->trigger();
         QCOMPARE(ws.read(QStringLiteral("configs.eep")), expected); // written before the upload
         QPointer<Form3> window = form.uploadWindow();
         QVERIFY(window);
@@ -339,12 +335,12 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs, testContext());
         form.show();
-        form.comport->trigger();
+        control<QAction>(&form, "comport")->trigger();
         QPointer<Form2> dialog = form.portDialog();
         QVERIFY(dialog);
         dialog->close(); // during the scan: nothing is stored
         QTRY_VERIFY(!dialog);
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9"));
+        QCOMPARE(control<QAction>(&form, "comport")->text(), QStringLiteral("Com-Port: 9"));
 
         dialog = openPortDialog(form);
         QVERIFY(dialog);
@@ -359,16 +355,17 @@ private slots:
         QVERIFY(settled(dialog));
         QVERIFY(dialog && dialog->isVisible() && dialogs.messages.isEmpty());
         QCOMPARE(ports->currentIndex(), 1);
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 9")); // stored on closing
+        QCOMPARE(control<QAction>(&form, "comport")->text(),
+                 QStringLiteral("Com-Port: 9")); // stored on closing
         QVERIFY(dialog->close());
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 12"));
-        QCOMPARE(form.port->text(), QStringLiteral("12"));
+        QCOMPARE(control<QAction>(&form, "comport")->text(), QStringLiteral("Com-Port: 12"));
+        QCOMPARE(control<QLineEdit>(&form, "port")->text(), QStringLiteral("12"));
         QCOMPARE(ws.read(QStringLiteral("port.dll")), QByteArray("\x0c\x01\x02", 3));
         QTRY_VERIFY(!dialog);
 
         dialog = openPortDialog(form);
         QVERIFY(dialog && dialog->close());
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 2"));
+        QCOMPARE(control<QAction>(&form, "comport")->text(), QStringLiteral("Com-Port: 2"));
         QTRY_VERIFY(!dialog);
 
         ws.gauge(20);
@@ -381,7 +378,7 @@ private slots:
                  QList({qMakePair(QStringLiteral("Gerät gefunden"),
                                   QStringLiteral("Gerät gefunden an Port:20! Auf dem Gerät "
                                                  "installierte Firmware Version: V2.16"))}));
-        QCOMPARE(form.comport->text(), QStringLiteral("Com-Port: 20"));
+        QCOMPARE(control<QAction>(&form, "comport")->text(), QStringLiteral("Com-Port: 20"));
         QCOMPARE(ws.read(QStringLiteral("port.dll")).left(1), QByteArray("\x14", 1));
         QTRY_VERIFY(!dialog);
     }
@@ -544,14 +541,14 @@ private slots:
                 shortcuts << action->shortcut().toString();
         QCOMPARE(QSet(shortcuts.begin(), shortcuts.end()).size(), shortcuts.size());
 
-        form.kennlinie->trigger();
+        control<QAction>(&form, "kennlinie")->trigger();
         configurator::CharacteristicWindow *window = form.characteristicWindow();
         QVERIFY(window && window->isVisible());
         QVERIFY(!window->notes->text().isEmpty() && !window->kopieren->isEnabled());
-        form.da->setChecked(true);
-        form.da_lam[0]->setCurrentIndex(15);
-        form.da_lam[1]->setCurrentIndex(55);
-        form.da_volt[1]->setCurrentIndex(255);
+        control<QCheckBox>(&form, "da")->setChecked(true);
+        control<QComboBox>(&form, "da_lam(0)")->setCurrentIndex(15);
+        control<QComboBox>(&form, "da_lam(1)")->setCurrentIndex(55);
+        control<QComboBox>(&form, "da_volt(1)")->setCurrentIndex(255);
         QVERIFY(window->calibration->text().contains("Lambda = 0,8000 + 0,0800 * U"));
         QVERIFY(window->notes->text().isEmpty());
         const ConfigSettings before = form.settings();
@@ -561,7 +558,7 @@ private slots:
         QCOMPARE(form.settings(), before);
 
         dialogs.fileNames = {ws.path(QStringLiteral("extremes.eep"))};
-        form.open->trigger();
+        control<QAction>(&form, "open")->trigger();
         QVERIFY(window->calibration->text().contains("Lambda = 0,6500 + 0,3800 * U"));
     }
 

@@ -66,9 +66,11 @@ QStringList entriesOf(const Form1 &w)
 void onLog(Form1 &w, std::function<void(const QString &)> onLine)
 {
     QListWidget *list = control<QListWidget>(w, "List1");
-    QObject::connect(
-        list->model(), &QAbstractItemModel::rowsInserted, list,
-        [list, onLine](const QModelIndex &, int first, int) { onLine(list->item(first)->text()); });
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list,
+                     [list, onLine](const QModelIndex &, int first, int last) {
+                         for (int row = first; row <= last; ++row)
+                             onLine(list->item(row)->text());
+                     });
 }
 
 // Waits for the window's job (scan, search, upload, firmware information) to end.
@@ -161,6 +163,24 @@ private slots:
         QCOMPARE(control<QComboBox>(w, "ComboPort")->currentIndex(), selected);
     }
 
+    // Opening the port list rescans first and keeps the chosen port.
+    void rescanOnOpeningPortList()
+    {
+        SimulatedPorts ports;
+        ports.add(3);
+        Form1 w(testComPorts());
+        w.show();
+        QVERIFY(settled(w));
+        ports.add(1);
+        auto *list = control<QComboBox>(w, "ComboPort");
+        list->showPopup();
+        QVERIFY(w.busy());
+        QVERIFY(settled(w));
+        QCOMPARE(entriesOf(w), QStringList({PortDisplayEntry(1), PortDisplayEntry(3)}));
+        QCOMPARE(list->currentText(), PortDisplayEntry(3));
+        QTRY_VERIFY(list->view()->isVisible());
+    }
+
     void fileChoice_data()
     {
         QTest::addColumn<QStringList>("picks"); // one click each; "" cancels the dialog
@@ -212,8 +232,8 @@ private slots:
         QTest::newRow("EEPROM") << Ee;
     }
 
-    // The button phases, the percentages before each of 8 blocks, and a device search refused
-    // while the transfer holds the port.
+    // The button phases, the percentages of 8 blocks (the window may skip some that came
+    // together), and a device search refused while the transfer holds the port.
     void uploadEndToEnd()
     {
         QFETCH(UploadKind, kind);
@@ -226,31 +246,43 @@ private slots:
         choose(w, path);
         QMap<QString, States> phases; // the states when each line first appeared
         QStringList percents;
+        connect(control<QProgressBar>(w, "ProgressBar1"), &QProgressBar::valueChanged, &w,
+                [&](int value) {
+                    percents.append(control<QLabel>(w, "Label4")->text() + "/" +
+                                    QString::number(value));
+                });
         onLog(w, [&](const QString &line) {
             if (!phases.contains(line))
                 phases.insert(line, statesOf(w));
-            if (line.startsWith("sende Blocknummer")) // logged before the block goes out
-                percents.append(control<QLabel>(w, "Label4")->text() + "/" +
-                                QString::number(control<QProgressBar>(w, "ProgressBar1")->value()));
-            if (line == QLatin1String("sende Blocknummer:  2"))
+            if (line == QLatin1String("sende Blocknummer:  2")) {
                 control(w, "Command4")->click();
+                control<QComboBox>(w, "ComboPort")->showPopup(); // no rescan during the job
+            }
         });
 
         click(w, kind);
         QVERIFY(settled(w));
 
-        const QStringList log = logOf(w);
+        // The refusal lands among or after the transfer's lines, as they came in.
+        QStringList log = logOf(w);
+        QCOMPARE(log.removeAll(QStringLiteral("Der Comport ist belegt: ein Vorgang läuft noch")),
+                 1);
         QCOMPARE(log.last(), QStringLiteral("Erfolgreich geflasht!"));
-        QVERIFY(log.contains(QStringLiteral("Der Comport ist belegt: ein Vorgang läuft noch")));
         QVERIFY(!log.contains(QStringLiteral("Gerät suchen...")));
+        QCOMPARE(entriesOf(w), QStringList{PortDisplayEntry(3)});
         QCOMPARE(phases.value("öffne COM-Port"), States({true, fw, !fw, true, true, false}));
         QCOMPARE(phases.value("auf Controllerreset warten..."),
                  States({false, false, false, true, true, true}));
         QCOMPARE(phases.value("sende Blocknummer:  1"),
                  States({false, false, false, true, true, false}));
         QCOMPARE(statesOf(w), States({true, fw, !fw, true, true, false}));
-        QCOMPARE(percents, QStringList({"12 %/12", "25 %/25", "38 %/38", "50 %/50", "62 %/62",
-                                        "75 %/75", "88 %/88", "100 %/100"}));
+        const QStringList blockPercents{"12 %/12", "25 %/25", "38 %/38", "50 %/50",
+                                        "62 %/62", "75 %/75", "88 %/88", "100 %/100"};
+        QVERIFY(!percents.isEmpty());
+        QCOMPARE(percents.last(), blockPercents.last());
+        for (qsizetype i = 1; i < percents.size(); ++i) // in order, none made up
+            QVERIFY(blockPercents.indexOf(percents[i - 1]) < blockPercents.indexOf(percents[i]));
+        QVERIFY(blockPercents.contains(percents.first()));
         QVERIFY(gauge.waitForImages(1, 5s));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
