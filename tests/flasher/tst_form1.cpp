@@ -46,31 +46,31 @@ States statesOf(const Form1 &w)
     return states << !control<QLabel>(w, "lbl_info")->isHidden();
 }
 
+// The lines of a list or the entries of a combo box.
+QStringList texts(const QAbstractItemModel *model)
+{
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts.append(model->index(row, 0).data().toString());
+    return texts;
+}
+
 QStringList logOf(const Form1 &w)
 {
-    QStringList lines;
-    for (int i = 0; i < control<QListWidget>(w, "List1")->count(); ++i)
-        lines.append(control<QListWidget>(w, "List1")->item(i)->text());
-    return lines;
+    return texts(control<QListWidget>(w, "List1")->model());
 }
 
 QStringList entriesOf(const Form1 &w)
 {
-    QStringList entries;
-    for (int i = 0; i < control<QComboBox>(w, "ComboPort")->count(); ++i)
-        entries.append(control<QComboBox>(w, "ComboPort")->itemText(i));
-    return entries;
+    return texts(control<QComboBox>(w, "ComboPort")->model());
 }
 
-// Runs `onLine` for every line the window logs.
-void onLog(Form1 &w, std::function<void(const QString &)> onLine)
+// Real ports in the simulators' folder, at the tests' poll time.
+PortFactory portsIn(const SimulatedPorts &ports)
 {
-    QListWidget *list = control<QListWidget>(w, "List1");
-    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list,
-                     [list, onLine](const QModelIndex &, int first, int last) {
-                         for (int row = first; row <= last; ++row)
-                             onLine(list->item(row)->text());
-                     });
+    shell::RunContext context = testContext();
+    context.link.portDir = ports.dir();
+    return testComPorts(context);
 }
 
 // Waits for the window's job (scan, search, upload, firmware information) to end.
@@ -79,12 +79,18 @@ bool settled(const Form1 &w)
     return QTest::qWaitFor([&w] { return !w.busy(); }, 60'000);
 }
 
-// Answers the file dialog with the path in `dir` ("" cancels) and clicks "Datei öffnen".
-void choose(Form1 &w, const QString &path)
+// The file dialog answers `path` ("" cancels).
+void answerFileDialog(Form1 &w, const QString &path)
 {
     w.setOpenFileDialog([path](QWidget *, const QString &, const Form1::Chosen &chosen) {
         chosen(path.isEmpty() ? std::nullopt : std::optional<QString>(path));
     });
+}
+
+// Answers the file dialog with `path` ("" cancels) and clicks "Datei öffnen".
+void choose(Form1 &w, const QString &path)
+{
+    answerFileDialog(w, path);
     control(w, "cmd_Search_File")->click();
 }
 
@@ -112,55 +118,47 @@ private slots:
     void startUpAndSearch_data()
     {
         QTest::addColumn<QList<int>>("silent");
-        QTest::addColumn<int>("gauge"); // 0: none
+        QTest::addColumn<QList<int>>("gauges");
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<int>("selected");
         const QString notFound = "Port %1 Gerät nicht gefunden";
         QTest::newRow("gauge on the second port")
-            << QList<int>{1, 12} << 3
+            << QList<int>{1, 12} << QList<int>{3}
             << QStringList{"Gerät suchen...", notFound.arg(1), "Port 3 Gerät gefunden!",
                            "auf dem Gerät installierte Firmware Version: V3.01"}
             << 1;
-        QTest::newRow("no gauge") << QList<int>{2, 4} << 0
-                                  << QStringList{"Gerät suchen...", notFound.arg(2),
-                                                 notFound.arg(4)}
-                                  << 0;
-        QTest::newRow("no ports") << QList<int>() << 0 << QStringList{"Gerät suchen..."} << -1;
+        QTest::newRow("no ports") << QList<int>() << QList<int>() << QStringList{"Gerät suchen..."}
+                                  << -1;
     }
 
     // Start-up lists the ports and selects the first; "Gerät suchen" selects the gauge's.
     void startUpAndSearch()
     {
         QFETCH(QList<int>, silent);
-        QFETCH(int, gauge);
-        QFETCH(QStringList, log);
-        QFETCH(int, selected);
+        QFETCH(QList<int>, gauges);
         SimulatedPorts ports;
         for (int com : silent)
             ports.add(com, GaugeOptions{.silent = true});
-        if (gauge)
-            ports.add(gauge, GaugeOptions{.version = "V3.01"});
-        QList<int> listed = silent + (gauge ? QList<int>{gauge} : QList<int>());
+        for (int com : gauges)
+            ports.add(com, GaugeOptions{.version = "V3.01"});
+        QList<int> listed = silent + gauges;
         std::sort(listed.begin(), listed.end());
-
-        Form1 w(testComPorts());
-        QVERIFY(settled(w));
-
         QStringList entries;
         for (int com : listed)
             entries.append(PortDisplayEntry(com));
+
+        Form1 w(portsIn(ports));
+        QVERIFY(settled(w));
         QCOMPARE(entriesOf(w), entries);
-        QCOMPARE(control<QComboBox>(w, "ComboPort")->currentIndex(), listed.isEmpty() ? -1 : 0);
-        QCOMPARE(control<QComboBox>(w, "Combospeed")->currentText(), QStringLiteral("19200"));
+        QCOMPARE(control<QComboBox>(w, "ComboPort")->currentIndex(), entries.isEmpty() ? -1 : 0);
         QCOMPARE(statesOf(w), States({true, false, false, true, true, false}));
         // working data, not shown
         QVERIFY(!w.rect().intersects(control<QLineEdit>(w, "txt_File")->geometry()));
 
         control(w, "Command4")->click();
         QVERIFY(settled(w));
-
-        QCOMPARE(logOf(w), log);
-        QCOMPARE(control<QComboBox>(w, "ComboPort")->currentIndex(), selected);
+        QTEST(logOf(w), "log");
+        QTEST(control<QComboBox>(w, "ComboPort")->currentIndex(), "selected");
     }
 
     // Opening the port list rescans first and keeps the chosen port.
@@ -168,7 +166,7 @@ private slots:
     {
         SimulatedPorts ports;
         ports.add(3);
-        Form1 w(testComPorts());
+        Form1 w(portsIn(ports));
         w.show();
         QVERIFY(settled(w));
         ports.add(1);
@@ -209,7 +207,7 @@ private slots:
         for (const char *name : {"fw.Bin", "firmwarexbin", "conf.eep", "notes.txt"})
             writeFile(dir, name, 10);
         SimulatedPorts ports;
-        Form1 w(testComPorts());
+        Form1 w(portsIn(ports));
         QVERIFY(settled(w));
 
         for (const QString &pick : picks)
@@ -241,7 +239,7 @@ private slots:
         SimulatedPorts ports;
         GaugeSimulator &gauge = ports.add(3);
         const QString path = writeFile(m_files, fw ? "fw.bin" : "conf.eep", 1000);
-        Form1 w(testComPorts());
+        Form1 w(portsIn(ports));
         QVERIFY(settled(w));
         choose(w, path);
         QMap<QString, States> phases; // the states when each line first appeared
@@ -251,14 +249,18 @@ private slots:
                     percents.append(control<QLabel>(w, "Label4")->text() + "/" +
                                     QString::number(value));
                 });
-        onLog(w, [&](const QString &line) {
-            if (!phases.contains(line))
-                phases.insert(line, statesOf(w));
-            if (line == QLatin1String("sende Blocknummer:  2")) {
-                control(w, "Command4")->click();
-                control<QComboBox>(w, "ComboPort")->showPopup(); // no rescan during the job
-            }
-        });
+        QListWidget *list = control<QListWidget>(w, "List1");
+        connect(list->model(), &QAbstractItemModel::rowsInserted, &w,
+                [&](const QModelIndex &, int first, int last) {
+                    for (int row = first; row <= last; ++row) {
+                        const QString line = list->item(row)->text();
+                        phases.insert(line, phases.value(line, statesOf(w)));
+                        if (line == QLatin1String("sende Blocknummer:  2")) {
+                            control(w, "Command4")->click();
+                            control<QComboBox>(w, "ComboPort")->showPopup(); // no rescan now
+                        }
+                    }
+                });
 
         click(w, kind);
         QVERIFY(settled(w));
@@ -276,13 +278,13 @@ private slots:
         QCOMPARE(phases.value("sende Blocknummer:  1"),
                  States({false, false, false, true, true, false}));
         QCOMPARE(statesOf(w), States({true, fw, !fw, true, true, false}));
+        // In order, none made up, ending at 100 %.
         const QStringList blockPercents{"12 %/12", "25 %/25", "38 %/38", "50 %/50",
                                         "62 %/62", "75 %/75", "88 %/88", "100 %/100"};
-        QVERIFY(!percents.isEmpty());
+        QVERIFY(!percents.isEmpty() && blockPercents.contains(percents.first()));
         QCOMPARE(percents.last(), blockPercents.last());
-        for (qsizetype i = 1; i < percents.size(); ++i) // in order, none made up
+        for (qsizetype i = 1; i < percents.size(); ++i)
             QVERIFY(blockPercents.indexOf(percents[i - 1]) < blockPercents.indexOf(percents[i]));
-        QVERIFY(blockPercents.contains(percents.first()));
         QVERIFY(gauge.waitForImages(1, 5s));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -297,19 +299,15 @@ private slots:
         QTest::addColumn<QString>("fault"); // "no reset", "file gone", "port taken"
         QTest::addColumn<QString>("line");
         QTest::addColumn<States>("after"); // empty: as before the click
-        const States fwDone{true, true, false, true, true, false};
         const States eeDone{true, false, true, true, true, false};
         const States gone{true, false, false, true, true, false};
-        const QString ok = "Erfolgreich geflasht!", reset = "Reset nicht erkannt!";
-        const QString missing = "Datei: @ existiert nicht";
         auto row = [](const char *name, UploadKind kind, int com, const char *fault,
                       const QString &line, const States &after) {
             QTest::newRow(name) << kind << com << QString(fault) << line << after;
         };
-        row("port 3", Fw, 3, "", ok, fwDone);
         // A failed transfer ends with the same states as a successful one.
-        row("port 12, reset not detected", Ee, 12, "no reset", reset, eeDone);
-        row("file missing after choosing", Fw, 3, "file gone", missing, gone);
+        row("port 12, reset not detected", Ee, 12, "no reset", "Reset nicht erkannt!", eeDone);
+        row("file missing after choosing", Fw, 3, "file gone", "Datei: @ existiert nicht", gone);
         // No usable port: a log line, nothing sent, the buttons as they were before the click.
         row("no port chosen", Fw, 0, "", LinkTexts::noPortChosen(), {});
         row("port cannot be opened", Fw, 3, "port taken", "Fehler beim öffnen des Comports", {});
@@ -334,6 +332,7 @@ private slots:
         const QString path = writeFile(m_files, kind == Fw ? "f.bin" : "f.eep", 300);
         choose(w, path);
         const States before = statesOf(w);
+        const qsizetype opens = wire->openedPorts().size();
         if (fault == "port taken")
             wire->unopenable.insert(com);
         if (fault == "file gone")
@@ -346,76 +345,66 @@ private slots:
         QCOMPARE(statesOf(w), after.isEmpty() ? before : after);
         QVERIFY(!wire->isOpen());
         QCOMPARE(wire->writes().isEmpty(), fault == "file gone" || after.isEmpty());
-        if (!after.isEmpty()) {
-            QCOMPARE(wire->openedPorts().last(), com);
-            QCOMPARE(wire->openedSettings().last(), QStringLiteral("38400,n,8,1"));
-        }
-        if (fault == "file gone") {
-            QCOMPARE(control<QLineEdit>(w, "txt_File")->text(),
-                     QStringLiteral("Datei existiert nicht"));
-            QCOMPARE(control<QLineEdit>(w, "txt_File")->palette().color(QPalette::Text), Red);
-        }
+        // Each attempt to open is on the chosen port at the chosen speed.
+        QCOMPARE(wire->openedPorts().mid(opens), QList<int>(com ? 1 : 0, com));
+        QCOMPARE(wire->openedSettings().mid(opens), QStringList(com ? 1 : 0, "38400,n,8,1"));
     }
 
     void closeDuringJob_data()
     {
-        QTest::addColumn<QString>("job");
-        for (const char *job : {"scan", "search", "upload", "question"})
-            QTest::newRow(job) << QString(job);
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<int>("holdAt");       // the job that waits at its port until the close
+        QTest::addColumn<QByteArray>("reply"); // the gauge's answer to every write
+        QTest::addColumn<bool>("asked");       // a question is open, never answered by the user
+        QTest::newRow("scan") << QStringList() << 1 << QByteArray() << false;
+        QTest::newRow("search") << QStringList{"Command4"} << 2 << QByteArray() << false;
+        QTest::newRow("upload") << QStringList{"cmd_Search_File", "cmd_Upload"} << 2 << QByteArray()
+                                << false;
+        QTest::newRow("question") << QStringList{"cmd_Search_File", "Command3"} << 0
+                                  << QByteArray("dV2.16e") << true;
     }
 
     // Closing the window during a job cancels it, answers an open question with No, closes
     // the port, and closes the window once the job has ended.
     void closeDuringJob()
     {
-        QFETCH(QString, job);
+        QFETCH(QStringList, clicks);
+        QFETCH(int, holdAt);
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, asked);
         ScriptedBootloader gauge({3});
-        gauge.answersEntry = false; // an upload waits for the reset
-        if (job == "question")
-            gauge.wire->onWrite = [](ScriptedPort &p, const QByteArray &) {
-                p.answerAfter(2, "dV2.16e");
-            };
-        // Holds the job at its port until the window has been closed.
-        std::atomic<bool> hold = job == "scan";
+        gauge.wire->onWrite = [reply](ScriptedPort &p, const QByteArray &) {
+            p.answerAfter(2, reply); // and never the reset
+        };
+        std::atomic<int> jobs = 0;
         std::promise<void> release;
         const std::shared_future<void> released = release.get_future().share();
-        const PortFactory ports = gauge.wire->factory();
-        Form1 w([&hold, released, ports] {
-            if (hold)
+        Form1 w([&jobs, holdAt, released, ports = gauge.wire->factory()] {
+            if (++jobs == holdAt)
                 released.wait();
             return ports();
         });
         w.show();
-        bool asked = false;
-        w.setYesNoQuestion([&](QWidget *, const QString &, const QString &, auto) {
-            asked = true; // never answered by the user
-            w.close();
-        });
-        onLog(w, [&w, job](const QString &line) {
-            if (job == "upload" && line == QLatin1String("auf Controllerreset warten..."))
-                w.close();
-        });
-        if (job != "scan") {
+        bool questionOpen = false;
+        w.setYesNoQuestion(
+            [&](QWidget *, const QString &, const QString &, auto) { questionOpen = true; });
+        answerFileDialog(w, writeFile(m_files, QStringLiteral("c.bin"), 300));
+        for (const QString &button : clicks) {
             QVERIFY(settled(w));
-            choose(w, writeFile(m_files, QStringLiteral("c.bin"), 300));
-            hold = job == "search";
-            control(w, job == "search"   ? "Command4"
-                       : job == "upload" ? "cmd_Upload"
-                                         : "Command3")
-                ->click();
+            control(w, qPrintable(button))->click();
         }
-        if (hold)
-            w.close();
+        QVERIFY(QTest::qWaitFor([&] { return jobs >= holdAt && questionOpen == asked; }));
+        w.close();
         release.set_value();
 
         QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 20'000);
         QVERIFY(!w.busy());
         QVERIFY(!gauge.wire->isOpen());
-        QCOMPARE(asked, job == "question");
+        QCOMPARE(questionOpen, asked);
     }
 
     // "Firmware-Info" on the chosen port, with the window's questions and save dialog, ends
-    // with the buttons of the common ending.
+    // with the buttons of the common ending; "Log speichern…" then writes the whole list.
     void firmwareInfo()
     {
         SimulatedPorts ports;
@@ -431,7 +420,7 @@ private slots:
         const QString downloads = m_files.filePath(QStringLiteral("downloads"));
         QDir().mkpath(downloads);
 
-        Form1 w(testComPorts());
+        Form1 w(portsIn(ports));
         QVERIFY(settled(w));
         choose(w, writeFile(m_files, QStringLiteral("settings.eep"), 21));
         QStringList asked;
@@ -458,12 +447,10 @@ private slots:
         QVERIFY(QFile::exists(copyPath));
         QVERIFY(gauge.waitForImages(1, 5s));
         QCOMPARE(gauge.lastFirmwareImage(), FlashImage(image).bytes());
-        QCOMPARE(control<QLabel>(w, "Label4")->text(), QStringLiteral("100 %"));
         QCOMPARE(logOf(w).last(), QStringLiteral("und spielen Sie diese auf das Gerät!"));
 
-        // "Log speichern…" writes the header and then every line of the list, in UTF-8.
-        const auto *logMenu =
-            control<QListWidget>(w, "List1")->findChild<devicelink::LogListMenu *>();
+        // The header, then every line of the list, in UTF-8.
+        const auto *logMenu = control<QListWidget>(w, "List1")->findChild<LogListMenu *>();
         QVERIFY(logMenu);
         const QString logPath = m_files.filePath(QStringLiteral("saved.log"));
         QVERIFY(logMenu->saveTo(logPath, nullptr));
@@ -477,8 +464,6 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    // Keeps the counted waits (30 s for the reset) short against the simulator.
-    qputenv("IVEVA_POLL_US", "5");
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("9.9"));
     TestForm1 test;
