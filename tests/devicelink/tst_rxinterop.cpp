@@ -1,5 +1,4 @@
 #include "RxRelay.h"
-#include "TestContext.h"
 #include "devicelink/BootloaderTransfer.h"
 #include "devicelink/ComPort.h"
 
@@ -37,10 +36,9 @@ private slots:
         QFETCH(bool, firmware);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString portDir = dir.filePath(QStringLiteral("ports"));
-        qputenv("IVEVA_PORT_DIR", QFile::encodeName(portDir));
+        const LinkSettings link{dir.filePath(QStringLiteral("ports")), 5};
         RxRelay relay;
-        QVERIFY(relay.start(portDir, 2, dir.path(), QStringLiteral("received.bin")));
+        QVERIFY(relay.start(link.portDir, 2, dir.path(), QStringLiteral("received.bin")));
 
         QByteArray file(fileSize, '\0');
         for (int i = 0; i < fileSize; ++i)
@@ -49,7 +47,7 @@ private slots:
         QStringList log;
         LinkHooks hooks;
         hooks.log = [&](const QString &line, LinkHooks::LineStyle) { log.append(line); };
-        ComPort port(testContext().link);
+        ComPort port(link);
         QVERIFY(OpenPortForTransfer(port, 2, 19200, hooks));
 
         const TransferOutcome outcome = UploadImage(
