@@ -2,7 +2,6 @@
 // update server: every way it can end.
 
 #include "ScriptedPort.h"
-#include "TestContext.h"
 #include "TestHttpServer.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/FlashImage.h"
@@ -224,7 +223,6 @@ private slots:
             QFile stale(QDir(programFolder).filePath(FirmwareInfo::helperFileName()));
             QVERIFY(stale.open(QIODevice::WriteOnly));
         }
-        qputenv("IVEVA_PORT_DIR", QFile::encodeName(dir.path()));
 
         ScriptedUi ui;
         ui.answers = c.answers;
@@ -237,7 +235,7 @@ private slots:
         };
         hooks.cancelled = [&closing] { return closing; };
 
-        ComPort comPort(testContext().link);
+        ComPort comPort(devicelink::LinkSettings{dir.path(), 5});
         ScriptedPort scriptedPort;
         SerialPort *port = &comPort;
         std::unique_ptr<GaugeSimulator> gauge;
