@@ -1,4 +1,5 @@
 #include "ScriptedPort.h"
+#include "TestContext.h"
 #include "devicelink/BlockFrame.h"
 #include "devicelink/BootloaderTransfer.h"
 
@@ -10,14 +11,6 @@ using namespace devicelink;
 using namespace protocol;
 
 namespace {
-
-QByteArray pattern(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 37 + 11) & 0xFF);
-    return bytes;
-}
 
 // One transfer on a scripted port with the bootloader above.
 struct Fixture
@@ -67,7 +60,7 @@ private slots:
     void oneBlockEepromExchange()
     {
         Fixture f;
-        const QByteArray file = pattern(21);
+        const QByteArray file = filePattern(21);
 
         QCOMPARE(f.upload(file, TransferVariant::eeprom()), TransferOutcome::Ok);
 
@@ -112,7 +105,7 @@ private slots:
         QFETCH(int, block);
         QFETCH(QByteArray, header);
         Fixture f;
-        const QByteArray file = pattern(fileSize);
+        const QByteArray file = filePattern(fileSize);
 
         QCOMPARE(f.upload(file), TransferOutcome::Ok);
 
@@ -129,7 +122,7 @@ private slots:
     void percentagesBeforeEachBlock()
     {
         Fixture f;
-        QCOMPARE(f.upload(pattern(8 * 128 - 1)), TransferOutcome::Ok);
+        QCOMPARE(f.upload(filePattern(8 * 128 - 1)), TransferOutcome::Ok);
         QCOMPARE(f.percents, QList<int>({12, 25, 38, 50, 62, 75, 88, 100}));
         // Each percentage is shown before its block's SOH goes out.
         QCOMPARE(f.framesStartedAtPercent, QList<int>({0, 1, 2, 3, 4, 5, 6, 7}));
@@ -140,7 +133,7 @@ private slots:
         Fixture f;
         f.gauge.frameAnswers = {QByteArray(1, Nak), QByteArray(1, Ack)};
 
-        QCOMPARE(f.upload(pattern(21), TransferVariant::eeprom()), TransferOutcome::Ok);
+        QCOMPARE(f.upload(filePattern(21), TransferVariant::eeprom()), TransferOutcome::Ok);
 
         QCOMPARE(f.gauge.frames.size(), 2);
         QCOMPARE(f.gauge.frames[0], f.gauge.frames[1]);
@@ -234,7 +227,7 @@ private slots:
         QFETCH(Step, setup);
         QFETCH(Step, check);
         Fixture f;
-        f.file = pattern(20 * 128);
+        f.file = filePattern(20 * 128);
         setup(f);
 
         QTEST(f.upload(f.file), "outcome");

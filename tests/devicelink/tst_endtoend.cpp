@@ -1,3 +1,4 @@
+#include "TestContext.h"
 #include "devicelink/BootloaderTransfer.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
@@ -25,14 +26,6 @@ class TestEndToEnd : public QObject
     QStringList m_log;
     LinkHooks m_hooks;
 
-    static QByteArray pattern(int size)
-    {
-        QByteArray bytes(size, '\0');
-        for (int i = 0; i < size; ++i)
-            bytes[i] = char((i * 89 + 3) % 256);
-        return bytes;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -52,9 +45,9 @@ private slots:
         ComPort port(m_link);
         QVERIFY(OpenPortForTransfer(port, 6, 19200, m_hooks));
 
-        QCOMPARE(
-            UploadImage(port, FlashImage(pattern(20 * 128)), TransferVariant::firmware(), m_hooks),
-            TransferOutcome::PortLost);
+        QCOMPARE(UploadImage(port, FlashImage(filePattern(20 * 128)), TransferVariant::firmware(),
+                             m_hooks),
+                 TransferOutcome::PortLost);
 
         QCOMPARE(m_log.count(QStringLiteral("ACK")), 2);
         QVERIFY(!port.isOpen());

@@ -1,4 +1,5 @@
 #include "RxRelay.h"
+#include "TestContext.h"
 #include "devicelink/BootloaderTransfer.h"
 #include "devicelink/ComPort.h"
 
@@ -40,10 +41,7 @@ private slots:
         RxRelay relay;
         QVERIFY(relay.start(link.portDir, 2, dir.path(), QStringLiteral("received.bin")));
 
-        QByteArray file(fileSize, '\0');
-        for (int i = 0; i < fileSize; ++i)
-            file[i] = char((i * 131 + 7) % 256);
-        const FlashImage image(file);
+        const FlashImage image(filePattern(fileSize));
         QStringList log;
         LinkHooks hooks;
         hooks.log = [&](const QString &line, LinkHooks::LineStyle) { log.append(line); };

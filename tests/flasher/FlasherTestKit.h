@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ScriptedPort.h"
+#include "TestContext.h"
 #include "sim/GaugeSimulator.h"
 
 #include <QDir>
@@ -50,10 +51,7 @@ inline QString writeFile(const QTemporaryDir &dir, const QString &name, int size
 {
     const QString path = dir.filePath(name);
     QFile file(path);
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 7 + 3) & 0xFF);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != size)
+    if (!file.open(QIODevice::WriteOnly) || file.write(filePattern(size)) != size)
         qFatal("cannot write %s", qPrintable(path));
     return path;
 }
