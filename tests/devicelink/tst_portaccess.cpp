@@ -62,6 +62,11 @@ private slots:
                  QStringList({"/dev/ttyFAKE1\nFT232R USB UART (FTDI)\nVID:PID 0403:6001",
                               "/dev/ttyFAKE12"}));
         QCOMPARE(ports.probed.size(), 5);
+        // The windows take the number back from the entry.
+        for (int i : {0, 1})
+            QCOMPARE(PortNumberFromEntry(ports.entries[i]), ports.numbers[i]);
+        QCOMPARE(PortNumberFromEntry(QString()), -1);
+        QCOMPARE(PortNumberFromEntry(QStringLiteral("COM x verfügbar")), -1);
         QCOMPARE(port.openedPorts().size(), 99);
         QVERIFY(!port.isOpen());
         const QStringList lines = ScanProblemLines(ports);
@@ -100,24 +105,6 @@ private slots:
         ::close(device);
         ::close(gauge);
 #endif
-    }
-
-    void portNumberFromEntry_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("number");
-        QTest::newRow("port 3") << PortDisplayEntry(3) << 3;
-        QTest::newRow("port 12") << PortDisplayEntry(12) << 12;
-        QTest::newRow("port 99") << PortDisplayEntry(99) << 99;
-        QTest::newRow("no entry") << QString() << -1;
-        QTest::newRow("fifth character not a digit") << QStringLiteral("COM x verfügbar") << -1;
-    }
-
-    void portNumberFromEntry()
-    {
-        QFETCH(QString, entry);
-        QFETCH(int, number);
-        QCOMPARE(PortNumberFromEntry(entry), number);
     }
 
     void deviceNames_data()
