@@ -13,7 +13,7 @@
 #include <vector>
 
 // Simulated gauges in the test's private port folder, the one CTest names in IVEVA_PORT_DIR and
-// testContext() hands to the code under test. The folder starts and ends empty.
+// testContext() hands to the code under test. No port is left in it before or after.
 class SimulatedPorts
 {
 public:
@@ -34,12 +34,17 @@ public:
     QString dir() const { return m_dir; }
 
 private:
+    // Removes the COMn links that simulators and tests leave, nothing else: run by hand, the
+    // folder may be someone's own.
     void clear()
     {
-        if (m_dir.isEmpty())
+        if (m_dir.isEmpty() || !QDir().mkpath(m_dir))
             qFatal("IVEVA_PORT_DIR must name the test's own port folder: run it through CTest");
-        QDir(m_dir).removeRecursively();
-        QDir().mkpath(m_dir);
+        for (const QFileInfo &entry :
+             QDir(m_dir).entryInfoList({QStringLiteral("COM*")}, QDir::AllEntries | QDir::System)) {
+            if (entry.isSymLink())
+                QFile::remove(entry.filePath());
+        }
     }
 
     const QString m_dir = qEnvironmentVariable("IVEVA_PORT_DIR");
