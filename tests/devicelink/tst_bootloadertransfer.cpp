@@ -1,76 +1,28 @@
 #include "ScriptedPort.h"
+#include "TestContext.h"
 #include "devicelink/BlockFrame.h"
 #include "devicelink/BootloaderTransfer.h"
 
 #include <QTest>
 
-using namespace devicelink;
+#include <functional>
 
+using namespace devicelink;
 using namespace protocol;
 
 namespace {
-
-// Plays the gauge's bootloader on a scripted port: echoes the entry character once it has
-// seen `echoAfter` of them, sends the handshake NAK, and answers each complete frame with the
-// next entry of `frameAnswers` (ACK once they run out; an empty entry is no answer).
-struct Bootloader
-{
-    int echoAfter = 3; // 0: never echo
-    QByteArray echoExtra;
-    bool handshake = true;
-    QList<QByteArray> frameAnswers;
-
-    int entries = 0;
-    bool inBlocks = false;
-    int frameBytes = 0;
-    QList<QByteArray> frames;
-
-    void onWrite(ScriptedPort &port, const QByteArray &bytes)
-    {
-        if (!inBlocks) {
-            if (++entries == echoAfter) {
-                port.answerAfter(5, bytes + echoExtra);
-                if (handshake)
-                    port.answerAfter(20, QByteArray(1, Nak));
-                inBlocks = true;
-            }
-            return;
-        }
-        if (frameBytes == 0) {
-            if (!bytes.startsWith(Soh))
-                return; // EOT or CAN, not a frame
-            frames.append(QByteArray());
-        }
-        frames.last().append(bytes);
-        frameBytes += int(bytes.size());
-        if (frameBytes < 132)
-            return;
-        frameBytes = 0;
-        const QByteArray answer =
-            frameAnswers.isEmpty() ? QByteArray(1, Ack) : frameAnswers.takeFirst();
-        if (!answer.isEmpty())
-            port.answerAfter(7, answer);
-    }
-};
-
-QByteArray pattern(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 37 + 11) & 0xFF);
-    return bytes;
-}
 
 // One transfer on a scripted port with the bootloader above.
 struct Fixture
 {
     ScriptedPort port;
-    Bootloader gauge;
+    BootloaderScript gauge{.echoAfter = 3};
     QStringList log;
     QList<int> percents;
     QList<int> framesStartedAtPercent;
     int entryNotices = 0;
     LinkHooks hooks;
+    QByteArray file;
 
     Fixture()
     {
@@ -93,23 +45,12 @@ struct Fixture
     }
 };
 
-enum class Fault
-{
-    NoEcho,
-    EchoWithAnotherByte,
-    NoHandshake,
-    AckWithAnotherByte,
-    NakWithAnotherByte,
-    NoAnswer,
-    TenNaks,
-    ElevenNaks,
-    LostInResetWait,
-    LostAfterFirstBlock,
-    CancelDuringBlocks,
-    TooManyBlocks
-};
+// Sets a fault up before the upload; checks what only that fault leaves behind.
+using Step = std::function<void(Fixture &)>;
 
 } // namespace
+
+Q_DECLARE_METATYPE(Step)
 
 class TestBootloaderTransfer : public QObject
 {
@@ -119,7 +60,7 @@ private slots:
     void oneBlockEepromExchange()
     {
         Fixture f;
-        const QByteArray file = pattern(21);
+        const QByteArray file = filePattern(21);
 
         QCOMPARE(f.upload(file, TransferVariant::eeprom()), TransferOutcome::Ok);
 
@@ -164,7 +105,7 @@ private slots:
         QFETCH(int, block);
         QFETCH(QByteArray, header);
         Fixture f;
-        const QByteArray file = pattern(fileSize);
+        const QByteArray file = filePattern(fileSize);
 
         QCOMPARE(f.upload(file), TransferOutcome::Ok);
 
@@ -178,27 +119,10 @@ private slots:
         QVERIFY(f.log.contains(QStringLiteral("sende Blocknummer:  %1").arg(block)));
     }
 
-    void checksum_data()
-    {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<int>("checksum");
-        QTest::newRow("128 x 0x00") << QByteArray(128, '\0') << 0x00;
-        QTest::newRow("128 x 0xFF") << QByteArray(128, char(0xFF)) << 0x80;
-    }
-
-    void checksum()
-    {
-        QFETCH(QByteArray, data);
-        QFETCH(int, checksum);
-        const QByteArray frame = BuildBlockFrame(7, data);
-        QCOMPARE(frame.size(), 132);
-        QCOMPARE(quint8(frame[131]), quint8(checksum));
-    }
-
     void percentagesBeforeEachBlock()
     {
         Fixture f;
-        QCOMPARE(f.upload(pattern(8 * 128 - 1)), TransferOutcome::Ok);
+        QCOMPARE(f.upload(filePattern(8 * 128 - 1)), TransferOutcome::Ok);
         QCOMPARE(f.percents, QList<int>({12, 25, 38, 50, 62, 75, 88, 100}));
         // Each percentage is shown before its block's SOH goes out.
         QCOMPARE(f.framesStartedAtPercent, QList<int>({0, 1, 2, 3, 4, 5, 6, 7}));
@@ -209,7 +133,7 @@ private slots:
         Fixture f;
         f.gauge.frameAnswers = {QByteArray(1, Nak), QByteArray(1, Ack)};
 
-        QCOMPARE(f.upload(pattern(21), TransferVariant::eeprom()), TransferOutcome::Ok);
+        QCOMPARE(f.upload(filePattern(21), TransferVariant::eeprom()), TransferOutcome::Ok);
 
         QCOMPARE(f.gauge.frames.size(), 2);
         QCOMPARE(f.gauge.frames[0], f.gauge.frames[1]);
@@ -220,107 +144,98 @@ private slots:
 
     void endings_data()
     {
-        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<Step>("setup");
         QTest::addColumn<TransferOutcome>("outcome");
         QTest::addColumn<QString>("lastLine");
         QTest::addColumn<bool>("endsWithCan");
-        QTest::newRow("no echo") << Fault::NoEcho << TransferOutcome::NoReset
-                                 << "Reset nicht erkannt!" << false;
-        QTest::newRow("echo with another byte")
-            << Fault::EchoWithAnotherByte << TransferOutcome::NoReset << "Reset nicht erkannt!"
-            << false;
-        QTest::newRow("echo without handshake")
-            << Fault::NoHandshake << TransferOutcome::NoHandshake << "Controllerreset empfangen"
-            << false;
-        QTest::newRow("ACK with another byte")
-            << Fault::AckWithAnotherByte << TransferOutcome::Abandoned << "Retry error!" << true;
-        QTest::newRow("NAK with another byte")
-            << Fault::NakWithAnotherByte << TransferOutcome::Abandoned << "Retry error!" << true;
-        QTest::newRow("no answer")
-            << Fault::NoAnswer << TransferOutcome::Abandoned << "Retry error!" << true;
-        QTest::newRow("ten NAKs over several blocks")
-            << Fault::TenNaks << TransferOutcome::Ok << "Erfolgreich geflasht!" << false;
-        QTest::newRow("the eleventh NAK")
-            << Fault::ElevenNaks << TransferOutcome::Abandoned << "Retry error!" << true;
-        QTest::newRow("port lost in the reset wait")
-            << Fault::LostInResetWait << TransferOutcome::PortLost
-            << "Verbindung zum Comport verloren" << false;
-        QTest::newRow("port lost after a block")
-            << Fault::LostAfterFirstBlock << TransferOutcome::PortLost
-            << "Verbindung zum Comport verloren" << false;
-        QTest::newRow("window closed during the blocks")
-            << Fault::CancelDuringBlocks << TransferOutcome::Cancelled
-            << "Vorgang abgebrochen, Comport geschlossen" << true;
-        QTest::newRow("more blocks than the counter takes")
-            << Fault::TooManyBlocks << TransferOutcome::FileTooLarge
-            << "Datei zu groß: 32768 Blöcke, höchstens 32767 möglich" << false;
+        QTest::addColumn<Step>("check");
+        using T = TransferOutcome;
+        const auto row = [](
+                             const char *name, Step setup, T outcome, const char *lastLine,
+                             bool can, Step check = [](Fixture &) {}) {
+            QTest::newRow(name) << setup << outcome << QString::fromUtf8(lastLine) << can << check;
+        };
+        // The reset wait sends the entry character 600 times, then gives up.
+        const Step sixHundredEntries = [](Fixture &f) {
+            QCOMPARE(f.port.written(), QByteArray(600, EntryFirmware));
+        };
+        const char *retry = "Retry error!", *lost = "Verbindung zum Comport verloren";
+        const Step noWaitOnDeadPort = [](Fixture &f) { QVERIFY(f.port.pollsDone() < 100'000); };
+        row(
+            "no echo", [](Fixture &f) { f.gauge.echoAfter = 0; }, T::NoReset,
+            "Reset nicht erkannt!", false, sixHundredEntries);
+        row(
+            "echo with another byte", [](Fixture &f) { f.gauge.echoExtra = "x"; }, T::NoReset,
+            "Reset nicht erkannt!", false, sixHundredEntries);
+        row(
+            "echo without handshake", [](Fixture &f) { f.gauge.handshake = false; }, T::NoHandshake,
+            "Controllerreset empfangen", false);
+        row(
+            "ACK with another byte",
+            [](Fixture &f) { f.gauge.frameAnswers = {QByteArray(1, Ack) + 'x'}; }, T::Abandoned,
+            retry, true);
+        row(
+            "NAK with another byte",
+            [](Fixture &f) { f.gauge.frameAnswers = {QByteArray(2, Nak)}; }, T::Abandoned, retry,
+            true);
+        // CAN follows the frame after exactly the answer limit.
+        row(
+            "no answer", [](Fixture &f) { f.gauge.frameAnswers = {QByteArray()}; }, T::Abandoned,
+            retry, true,
+            [](Fixture &f) {
+                const QList<ScriptedPort::Write> writes = f.port.writes();
+                QCOMPARE(writes.last().atPoll - writes[writes.size() - 2].atPoll, 100'000);
+            });
+        const auto naks = [](int count) {
+            return [count](Fixture &f) {
+                for (int i = 0; i < count; ++i)
+                    f.gauge.frameAnswers << QByteArray(1, Nak) << QByteArray(1, Ack);
+            };
+        };
+        row("ten NAKs over several blocks", naks(10), T::Ok, "Erfolgreich geflasht!", false);
+        row("the eleventh NAK", naks(11), T::Abandoned, retry, true);
+        row(
+            "port lost in the reset wait",
+            [](Fixture &f) {
+                f.gauge.echoAfter = 0;
+                f.port.loseAfter(2500);
+            },
+            T::PortLost, lost, false, noWaitOnDeadPort);
+        row(
+            "port lost after a block",
+            [](Fixture &f) {
+                f.port.onWrite = [&f](ScriptedPort &p, const QByteArray &bytes) {
+                    f.gauge.onWrite(p, bytes);
+                    if (f.gauge.frames.size() == 2)
+                        p.loseAfter(1);
+                };
+            },
+            T::PortLost, lost, false, noWaitOnDeadPort);
+        row(
+            "window closed during the blocks",
+            [](Fixture &f) { f.hooks.cancelled = [&f] { return f.gauge.frames.size() == 2; }; },
+            T::Cancelled, "Vorgang abgebrochen, Comport geschlossen", true);
+        row(
+            "more blocks than the counter takes",
+            [](Fixture &f) { f.file = QByteArray(32767 * 128, '\0'); }, T::FileTooLarge,
+            "Datei zu groß: 32768 Blöcke, höchstens 32767 möglich", false,
+            [](Fixture &f) { QVERIFY(f.port.writes().isEmpty()); });
     }
 
     void endings()
     {
-        QFETCH(Fault, fault);
-        QFETCH(TransferOutcome, outcome);
-        QFETCH(QString, lastLine);
-        QFETCH(bool, endsWithCan);
+        QFETCH(Step, setup);
+        QFETCH(Step, check);
         Fixture f;
-        QByteArray file = pattern(20 * 128);
-        switch (fault) {
-        case Fault::NoEcho:
-            f.gauge.echoAfter = 0;
-            break;
-        case Fault::EchoWithAnotherByte:
-            f.gauge.echoExtra = "x";
-            break;
-        case Fault::NoHandshake:
-            f.gauge.handshake = false;
-            break;
-        case Fault::AckWithAnotherByte:
-            f.gauge.frameAnswers = {QByteArray(1, Ack) + 'x'};
-            break;
-        case Fault::NakWithAnotherByte:
-            f.gauge.frameAnswers = {QByteArray(2, Nak)};
-            break;
-        case Fault::NoAnswer:
-            f.gauge.frameAnswers = {QByteArray()};
-            break;
-        case Fault::TenNaks:
-        case Fault::ElevenNaks:
-            for (int i = fault == Fault::TenNaks ? 10 : 11; i > 0; --i)
-                f.gauge.frameAnswers << QByteArray(1, Nak) << QByteArray(1, Ack);
-            break;
-        case Fault::LostInResetWait:
-            f.gauge.echoAfter = 0;
-            f.port.loseAfter(2500);
-            break;
-        case Fault::LostAfterFirstBlock:
-            f.port.onWrite = [&](ScriptedPort &p, const QByteArray &bytes) {
-                f.gauge.onWrite(p, bytes);
-                if (f.gauge.frames.size() == 2)
-                    p.loseAfter(1);
-            };
-            break;
-        case Fault::CancelDuringBlocks:
-            f.hooks.cancelled = [&] { return f.gauge.frames.size() == 2; };
-            break;
-        case Fault::TooManyBlocks:
-            file = QByteArray(32767 * 128, '\0');
-            break;
-        }
+        f.file = filePattern(20 * 128);
+        setup(f);
 
-        QCOMPARE(f.upload(file), outcome);
+        QTEST(f.upload(f.file), "outcome");
 
-        QCOMPARE(f.log.last(), lastLine);
-        QCOMPARE(f.port.written().endsWith(Can), endsWithCan);
+        QTEST(f.log.last(), "lastLine");
+        QTEST(f.port.written().endsWith(Can), "endsWithCan");
         QVERIFY(!f.port.isOpen());
-        const QList<ScriptedPort::Write> &writes = f.port.writes();
-        if (fault == Fault::NoEcho || fault == Fault::EchoWithAnotherByte)
-            QCOMPARE(f.port.written(), QByteArray(600, EntryFirmware));
-        if (fault == Fault::NoAnswer) // CAN follows the frame after exactly the answer limit
-            QCOMPARE(writes.last().atPoll - writes[writes.size() - 2].atPoll, 100'000);
-        if (fault == Fault::LostInResetWait || fault == Fault::LostAfterFirstBlock)
-            QVERIFY(f.port.pollsDone() < 100'000); // no wait on a dead port
-        if (fault == Fault::TooManyBlocks)
-            QVERIFY(writes.isEmpty());
+        check(f);
     }
 };
 

@@ -9,8 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using namespace devicelink;
 using namespace sim;
 
@@ -22,88 +20,20 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QString m_portDir;
+    const QString m_portDir = m_dir.filePath(QStringLiteral("ports"));
+    // The simulators' ports, at a short poll.
+    const LinkSettings m_link{m_portDir, 5};
     QStringList m_log;
     LinkHooks m_hooks;
-
-    static QByteArray pattern(int size)
-    {
-        QByteArray bytes(size, '\0');
-        for (int i = 0; i < size; ++i)
-            bytes[i] = char((i * 89 + 3) % 256);
-        return bytes;
-    }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        m_portDir = m_dir.filePath(QStringLiteral("ports"));
-        qputenv("IVEVA_PORT_DIR", QFile::encodeName(m_portDir));
         m_hooks.log = [this](const QString &line, LinkHooks::LineStyle) { m_log.append(line); };
     }
 
     void init() { m_log.clear(); }
-
-    void imagesArriveByteExact_data()
-    {
-        QTest::addColumn<int>("fileSize");
-        QTest::addColumn<bool>("firmware");
-        QTest::newRow("firmware, 400 blocks") << 400 * 128 - 77 << true;
-        QTest::newRow("EEPROM image, one block") << 21 << false;
-    }
-
-    void imagesArriveByteExact()
-    {
-        QFETCH(int, fileSize);
-        QFETCH(bool, firmware);
-        GaugeOptions options;
-        options.resetDelay = 100ms;
-        GaugeSimulator gauge(options);
-        QVERIFY(gauge.start(m_portDir, 5));
-        const FlashImage image(pattern(fileSize));
-        ComPort port(testContext().link);
-        QVERIFY(OpenPortForTransfer(port, 5, 19200, m_hooks));
-
-        QCOMPARE(UploadImage(port, image,
-                             firmware ? TransferVariant::firmware() : TransferVariant::eeprom(),
-                             m_hooks),
-                 TransferOutcome::Ok);
-
-        QVERIFY(!port.isOpen());
-        QVERIFY(gauge.waitForImages(1, 5s));
-        QCOMPARE(firmware ? gauge.lastFirmwareImage() : gauge.lastEepromImage(), image.bytes());
-        QCOMPARE(m_log.last(), QStringLiteral("Erfolgreich geflasht!"));
-    }
-
-    void searchFindsTheGaugeOnTheThirdPort()
-    {
-        GaugeOptions silent;
-        silent.silent = true;
-        GaugeSimulator first(silent);
-        GaugeSimulator second(silent);
-        GaugeOptions answering;
-        answering.version = QStringLiteral("V3.07");
-        answering.split = true;
-        GaugeSimulator gauge(answering);
-        QVERIFY(first.start(m_portDir, 11));
-        QVERIFY(second.start(m_portDir, 12));
-        QVERIFY(gauge.start(m_portDir, 13));
-        ComPort port(testContext().link);
-        const AvailablePorts ports = ScanAvailablePorts(port, m_hooks);
-        QCOMPARE(ports.numbers, QList<int>({11, 12, 13}));
-        QByteArray receiveText;
-
-        const SearchResult result = SearchDevice(port, ports.numbers, 19200,
-                                                 SearchVariant::flasher(), receiveText, m_hooks);
-
-        QCOMPARE(result.index, 2);
-        QCOMPARE(result.version, QStringLiteral("V3.07"));
-        QCOMPARE(m_log, QStringList({"Gerät suchen...", "Port 11 Gerät nicht gefunden",
-                                     "Port 12 Gerät nicht gefunden", "Port 13 Gerät gefunden!",
-                                     "auf dem Gerät installierte Firmware Version: V3.07"}));
-        QVERIFY(!port.isOpen());
-    }
 
     void pulledGaugeEndsTheTransfer()
     {
@@ -112,12 +42,12 @@ private slots:
         options.disconnectAfter = 3;
         GaugeSimulator gauge(options);
         QVERIFY(gauge.start(m_portDir, 6));
-        ComPort port(testContext().link);
+        ComPort port(m_link);
         QVERIFY(OpenPortForTransfer(port, 6, 19200, m_hooks));
 
-        QCOMPARE(
-            UploadImage(port, FlashImage(pattern(20 * 128)), TransferVariant::firmware(), m_hooks),
-            TransferOutcome::PortLost);
+        QCOMPARE(UploadImage(port, FlashImage(filePattern(20 * 128)), TransferVariant::firmware(),
+                             m_hooks),
+                 TransferOutcome::PortLost);
 
         QCOMPARE(m_log.count(QStringLiteral("ACK")), 2);
         QVERIFY(!port.isOpen());
@@ -130,9 +60,9 @@ private slots:
         const QString pty = QFileInfo(m_portDir + "/COM7").canonicalFilePath();
         QVERIFY(QFile::link(pty, m_portDir + "/COM9")); // a second name for the same device
         QVERIFY(QFile::link(m_portDir + "/gone", m_portDir + "/COM8")); // a link to nothing
-        ComPort holder(testContext().link);
+        ComPort holder(m_link);
         QVERIFY(holder.open(7, QStringLiteral("19200,n,8,1")));
-        ComPort port(testContext().link);
+        ComPort port(m_link);
 
         // Busy under every name: the lock belongs to the device, not to the link.
         for (int com : {7, 9}) {

@@ -105,14 +105,14 @@ private slots:
         const SearchResult result = search.run(
             port, ports, flasher ? SearchVariant::flasher() : SearchVariant::configurator());
 
+        const bool found = index >= 0;
+        QCOMPARE(result.outcome, found ? SearchOutcome::Found : SearchOutcome::NotFound);
         QCOMPARE(result.index, index);
         QCOMPARE(result.version, version);
         QCOMPARE(search.log, log);
-        QCOMPARE(search.announced.size(), index >= 0 ? 1 : 0);
-        if (index >= 0) {
-            QCOMPARE(search.announced[0], qMakePair(ports.last(), version));
-            QVERIFY(search.receiveText.isEmpty());
-        }
+        using Found = QList<QPair<int, QString>>;
+        QCOMPARE(search.announced, (found ? Found{{ports.last(), version}} : Found()));
+        QVERIFY(!found || search.receiveText.isEmpty()); // a find leaves no answer behind
         QCOMPARE(port.openedPorts(), ports);
         QVERIFY(!port.isOpen());
     }

@@ -22,23 +22,6 @@ class TestPortAccess : public QObject
     Q_OBJECT
 
 private slots:
-    void scanListsWhatOpens()
-    {
-        ScriptedPort port;
-        for (int n = 1; n <= 99; ++n)
-            port.unopenable.insert(n);
-        port.unopenable.remove(3);
-        port.unopenable.remove(12);
-        const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
-
-        QCOMPARE(ports.entries, QStringList({"COM 3 verfügbar", "COM 12 verfügbar"}));
-        QCOMPARE(ports.numbers, QList<int>({3, 12}));
-        QCOMPARE(ports.entries[0].size(), 15);
-        QCOMPARE(ports.entries[1].size(), 16);
-        QCOMPARE(port.openedPorts().size(), 99); // always runs to 99
-        QVERIFY(!port.isOpen());
-    }
-
     void scanStopsWhenCancelled()
     {
         ScriptedPort port;
@@ -48,14 +31,16 @@ private slots:
         QCOMPARE(ports.numbers, QList<int>({1, 2, 3, 4, 5}));
     }
 
-    // Denied and busy ports are named after the scan; missing ones and I/O errors stay silent.
-    void scanReportsPortsItLeavesOut()
+    // The scan always runs to 99 and lists what opens; denied and busy ports are named after
+    // it, missing ones and I/O errors stay silent.
+    void scanListsWhatOpens()
     {
         using E = SerialPort::OpenError;
         ScriptedPort port;
         for (int n = 1; n <= 99; ++n)
             port.openErrors.insert(n, E::Missing);
         port.openErrors.remove(1);
+        port.openErrors.remove(12);
         port.openErrors.insert(3, E::PermissionDenied);
         port.openErrors.insert(4, E::Busy);
         port.openErrors.insert(5, E::IoError);
@@ -71,10 +56,19 @@ private slots:
 
         const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks(), info);
 
-        QCOMPARE(ports.entries, QStringList{PortDisplayEntry(1)});
+        QCOMPARE(ports.entries, QStringList({"COM 1 verfügbar", "COM 12 verfügbar"}));
+        QCOMPARE(ports.numbers, QList<int>({1, 12}));
         QCOMPARE(ports.toolTips,
-                 QStringList{"/dev/ttyFAKE1\nFT232R USB UART (FTDI)\nVID:PID 0403:6001"});
-        QCOMPARE(ports.probed.size(), 4);
+                 QStringList({"/dev/ttyFAKE1\nFT232R USB UART (FTDI)\nVID:PID 0403:6001",
+                              "/dev/ttyFAKE12"}));
+        QCOMPARE(ports.probed.size(), 5);
+        // The windows take the number back from the entry.
+        for (int i : {0, 1})
+            QCOMPARE(PortNumberFromEntry(ports.entries[i]), ports.numbers[i]);
+        QCOMPARE(PortNumberFromEntry(QString()), -1);
+        QCOMPARE(PortNumberFromEntry(QStringLiteral("COM x verfügbar")), -1);
+        QCOMPARE(port.openedPorts().size(), 99);
+        QVERIFY(!port.isOpen());
         const QStringList lines = ScanProblemLines(ports);
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[0].startsWith("COM 3 (/dev/ttyFAKE3): keine Berechtigung"));
@@ -111,24 +105,6 @@ private slots:
         ::close(device);
         ::close(gauge);
 #endif
-    }
-
-    void portNumberFromEntry_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("number");
-        QTest::newRow("port 3") << PortDisplayEntry(3) << 3;
-        QTest::newRow("port 12") << PortDisplayEntry(12) << 12;
-        QTest::newRow("port 99") << PortDisplayEntry(99) << 99;
-        QTest::newRow("no entry") << QString() << -1;
-        QTest::newRow("fifth character not a digit") << QStringLiteral("COM x verfügbar") << -1;
-    }
-
-    void portNumberFromEntry()
-    {
-        QFETCH(QString, entry);
-        QFETCH(int, number);
-        QCOMPARE(PortNumberFromEntry(entry), number);
     }
 
     void deviceNames_data()

@@ -37,19 +37,15 @@ private slots:
         QFETCH(bool, firmware);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString portDir = dir.filePath(QStringLiteral("ports"));
-        qputenv("IVEVA_PORT_DIR", QFile::encodeName(portDir));
+        const LinkSettings link{dir.filePath(QStringLiteral("ports")), 5};
         RxRelay relay;
-        QVERIFY(relay.start(portDir, 2, dir.path(), QStringLiteral("received.bin")));
+        QVERIFY(relay.start(link.portDir, 2, dir.path(), QStringLiteral("received.bin")));
 
-        QByteArray file(fileSize, '\0');
-        for (int i = 0; i < fileSize; ++i)
-            file[i] = char((i * 131 + 7) % 256);
-        const FlashImage image(file);
+        const FlashImage image(filePattern(fileSize));
         QStringList log;
         LinkHooks hooks;
         hooks.log = [&](const QString &line, LinkHooks::LineStyle) { log.append(line); };
-        ComPort port(testContext().link);
+        ComPort port(link);
         QVERIFY(OpenPortForTransfer(port, 2, 19200, hooks));
 
         const TransferOutcome outcome = UploadImage(

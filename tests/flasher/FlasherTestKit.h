@@ -1,8 +1,10 @@
 #pragma once
 
 #include "ScriptedPort.h"
+#include "TestContext.h"
 #include "sim/GaugeSimulator.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,28 +12,42 @@
 #include <memory>
 #include <vector>
 
-// A private port folder with simulated gauges in it, published as IVEVA_PORT_DIR.
+// Simulated gauges in the test's private port folder, the one CTest names in IVEVA_PORT_DIR and
+// testContext() hands to the code under test. No port is left in it before or after.
 class SimulatedPorts
 {
 public:
-    SimulatedPorts() { qputenv("IVEVA_PORT_DIR", m_dir.path().toLocal8Bit()); }
+    SimulatedPorts() { clear(); }
     ~SimulatedPorts()
     {
-        for (auto &sim : m_sims)
-            sim->stop();
+        m_sims.clear();
+        clear();
     }
 
     sim::GaugeSimulator &add(int com, sim::GaugeOptions options = {})
     {
         m_sims.push_back(std::make_unique<sim::GaugeSimulator>(options));
-        if (!m_sims.back()->start(m_dir.path(), com))
+        if (!m_sims.back()->start(m_dir, com))
             qFatal("simulator on COM%d does not start", com);
         return *m_sims.back();
     }
-    QString dir() const { return m_dir.path(); }
+    QString dir() const { return m_dir; }
 
 private:
-    QTemporaryDir m_dir;
+    // Removes the COMn links that simulators and tests leave, nothing else: run by hand, the
+    // folder may be someone's own.
+    void clear()
+    {
+        if (m_dir.isEmpty() || !QDir().mkpath(m_dir))
+            qFatal("IVEVA_PORT_DIR must name the test's own port folder: run it through CTest");
+        for (const QFileInfo &entry :
+             QDir(m_dir).entryInfoList({QStringLiteral("COM*")}, QDir::AllEntries | QDir::System)) {
+            if (entry.isSymLink())
+                QFile::remove(entry.filePath());
+        }
+    }
+
+    const QString m_dir = qEnvironmentVariable("IVEVA_PORT_DIR");
     std::vector<std::unique_ptr<sim::GaugeSimulator>> m_sims;
 };
 
@@ -40,24 +56,19 @@ inline QString writeFile(const QTemporaryDir &dir, const QString &name, int size
 {
     const QString path = dir.filePath(name);
     QFile file(path);
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 7 + 3) & 0xFF);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != size)
+    if (!file.open(QIODevice::WriteOnly) || file.write(filePattern(size)) != size)
         qFatal("cannot write %s", qPrintable(path));
     return path;
 }
 
-// The gauge's bootloader on a scripted port, on which only the given COM numbers open: echoes
-// the first entry character (unless `answersEntry` is false), sends the handshake NAK and
-// acknowledges every complete frame.
+// The gauge's bootloader on a scripted port on which only the given COM numbers open; with
+// `answersEntry` false it never answers the entry characters.
 struct ScriptedBootloader
 {
     std::unique_ptr<ScriptedPort> port = std::make_unique<ScriptedPort>();
     ScriptedPort *wire = port.get();
     bool answersEntry = true;
-    bool inBlocks = false;
-    int frameBytes = 0;
+    BootloaderScript bootloader;
 
     explicit ScriptedBootloader(const QList<int> &openable)
     {
@@ -66,19 +77,8 @@ struct ScriptedBootloader
                 wire->unopenable.insert(n);
         }
         wire->onWrite = [this](ScriptedPort &p, const QByteArray &bytes) {
-            if (!inBlocks) {
-                inBlocks = answersEntry;
-                if (answersEntry) {
-                    p.answerAfter(3, bytes);
-                    p.answerAfter(10, QByteArray(1, 0x15));
-                }
-            } else if (frameBytes > 0 || bytes.startsWith(char(0x01))) { // not EOT or CAN
-                frameBytes += int(bytes.size());
-                if (frameBytes >= 132) {
-                    frameBytes = 0;
-                    p.answerAfter(4, QByteArray(1, 0x06));
-                }
-            }
+            bootloader.echoAfter = answersEntry ? 1 : 0;
+            bootloader.onWrite(p, bytes);
         };
     }
 };

@@ -1,6 +1,7 @@
 #include "ScriptedPort.h"
 
 #include "devicelink/ForwardingPort.h"
+#include "protocol/ProtocolBytes.h"
 
 using namespace devicelink;
 
@@ -111,62 +112,29 @@ QByteArray ScriptedPort::written() const
     return all;
 }
 
-bool ScriptedPort::isOpen() const
+void BootloaderScript::onWrite(ScriptedPort &port, const QByteArray &bytes)
 {
-    const std::lock_guard lock(m_mutex);
-    return m_open;
-}
-
-bool ScriptedPort::connectionLost() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_lost;
-}
-
-SerialPort::OpenError ScriptedPort::openError() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_openError;
-}
-
-QString ScriptedPort::deviceName() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_device;
-}
-
-QList<ScriptedPort::Write> ScriptedPort::writes() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_writes;
-}
-
-qint64 ScriptedPort::pollsDone() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_polls;
-}
-
-QList<int> ScriptedPort::openedPorts() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_openedPorts;
-}
-
-QStringList ScriptedPort::openedSettings() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_openedSettings;
-}
-
-int ScriptedPort::closeCount() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_closes;
-}
-
-int ScriptedPort::currentPort() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_port;
+    if (!inBlocks) {
+        if (++entries == echoAfter) {
+            port.answerAfter(5, bytes + echoExtra);
+            if (handshake)
+                port.answerAfter(20, QByteArray(1, protocol::Nak));
+            inBlocks = true;
+        }
+        return;
+    }
+    if (frameBytes == 0) {
+        if (!bytes.startsWith(protocol::Soh))
+            return; // EOT or CAN, not a frame
+        frames.append(QByteArray());
+    }
+    frames.last().append(bytes);
+    frameBytes += int(bytes.size());
+    if (frameBytes < protocol::FrameSize)
+        return;
+    frameBytes = 0;
+    const QByteArray answer =
+        frameAnswers.isEmpty() ? QByteArray(1, protocol::Ack) : frameAnswers.takeFirst();
+    if (!answer.isEmpty())
+        port.answerAfter(7, answer);
 }

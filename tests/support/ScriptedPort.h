@@ -37,26 +37,33 @@ public:
 
     bool open(int comNumber, const QString &settings) override;
     void close() override;
-    bool isOpen() const override;
+    bool isOpen() const override { return locked(m_open); }
     bool write(const QByteArray &bytes) override;
     devicelink::PollResult poll(qint64 maxPolls) override;
     QString errorString() const override { return QStringLiteral("scripted failure"); }
-    bool connectionLost() const override;
-    OpenError openError() const override;
-    QString deviceName() const override;
+    bool connectionLost() const override { return locked(m_lost); }
+    OpenError openError() const override { return locked(m_openError); }
+    QString deviceName() const override { return locked(m_device); }
 
     QByteArray written() const;
-    QList<Write> writes() const;
-    qint64 pollsDone() const;
-    int currentPort() const;
-    QList<int> openedPorts() const;
-    QStringList openedSettings() const;
-    int closeCount() const;
+    QList<Write> writes() const { return locked(m_writes); }
+    qint64 pollsDone() const { return locked(m_polls); }
+    int currentPort() const { return locked(m_port); }
+    QList<int> openedPorts() const { return locked(m_openedPorts); }
+    QStringList openedSettings() const { return locked(m_openedSettings); }
+    int closeCount() const { return locked(m_closes); }
 
     // A factory for a window: every port it makes is a view of this one, which the test keeps.
     devicelink::PortFactory factory();
 
 private:
+    // A copy of a member, taken under the lock.
+    template <typename T> T locked(const T &member) const
+    {
+        const std::lock_guard lock(m_mutex);
+        return member;
+    }
+
     mutable std::recursive_mutex m_mutex;
     QMap<qint64, QByteArray> m_answers; // by the poll at which they arrive
     qint64 m_loseAt = -1;
@@ -70,4 +77,21 @@ private:
     QList<Write> m_writes;
     QList<int> m_openedPorts;
     QStringList m_openedSettings;
+};
+
+// The gauge's bootloader on a scripted port: echoes the entry character once it has seen
+// `echoAfter` of them (0: never), sends the handshake NAK, and answers each complete frame with
+// the next of `frameAnswers` (ACK once they run out; an empty one is no answer).
+struct BootloaderScript
+{
+    int echoAfter = 1;
+    QByteArray echoExtra;
+    bool handshake = true;
+    QList<QByteArray> frameAnswers;
+    QList<QByteArray> frames; // every frame received, as it came
+    int entries = 0;
+    bool inBlocks = false;
+    int frameBytes = 0;
+
+    void onWrite(ScriptedPort &port, const QByteArray &bytes);
 };

@@ -23,3 +23,12 @@ inline devicelink::PortFactory testComPorts(const shell::RunContext &context = t
 {
     return [link = context.link] { return std::make_unique<devicelink::ComPort>(link); };
 }
+
+// A file's bytes: a pattern in which every position shows.
+inline QByteArray filePattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 37 + 11) & 0xFF);
+    return bytes;
+}

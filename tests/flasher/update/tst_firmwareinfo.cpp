@@ -77,14 +77,6 @@ struct ScriptedUi : FirmwareInfoUi
     void programmingStarts() override {}
 };
 
-QByteArray firmware()
-{
-    QByteArray bytes(200, '\0');
-    for (int i = 0; i < bytes.size(); ++i)
-        bytes[i] = char((i * 37 + 11) % 256);
-    return bytes;
-}
-
 } // namespace
 
 class TestFirmwareInfo : public QObject
@@ -182,7 +174,9 @@ private slots:
              .questions = 2,
              .copySaved = true});
         const QByteArray sha =
-            QCryptographicHash::hash(firmware(), QCryptographicHash::Sha256).toHex().toUpper();
+            QCryptographicHash::hash(filePattern(200), QCryptographicHash::Sha256)
+                .toHex()
+                .toUpper();
         row("checksum matches, proposed name reduced",
             {.versionFile = "V2.20,/files/v220.bin,:v220.bin," + sha,
              .outcome = Outcome::Programmed,
@@ -224,7 +218,6 @@ private slots:
             QFile stale(QDir(programFolder).filePath(FirmwareInfo::helperFileName()));
             QVERIFY(stale.open(QIODevice::WriteOnly));
         }
-        qputenv("IVEVA_PORT_DIR", QFile::encodeName(dir.path()));
 
         ScriptedUi ui;
         ui.answers = c.answers;
@@ -237,7 +230,7 @@ private slots:
         };
         hooks.cancelled = [&closing] { return closing; };
 
-        ComPort comPort(testContext().link);
+        ComPort comPort(devicelink::LinkSettings{dir.path(), 5});
         ScriptedPort scriptedPort;
         SerialPort *port = &comPort;
         std::unique_ptr<GaugeSimulator> gauge;
@@ -256,8 +249,9 @@ private slots:
 
         TestHttpServer server;
         server.route("/DEVAZ/firmware.txt") = {c.versionFile, c.versionStatus};
-        server.route("/files/v220.bin") = {firmware(), c.copyStatus};
-        server.route("/DEVAZ/lastfw.bin") = {firmware(), c.helperStatus, 0, c.closeDuringHelper};
+        server.route("/files/v220.bin") = {filePattern(200), c.copyStatus};
+        server.route("/DEVAZ/lastfw.bin") = {filePattern(200), c.helperStatus, 0,
+                                             c.closeDuringHelper};
         server.onRequest = [&](const QString &path) {
             QVERIFY2(ui.waiting, qPrintable(path)); // the wait cursor shows during downloads
             closing = c.closeDuringHelper && path == "/DEVAZ/lastfw.bin";
@@ -284,7 +278,7 @@ private slots:
             QCOMPARE(ui.preset, c.preset);
         if (c.outcome == Outcome::Programmed) {
             QVERIFY(gauge->waitForImages(1, 5s));
-            QCOMPARE(gauge->lastFirmwareImage(), FlashImage(firmware()).bytes());
+            QCOMPARE(gauge->lastFirmwareImage(), FlashImage(filePattern(200)).bytes());
         } else if (gauge) {
             QCOMPARE(gauge->imagesStored(), 0);
         }
