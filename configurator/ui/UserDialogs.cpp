@@ -1,5 +1,7 @@
 #include "configurator/ui/UserDialogs.h"
 
+#include "devicelink/ui/FileDialog.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -10,15 +12,10 @@ namespace {
 void showFileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &initialName,
                     const UserDialogs::Chosen &chosen)
 {
-    auto *dialog = new QFileDialog(parent, QString(), initialName);
-    dialog->setAcceptMode(mode);
-    if (mode == QFileDialog::AcceptOpen)
-        dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(dialog, &QFileDialog::fileSelected, dialog,
-                     [chosen](const QString &path) { chosen(path); });
-    QObject::connect(dialog, &QDialog::rejected, dialog, [chosen] { chosen(QString()); });
-    dialog->open();
+    devicelink::makeFileDialog(
+        parent, mode, QString(), initialName, QString(),
+        [chosen](const std::optional<QString> &path) { chosen(path.value_or(QString())); })
+        ->open();
 }
 
 } // namespace

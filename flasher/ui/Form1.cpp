@@ -3,6 +3,7 @@
 #include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/ui/FileDialog.h"
 #include "devicelink/ui/LogListMenu.h"
 #include "devicelink/ui/WindowLink.h"
 #include "flasher/BatchMode.h"
@@ -53,23 +54,13 @@ QString qtFilter(const QString &filter)
     return names.join(QStringLiteral(";;"));
 }
 
-// Qt's file dialog, to be opened without a nested event loop.
 QFileDialog *fileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &fileName,
                         const Form1::Chosen &chosen)
 {
-    auto *dialog =
-        new QFileDialog(parent,
-                        mode == QFileDialog::AcceptOpen ? QStringLiteral("Datei öffnen")
-                                                        : QStringLiteral("Speichern unter"),
-                        fileName, qtFilter(Form1::fileFilter()));
-    dialog->setAcceptMode(mode);
-    if (mode == QFileDialog::AcceptOpen)
-        dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(dialog, &QFileDialog::fileSelected, dialog,
-                     [chosen](const QString &path) { chosen(path); });
-    QObject::connect(dialog, &QDialog::rejected, dialog, [chosen] { chosen(std::nullopt); });
-    return dialog;
+    return makeFileDialog(parent, mode,
+                          mode == QFileDialog::AcceptOpen ? QStringLiteral("Datei öffnen")
+                                                          : QStringLiteral("Speichern unter"),
+                          fileName, qtFilter(Form1::fileFilter()), chosen);
 }
 
 } // namespace
