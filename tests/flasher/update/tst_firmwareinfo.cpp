@@ -16,12 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using namespace devicelink;
 using namespace flasher;
 using namespace sim;
-
 using namespace std::chrono_literals;
 using Outcome = FirmwareInfo::Outcome;
 
@@ -34,23 +31,17 @@ struct Case
     QList<bool> answers; // Yes once they run out
     QString gaugeVersion = QStringLiteral("V2.16");
     QByteArray scriptedAnswer; // the gauge's answer on a scripted port instead of the simulator
-    bool silent = false;
     bool noReset = false;
     int com = GaugeCom;
     QByteArray versionFile = "V2.20,/files/v220.bin,v220.bin\r\n";
-    int versionStatus = 200;
-    int copyStatus = 200;
-    int helperStatus = 200;
+    int versionStatus = 200, copyStatus = 200, helperStatus = 200; // HTTP status of each file
     bool closeDuringHelper = false; // the window is closed while the helper file downloads
     bool cancelCopy = false;
-    bool folderEndsInSeparator = false;
     bool staleHelper = false; // an earlier run left a helper file
-    QString preset = QStringLiteral("v220.bin");
 
     Outcome outcome = Outcome::Failed;
     QStringList log; // in this order, the last one last; "L " listed, "S " through Add_Item
     int questions = 0;
-    bool copySaved = false;
     bool helperLeft = false;
 };
 
@@ -58,15 +49,13 @@ struct Case
 struct ScriptedUi : FirmwareInfoUi
 {
     QList<bool> answers;
-    QStringList titles;
-    QString copyTarget;
-    QString preset;
+    int asked = 0;
+    QString copyTarget, preset;
     bool waiting = false;
 
-    bool askYesNo(Question, const QString &, const QString &title) override
+    bool askYesNo(Question, const QString &, const QString &) override
     {
-        titles.append(title);
-        return titles.size() > answers.size() || answers[titles.size() - 1];
+        return ++asked > answers.size() || answers[asked - 1];
     }
     QString chooseCopyTarget(const QString &presetName) override
     {
@@ -93,33 +82,35 @@ private slots:
         const QString available = "L Verfügbare Firmwareversion: ";
         const QString failed = "L Download fehlgeschlagen";
         const QString copied = "L Download erfolgreich!";
-        const QString start = "L Geräteinformation werden abrufen...";
         const QString wait = "S auf Controllerreset warten...";
-        const QString done = "S und spielen Sie diese auf das Gerät!";
+        const QString current = "L Es ist die aktuelle Firmware installiert!";
+        const QString http404 = "L Grund: HTTP 404";
         auto row = [](const char *name, Case c) { QTest::newRow(name) << c; };
+        const QByteArray sha =
+            QCryptographicHash::hash(filePattern(200), QCryptographicHash::Sha256).toHex();
 
-        row("programmed, program folder ending in a separator",
-            {.folderEndsInSeparator = true,
+        row("programmed: checksum in capitals, proposed name reduced",
+            {.versionFile = "V2.20,/files/v220.bin,:v220.bin," + sha.toUpper(),
              .outcome = Outcome::Programmed,
              .log = {installed + "V2.16", available + "V2.20", copied, "L Hilfsdatei downloaden...",
-                     "S Erfolgreich geflasht!", done},
-             .questions = 3,
-             .copySaved = true});
+                     "S Erfolgreich geflasht!", "S und spielen Sie diese auf das Gerät!"},
+             .questions = 3});
         row("No to the search", {.answers = {false},
                                  .outcome = Outcome::Declined,
                                  .log = {installed + "V2.16"},
                                  .questions = 1});
-        row("No to programming", {.answers = {true, true, false},
-                                  .outcome = Outcome::Declined,
-                                  .log = {copied},
-                                  .questions = 3,
-                                  .copySaved = true,
-                                  .helperLeft = true});
+        row("not a checksum, then No to programming",
+            {.answers = {true, true, false},
+             .versionFile = "V2.20,/files/v220.bin,v220.bin,V2.16",
+             .outcome = Outcome::Declined,
+             .log = {copied, "L Prüfsumme in der Versionsdatei ist keine SHA-256 (64 Hexziffern) "
+                             "und wird nicht geprüft"},
+             .questions = 3,
+             .helperLeft = true});
         row("save dialog cancelled", {.cancelCopy = true,
                                       .outcome = Outcome::Declined,
                                       .log = {available + "V2.20"},
                                       .questions = 2});
-        const QString current = "L Es ist die aktuelle Firmware installiert!";
         row("server version equal", {.versionFile = "V2.16,x,y",
                                      .outcome = Outcome::UpToDate,
                                      .log = {available + "V2.16", current},
@@ -134,9 +125,6 @@ private slots:
              .outcome = Outcome::Declined,
              .log = {installed + "V2.30", installed + "V2.16", available + "V2.20"},
              .questions = 2});
-        row("no answer from the gauge",
-            {.silent = true,
-             .log = {start, wait, "S Gerät nicht gefunden oder Firmware kleiner als V2.16"}});
         row("answer with e but no d",
             {.scriptedAnswer = "xe",
              .log = {wait, "L Keine Firmwareversion in der Antwort des Geräts"}});
@@ -146,8 +134,8 @@ private slots:
                      "L Firmwareversion des Geräts ist keine Versionsnummer: Vx.yz"}});
         row("no port entry",
             {.com = FirmwareInfo::NoPort,
-             .log = {start, "S Kein Comport gewählt: bitte einen verfügbaren Port auswählen"}});
-        const QString http404 = "L Grund: HTTP 404";
+             .log = {"L Geräteinformation werden abrufen...",
+                     "S Kein Comport gewählt: bitte einen verfügbaren Port auswählen"}});
         row("version file 404", {.versionStatus = 404,
                                  .log = {"L Update Fehler! Internetverbindung aktiv?", http404},
                                  .questions = 1});
@@ -163,46 +151,21 @@ private slots:
         row("user's copy fails", {.copyStatus = 404,
                                   .log = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed, http404},
                                   .questions = 2});
-        row("helper file fails", {.helperStatus = 404,
-                                  .staleHelper = true,
-                                  .log = {copied, failed, http404},
-                                  .questions = 2,
-                                  .copySaved = true});
+        row("helper file fails, an earlier one removed", {.helperStatus = 404,
+                                                          .staleHelper = true,
+                                                          .log = {copied, failed, http404},
+                                                          .questions = 2});
+        row("checksum differs",
+            {.versionFile = "V2.20,/files/v220.bin,v220.bin," + QByteArray(64, 'A'),
+             .log = {copied, failed, "L Grund: Prüfsumme stimmt nicht"},
+             .questions = 2});
         row("window closed during the download",
             {.closeDuringHelper = true,
              .log = {copied, "S Vorgang abgebrochen, Comport geschlossen"},
-             .questions = 2,
-             .copySaved = true});
-        const QByteArray sha =
-            QCryptographicHash::hash(filePattern(200), QCryptographicHash::Sha256)
-                .toHex()
-                .toUpper();
-        row("checksum matches, proposed name reduced",
-            {.versionFile = "V2.20,/files/v220.bin,:v220.bin," + sha,
-             .outcome = Outcome::Programmed,
-             .log = {copied, "L Hilfsdatei downloaden...", done},
-             .questions = 3,
-             .copySaved = true});
-        row("checksum differs",
-            {.versionFile = "V2.20,/files/v220.bin,v220.bin," + QByteArray(64, 'A'),
-             .staleHelper = true,
-             .log = {copied, failed, "L Grund: Prüfsumme stimmt nicht"},
-             .questions = 2,
-             .copySaved = true});
-        row("no checksum but something else, then No",
-            {.answers = {true, true, false},
-             .versionFile = "V2.20,/files/v220.bin,\"new.bin\x01\",V2.16",
-             .preset = "new.bin",
-             .outcome = Outcome::Declined,
-             .log = {copied, "L Prüfsumme in der Versionsdatei ist keine SHA-256 (64 Hexziffern) "
-                             "und wird nicht geprüft"},
-             .questions = 3,
-             .copySaved = true,
-             .helperLeft = true});
+             .questions = 2});
         row("transfer fails", {.noReset = true,
                                .log = {wait, "S Reset nicht erkannt!"},
                                .questions = 3,
-                               .copySaved = true,
                                .helperLeft = true});
     }
 
@@ -210,14 +173,10 @@ private slots:
     void endings()
     {
         QFETCH(Case, c);
-        QTemporaryDir dir;
-        const QString programFolder = dir.filePath(QStringLiteral("program"));
+        QTemporaryDir dir, programFolder; // ports and the user's copy; the program's folder
         const QString copyPath = dir.filePath(QStringLiteral("mine.bin"));
-        QDir().mkpath(programFolder);
-        if (c.staleHelper) {
-            QFile stale(QDir(programFolder).filePath(FirmwareInfo::helperFileName()));
-            QVERIFY(stale.open(QIODevice::WriteOnly));
-        }
+        const QString stale = programFolder.filePath(FirmwareInfo::helperFileName());
+        QVERIFY(!c.staleHelper || QFile(stale).open(QIODevice::WriteOnly));
 
         ScriptedUi ui;
         ui.answers = c.answers;
@@ -231,21 +190,15 @@ private slots:
         hooks.cancelled = [&closing] { return closing; };
 
         ComPort comPort(devicelink::LinkSettings{dir.path(), 5});
-        ScriptedPort scriptedPort;
-        SerialPort *port = &comPort;
-        std::unique_ptr<GaugeSimulator> gauge;
-        if (!c.scriptedAnswer.isEmpty()) {
-            port = &scriptedPort;
-            scriptedPort.onWrite = [&c](ScriptedPort &p, const QByteArray &) {
-                p.answerAfter(10, c.scriptedAnswer);
-            };
-        } else {
-            gauge = std::make_unique<GaugeSimulator>(GaugeOptions{.version = c.gaugeVersion,
-                                                                  .resetDelay = 100ms,
-                                                                  .noReset = c.noReset,
-                                                                  .silent = c.silent});
-            QVERIFY(gauge->start(dir.path(), GaugeCom));
-        }
+        ScriptedPort scripted; // for the rows that script the gauge's answer
+        scripted.onWrite = [&c](ScriptedPort &p, const QByteArray &) {
+            p.answerAfter(10, c.scriptedAnswer);
+        };
+        SerialPort &port =
+            c.scriptedAnswer.isEmpty() ? static_cast<SerialPort &>(comPort) : scripted;
+        GaugeSimulator gauge(
+            GaugeOptions{.version = c.gaugeVersion, .resetDelay = 100ms, .noReset = c.noReset});
+        QVERIFY(gauge.start(dir.path(), GaugeCom));
 
         TestHttpServer server;
         server.route("/DEVAZ/firmware.txt") = {c.versionFile, c.versionStatus};
@@ -259,29 +212,27 @@ private slots:
         UpdateClient client(server.baseUrl());
         QByteArray receiveText;
 
-        const Outcome outcome = FirmwareInfo(*port, client, ui, hooks)
-                                    .run(c.com, 19200, receiveText,
-                                         programFolder + (c.folderEndsInSeparator ? "/" : ""));
+        const Outcome outcome = FirmwareInfo(port, client, ui, hooks)
+                                    .run(c.com, 19200, receiveText, programFolder.path());
 
         QCOMPARE(outcome, c.outcome);
         qsizetype at = -1;
         for (const QString &line : c.log)
             QVERIFY2((at = log.indexOf(line, at + 1)) >= 0, qPrintable(line));
         QCOMPARE(log.last(), c.log.last());
-        QCOMPARE(ui.titles.size(), c.questions);
-        QVERIFY(!port->isOpen());
+        QCOMPARE(ui.asked, c.questions);
+        QVERIFY(!port.isOpen());
         QVERIFY(!ui.waiting);
-        QCOMPARE(QDir(programFolder).entryList(QDir::Files),
+        QCOMPARE(QDir(programFolder.path()).entryList(QDir::Files),
                  c.helperLeft ? QStringList{FirmwareInfo::helperFileName()} : QStringList());
-        QCOMPARE(QFile::exists(copyPath), c.copySaved);
-        if (c.copySaved)
-            QCOMPARE(ui.preset, c.preset);
-        if (c.outcome == Outcome::Programmed) {
-            QVERIFY(gauge->waitForImages(1, 5s));
-            QCOMPARE(gauge->lastFirmwareImage(), FlashImage(filePattern(200)).bytes());
-        } else if (gauge) {
-            QCOMPARE(gauge->imagesStored(), 0);
-        }
+        // The copy is there exactly when its success is listed; the dialog proposed a clean name.
+        QCOMPARE(QFile::exists(copyPath), log.contains("L Download erfolgreich!"));
+        QVERIFY(QStringList({"", "v220.bin"}).contains(ui.preset));
+        // Only a programmed run leaves an image in the gauge: the downloaded one.
+        const bool programmed = c.outcome == Outcome::Programmed;
+        QCOMPARE(gauge.waitForImages(1, programmed ? 5s : 0s), programmed);
+        QCOMPARE(gauge.lastFirmwareImage(),
+                 programmed ? FlashImage(filePattern(200)).bytes() : QByteArray());
     }
 };
 

@@ -8,12 +8,10 @@
 #include "flasher/update/UpdateFolder.h"
 #include "flasher/update/VersionFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QNetworkProxy>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,10 +27,7 @@ class TestUpdateClient : public QObject
 private slots:
     void initTestCase()
     {
-        // Nothing of these tests may leave 127.0.0.1, whatever proxy the machine sets.
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-        QCoreApplication::setOrganizationName(QStringLiteral("iveva-tests"));
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
         // A German desktop writes 2,16 for two point one six: the versions must not care.
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     }
@@ -45,12 +40,10 @@ private slots:
         using R = TestHttpServer::Route;
         const QByteArray largest(UpdateClient::MaxBodyBytes, '\x5a');
         QTest::newRow("largest image") << R{largest} << "" << DownloadOutcome::Ok;
-        QTest::newRow("404") << R{"gone", 404} << "" << DownloadOutcome::HttpError;
         QTest::newRow("empty body") << R{""} << "" << DownloadOutcome::EmptyBody;
         QTest::newRow("oversized, no length given")
             << R{largest + 'x', 200, 0, false, false} << "" << DownloadOutcome::TooLarge;
         QTest::newRow("too slow") << R{"abc", 200, 3000} << "" << DownloadOutcome::TimedOut;
-        QTest::newRow("one byte too large") << R{largest + 'x'} << "" << DownloadOutcome::TooLarge;
         QTest::newRow("a byte now and then, past the total limit")
             << R{"0123456789", 200, 0, false, true, 100} << "" << DownloadOutcome::TimedOut;
         QTest::newRow("shorter than its length")
@@ -69,8 +62,7 @@ private slots:
         server.route(QStringLiteral("/f")) = route;
         const QString target = m_dir.filePath(QStringLiteral("target"));
         QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        old.write("old");
+        QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate) && old.write("old") == 3);
         old.close();
         // Bytes every 100 ms keep the idle time from running out; only the total limit ends it.
         UpdateClient client(server.baseUrl(), {.idleMs = route.trickleMs ? 5000 : 200,
@@ -79,11 +71,11 @@ private slots:
         const QUrl url = source.isEmpty() ? server.baseUrl().resolved(QUrl("/f")) : QUrl(source);
         QCOMPARE(client.download(url, target), status);
         QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), status == DownloadOutcome::Ok ? route.body : QByteArray("old"));
+        const QByteArray kept = old.readAll();
+        QCOMPARE(kept, status == DownloadOutcome::Ok ? route.body : QByteArray("old"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"target"});
-        // Whatever the download takes, the transfer can count.
-        if (status == DownloadOutcome::Ok)
-            QVERIFY(FlashImage(route.body).blockCount() <= FlashImage::MaxBlocks);
+        // Whatever a download leaves, the transfer can count its blocks.
+        QVERIFY(FlashImage(kept).blockCount() <= FlashImage::MaxBlocks);
     }
 
     void safeFileName_data()
@@ -91,16 +83,12 @@ private slots:
         QTest::addColumn<QString>("proposed");
         QTest::addColumn<QString>("name");
         const char *rows[][3] = {
-            {"plain", "v220.bin", "v220.bin"},
             {"resource path", ":evil.bin", "evil.bin"},
-            {"folders", "../../x/y.bin", "y.bin"},
-            {"windows folders", "C:\\fw\\y.bin", "y.bin"},
+            {"folders, either separator", "../../x/C:\\fw\\y.bin", "y.bin"},
             {"a folder only", "sub/", "lastfw.bin"},
             {"control characters", "new\r\n.bin\x7f", "new.bin"},
             {"windows forbids", "a<b>c|d?e*f\".bin", "abcdef.bin"},
             {"dots and blanks", " ..hidden.bin. ", "hidden.bin"},
-            {"only dots", "...", "lastfw.bin"},
-            {"device name", "CON", "lastfw.bin"},
             {"device name, extension", "com1 .bin", "lastfw.bin"},
             {"device-like name", "console.bin", "console.bin"},
         };
@@ -114,27 +102,17 @@ private slots:
         QTEST(flasher::SafeFileName(proposed), "name");
     }
 
-    void baseAddress_data()
-    {
-        QTest::addColumn<QStringList>("given"); // command line, environment, saved setting
-        QTest::addColumn<QString>("versionFile");
-        QTest::newRow("command line first")
-            << QStringList{"https://a.test", "http://b.test", "c.test"}
-            << "https://a.test/DEVAZ/firmware.txt";
-        QTest::newRow("then environment") << QStringList{"", "http://b.test:8080/", "c.test"}
-                                          << "http://b.test:8080/DEVAZ/firmware.txt";
-        QTest::newRow("then saved setting, below a folder")
-            << QStringList{"", "", "c.test/mirror/"} << "http://c.test/mirror/DEVAZ/firmware.txt";
-        QTest::newRow("not a web address") << QStringList{"ftp://a.test", "", ""} << "";
-    }
-
+    // The command line, then the environment, then the saved setting; web addresses only.
     void baseAddress()
     {
-        QFETCH(QStringList, given);
-        QFETCH(QString, versionFile);
-        const UpdateClient client(UpdateClient::baseUrlFromText(
-            UpdateClient::chooseBaseUrl(given[0], given[1], given[2])));
-        QCOMPARE(client.versionFileUrl().toString(), versionFile);
+        const auto fileUrl = [](const char *line, const char *environment, const char *saved) {
+            const QString chosen = UpdateClient::chooseBaseUrl(line, environment, saved);
+            return UpdateClient(UpdateClient::baseUrlFromText(chosen)).versionFileUrl().toString();
+        };
+        QCOMPARE(fileUrl("https://a", "http://b", "c"), QString("https://a/DEVAZ/firmware.txt"));
+        QCOMPARE(fileUrl("", "http://b:8080/", "c"), QString("http://b:8080/DEVAZ/firmware.txt"));
+        QCOMPARE(fileUrl("", "", "c/mirror/"), QString("http://c/mirror/DEVAZ/firmware.txt"));
+        QCOMPARE(fileUrl("ftp://a", "", ""), QString());
     }
 
     // An installed program's folder is not writable: the user's data folder takes its place.
@@ -155,19 +133,14 @@ private slots:
         // empty: fewer than three fields; the fourth: the SHA-256 taken from the file
         QTest::addColumn<QStringList>("fields");
         const QStringList plain = {"V2.20", "http://h/f/v220.bin", "v220.bin", ""};
-        QTest::newRow("line ends, rest ignored")
-            << QByteArray("V2.20\r\nhttp://h/f/v220.bin\r\nv220.bin,V9.99\r\nmore") << plain;
-        QTest::newRow("leading blanks, empty lines")
-            << QByteArray("  V2.20,\t http://h/f/v220.bin\n\n   v220.bin  \n") << plain;
+        QTest::newRow("line ends, blanks, empty lines, rest ignored")
+            << QByteArray("  V2.20\r\n\t http://h/f/v220.bin\n\n  v220.bin  ,V9.99\r\nmore")
+            << plain;
         QTest::newRow("quoted fields hold commas")
             << QByteArray("\"V2.20\" x, \"http://h/a,b.bin\",\"a, b.bin\"")
             << QStringList{"V2.20", "http://h/a,b.bin", "a, b.bin", ""};
-        const QByteArray sha(64, 'a');
-        QTest::newRow("checksum in capitals")
-            << "V2.20,http://h/f/v220.bin,v220.bin," + sha.toUpper()
-            << plain.mid(0, 3) + QStringList{sha};
         QTest::newRow("checksum one digit short")
-            << "V2.20,http://h/f/v220.bin,v220.bin," + sha.left(63) << plain;
+            << "V2.20,http://h/f/v220.bin,v220.bin," + QByteArray(63, 'a') << plain;
         QTest::newRow("commas inside quotes")
             << QByteArray("\"V2.20,http://h/f.bin,f.bin\"") << QStringList();
     }
@@ -186,12 +159,9 @@ private slots:
     // Decimal numbers, read the same on a German desktop (2.16 is not 216).
     void versionNumbers()
     {
-        const auto higher = [](const char *available, const char *installed) {
-            return FirmwareVersion::availableNumber(available).value_or(0) >
-                   FirmwareVersion::installedNumber(installed).value_or(1e9);
-        };
-        QVERIFY(higher("V3", "V2.16"));
-        QVERIFY(higher("V10.5", "V9.99"));
+        QCOMPARE(FirmwareVersion::installedNumber("V2.16").value_or(0), 2.16);
+        QCOMPARE(FirmwareVersion::availableNumber("V10.5").value_or(0), 10.5);
+        QCOMPARE(FirmwareVersion::availableNumber("V3").value_or(0), 3.0);
         for (const char *text : {"", "V", "V2,16", "Vx.yz", "V 2.16", "V1e3", "Vinf"}) {
             QVERIFY2(!FirmwareVersion::availableNumber(text), text);
             QVERIFY2(!FirmwareVersion::installedNumber(text), text);
