@@ -60,7 +60,8 @@ private slots:
         QTest::newRow("split over reads")
             << true << QList<int>{2} << Pieces{"x", "dV2", ".1", "6e"} << 0 << "V2.16" << on2;
         QTest::newRow("noise before the d")
-            << true << QList<int>{2} << Pieces{QByteArray("\x7F\0zz", 4), "dV2.16e"} << 0 << "V2.16" << on2;
+            << true << QList<int>{2} << Pieces{QByteArray("\x7F\0zz", 4), "dV2.16e"} << 0 << "V2.16"
+            << on2;
         QTest::newRow("d arrives after an e")
             << true << QList<int>{2} << Pieces{"xe", "dV2.16", "e"} << 0 << "V2.16" << on2;
         QTest::newRow("answer ends early")
