@@ -7,40 +7,28 @@ using namespace devicelink;
 
 namespace {
 
+using Found = QList<QPair<int, QString>>; // port, version
+
 struct Search
 {
     QStringList log;
-    QList<QPair<int, QString>> announced;
+    Found announced;
     QByteArray receiveText = "stale";
-    LinkHooks hooks;
 
-    Search()
+    SearchResult run(ScriptedPort &port, const QList<int> &ports, bool flasher)
     {
+        LinkHooks hooks;
         hooks.log = [this](const QString &line, LinkHooks::LineStyle style) {
             QVERIFY(style == LinkHooks::LineStyle::Listed);
             log.append(line);
         };
-    }
-
-    SearchResult run(ScriptedPort &port, const QList<int> &ports, const SearchVariant &variant)
-    {
-        return SearchDevice(port, ports, 19200, variant, receiveText, hooks,
-                            [this](int n, const QString &version) {
+        return SearchDevice(port, ports, 19200,
+                            flasher ? SearchVariant::flasher() : SearchVariant::configurator(),
+                            receiveText, hooks, [this](int n, const QString &version) {
                                 announced.append({n, version});
                             });
     }
 };
-
-// The gauge on `gaugePort` answers each request with these pieces, one poll apart.
-void answerOn(ScriptedPort &port, int gaugePort, const QList<QByteArray> &pieces)
-{
-    port.onWrite = [gaugePort, pieces](ScriptedPort &p, const QByteArray &) {
-        if (p.currentPort() != gaugePort)
-            return;
-        for (int i = 0; i < pieces.size(); ++i)
-            p.answerAfter(10 + 10 * i, pieces[i]);
-    };
-}
 
 } // namespace
 
@@ -58,59 +46,58 @@ private slots:
         QTest::addColumn<QString>("version");
         QTest::addColumn<QStringList>("log");
         const QList<QByteArray> v216{"dV2.16e"};
-        const QString found = "auf dem Gerät installierte Firmware Version: V2.16";
+        const QString start = "Gerät suchen...",
+                      installed = "auf dem Gerät installierte Firmware Version: ";
+        const QStringList on2{start, "Port 2 Gerät gefunden!", installed + "V2.16"};
+        const QStringList notOn2{start, "Port 2 Gerät nicht gefunden"};
+        using Pieces = QList<QByteArray>;
         QTest::newRow("configurator, third of three ports, skips the V")
             << false << QList<int>{3, 5, 7} << v216 << 2 << "2.16" << QStringList();
         QTest::newRow("flasher, third of three ports, keeps the V")
             << true << QList<int>{3, 5, 7} << v216 << 2 << "V2.16"
-            << QStringList{"Gerät suchen...", "Port 3 Gerät nicht gefunden",
-                           "Port 5 Gerät nicht gefunden", "Port 7 Gerät gefunden!", found};
+            << QStringList{start, "Port 3 Gerät nicht gefunden", "Port 5 Gerät nicht gefunden",
+                           "Port 7 Gerät gefunden!", installed + "V2.16"};
         QTest::newRow("split over reads")
-            << true << QList<int>{2} << QList<QByteArray>{"x", "dV2", ".1", "6e"} << 0 << "V2.16"
-            << QStringList{"Gerät suchen...", "Port 2 Gerät gefunden!", found};
+            << true << QList<int>{2} << Pieces{"x", "dV2", ".1", "6e"} << 0 << "V2.16" << on2;
         QTest::newRow("noise before the d")
-            << true << QList<int>{2} << QList<QByteArray>{"\x7F\x00zz", "dV2.16e"} << 0 << "V2.16"
-            << QStringList{"Gerät suchen...", "Port 2 Gerät gefunden!", found};
+            << true << QList<int>{2} << Pieces{QByteArray("\x7F\0zz", 4), "dV2.16e"} << 0 << "V2.16"
+            << on2;
         QTest::newRow("d arrives after an e")
-            << true << QList<int>{2} << QList<QByteArray>{"xe", "dV2.16", "e"} << 0 << "V2.16"
-            << QStringList{"Gerät suchen...", "Port 2 Gerät gefunden!", found};
+            << true << QList<int>{2} << Pieces{"xe", "dV2.16", "e"} << 0 << "V2.16" << on2;
         QTest::newRow("answer ends early")
-            << true << QList<int>{2} << QList<QByteArray>{"dV2e"} << 0 << "V2e"
-            << QStringList{"Gerät suchen...", "Port 2 Gerät gefunden!",
-                           "auf dem Gerät installierte Firmware Version: V2e"};
+            << true << QList<int>{2} << Pieces{"dV2e"} << 0 << "V2e"
+            << QStringList{start, "Port 2 Gerät gefunden!", installed + "V2e"};
         QTest::newRow("e without d reads on")
-            << true << QList<int>{2} << QList<QByteArray>{"abe"} << -1 << ""
-            << QStringList{"Gerät suchen...", "Port 2 Gerät nicht gefunden"};
+            << true << QList<int>{2} << Pieces{"abe"} << -1 << "" << notOn2;
         QTest::newRow("text without e")
-            << true << QList<int>{2} << QList<QByteArray>{"dV2.16"} << -1 << ""
-            << QStringList{"Gerät suchen...", "Port 2 Gerät nicht gefunden"};
+            << true << QList<int>{2} << Pieces{"dV2.16"} << -1 << "" << notOn2;
         QTest::newRow("configurator, no ports")
             << false << QList<int>() << v216 << -1 << "" << QStringList();
         QTest::newRow("flasher, no ports")
-            << true << QList<int>() << v216 << -1 << "" << QStringList{"Gerät suchen..."};
+            << true << QList<int>() << v216 << -1 << "" << QStringList{start};
     }
 
     void searches()
     {
-        QFETCH(bool, flasher);
         QFETCH(QList<int>, ports);
         QFETCH(QList<QByteArray>, answer);
         QFETCH(int, index);
         QFETCH(QString, version);
-        QFETCH(QStringList, log);
         ScriptedPort port;
-        answerOn(port, ports.isEmpty() ? 0 : ports.last(), answer);
+        port.onWrite = [gauge = ports.value(ports.size() - 1), answer](ScriptedPort &p,
+                                                                       const QByteArray &) {
+            for (int i = 0; p.currentPort() == gauge && i < answer.size(); ++i)
+                p.answerAfter(10 + 10 * i, answer[i]);
+        };
         Search search;
-
-        const SearchResult result = search.run(
-            port, ports, flasher ? SearchVariant::flasher() : SearchVariant::configurator());
+        QFETCH(bool, flasher);
+        const SearchResult result = search.run(port, ports, flasher);
 
         const bool found = index >= 0;
         QCOMPARE(result.outcome, found ? SearchOutcome::Found : SearchOutcome::NotFound);
         QCOMPARE(result.index, index);
         QCOMPARE(result.version, version);
-        QCOMPARE(search.log, log);
-        using Found = QList<QPair<int, QString>>;
+        QTEST(search.log, "log");
         QCOMPARE(search.announced, (found ? Found{{ports.last(), version}} : Found()));
         QVERIFY(!found || search.receiveText.isEmpty()); // a find leaves no answer behind
         QCOMPARE(port.openedPorts(), ports);
@@ -120,7 +107,7 @@ private slots:
     void requestsAndBudgets_data()
     {
         QTest::addColumn<bool>("flasher");
-        QTest::addColumn<QByteArray>("requests");
+        QTest::addColumn<QByteArray>("requests"); // one write each
         QTest::addColumn<qint64>("budget");
         QTest::newRow("configurator") << false << QByteArray("dd") << qint64(10'000);
         QTest::newRow("flasher") << true << QByteArray("d") << qint64(100'000);
@@ -130,17 +117,11 @@ private slots:
     {
         QFETCH(bool, flasher);
         QFETCH(QByteArray, requests);
-        QFETCH(qint64, budget);
         ScriptedPort port;
-        Search search;
-
-        const SearchResult result = search.run(
-            port, {4}, flasher ? SearchVariant::flasher() : SearchVariant::configurator());
-
-        QCOMPARE(result.outcome, SearchOutcome::NotFound);
+        QCOMPARE(Search().run(port, {4}, flasher).outcome, SearchOutcome::NotFound);
         QCOMPARE(port.written(), requests);
-        QCOMPARE(port.writes().size(), requests.size()); // one write per "d"
-        QCOMPARE(port.pollsDone(), budget);
+        QCOMPARE(port.writes().size(), requests.size());
+        QTEST(port.pollsDone(), "budget");
         QVERIFY(!port.isOpen());
     }
 
@@ -148,28 +129,9 @@ private slots:
     {
         ScriptedPort port;
         port.onWrite = [](ScriptedPort &p, const QByteArray &) { p.loseAfter(50); };
-        Search search;
-
-        const SearchResult result = search.run(port, {1, 2}, SearchVariant::flasher());
-
-        QCOMPARE(result.outcome, SearchOutcome::PortLost);
+        QCOMPARE(Search().run(port, {1, 2}, true).outcome, SearchOutcome::PortLost);
         QCOMPARE(port.openedPorts(), QList<int>({1}));
         QVERIFY(!port.isOpen());
-    }
-
-    void firmwareInfoRuleStopsAtTheFirstE()
-    {
-        ScriptedPort port;
-        port.open(1, QStringLiteral("19200,n,8,1"));
-        port.answerAfter(5, "xe");
-        port.answerAfter(9, "dV2.16e");
-        LinkHooks hooks;
-        Poller poller(port, hooks);
-        QByteArray text;
-
-        QCOMPARE(Identification::readAnswer(poller, 1000, text, Identification::AnswerRule::E),
-                 Poller::End::Bytes);
-        QCOMPARE(text, QByteArray("xe"));
     }
 };
 
