@@ -170,10 +170,10 @@ private slots:
         Rig rig(options);
         QVERIFY(rig.started);
         PcPort &pc = *rig.pc;
-        // The echo comes alone once the 100 ms reset is over, so at least the tries at 0 and
-        // 50 ms go unanswered; the handshake comes in a read of its own.
+        // The echo comes alone once the 100 ms reset is over, so the first try always goes
+        // unanswered (more on a quiet machine); the handshake comes in a read of its own.
         QCOMPARE(pc.enterBootloader(entry), QByteArray(1, entry));
-        QVERIFY(pc.entriesSent > 2);
+        QVERIFY(pc.entriesSent >= 2);
         QCOMPARE(rig.sim->entryCharsReceived(), pc.entriesSent);
         const auto answer = [&pc] { // a late answer must show
             const QByteArray r = pc.readOnce(3s);
