@@ -49,6 +49,27 @@ bool heldByLiveSimulator(const QByteArray &link)
     return held;
 }
 
+// Why the simulator must not take `link` over. Checked before our own pty exists, so a link
+// that an unclean exit left behind counts as stale even when its pty number comes back to us.
+// A link to anything but a pty is the user's (a real gauge's adapter): it is never opened,
+// let alone replaced.
+QString takeOverProblem(const QString &link)
+{
+    const QByteArray name = QFile::encodeName(link);
+    struct stat st
+    {};
+    if (lstat(name.constData(), &st) != 0)
+        return QString();
+    if (!S_ISLNK(st.st_mode))
+        return QStringLiteral("%1 existiert und ist kein Link").arg(link);
+    const QString target = QFile::symLinkTarget(link);
+    if (stat(name.constData(), &st) == 0 && !target.startsWith(QLatin1String("/dev/pts/")))
+        return QStringLiteral("%1 führt zu %2, nicht zu einem Simulator").arg(link, target);
+    if (heldByLiveSimulator(name))
+        return QStringLiteral("%1 gehört einem laufenden Simulator").arg(link);
+    return QString();
+}
+
 QString systemError(const char *what)
 {
     return QStringLiteral("%1: %2").arg(QLatin1String(what),
@@ -94,6 +115,10 @@ bool GaugeSimulator::start(const QString &portDir, int comNumber, QString *error
     if (portDir.isEmpty() || !QDir().mkpath(portDir))
         return fail(QStringLiteral("Portordner nicht anlegbar: %1").arg(portDir));
 
+    const QString link = QDir(portDir).filePath(QStringLiteral("COM%1").arg(comNumber));
+    if (const QString problem = takeOverProblem(link); !problem.isEmpty())
+        return fail(problem);
+
     m_masterFd = posix_openpt(O_RDWR | O_NOCTTY);
     if (m_masterFd < 0)
         return fail(systemError("posix_openpt"));
@@ -131,13 +156,7 @@ bool GaugeSimulator::start(const QString &portDir, int comNumber, QString *error
     }
 
     // Publish through a temporary name and rename(), so a stale link is replaced atomically.
-    const QString link = QDir(portDir).filePath(QStringLiteral("COM%1").arg(comNumber));
     const QByteArray linkName = QFile::encodeName(link);
-    struct stat st;
-    if (lstat(linkName.constData(), &st) == 0 && !S_ISLNK(st.st_mode))
-        return fail(QStringLiteral("%1 existiert und ist kein Link").arg(link));
-    if (S_ISLNK(st.st_mode) && heldByLiveSimulator(linkName))
-        return fail(QStringLiteral("%1 gehört einem laufenden Simulator").arg(link));
     const QByteArray tmpName = linkName + ".new" + QByteArray::number(getpid());
     unlink(tmpName.constData());
     if (symlink(slaveName, tmpName.constData()) != 0)

@@ -164,11 +164,14 @@ int main(int argc, char *argv[])
     options.log = say;
 
     // Block the stop signals before the simulator's thread exists, so that only sigwait()
-    // below receives them and the link is always removed.
+    // below receives them and the link is always removed, also when the terminal closes.
+    // Output into a closed pipe must not end the simulator without that either.
+    signal(SIGPIPE, SIG_IGN);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     GaugeSimulator simulator(options);
@@ -179,8 +182,8 @@ int main(int argc, char *argv[])
             .arg(com)
             .arg(simulator.linkPath(), simulator.devicePath()));
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    int received = 0;
+    sigwait(&stopSignals, &received);
     simulator.stop();
     say(QStringLiteral("Simulator beendet."));
     return 0;

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <numeric>
 #include <optional>
@@ -197,15 +198,26 @@ private slots:
     {
         QTemporaryDir dir;
         const QString com5 = dir.filePath("COM5"), com6 = dir.filePath("COM6");
+        const QString com7 = dir.filePath("COM7"), com8 = dir.filePath("COM8");
         QVERIFY(QFile::link(QStringLiteral("/nonexistent/pts"), com5));
         QVERIFY(QFile(com6).open(QIODevice::WriteOnly));
+        // A user's link to a device, and one left behind on a pty nobody holds.
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), com7));
+        const int freePty = posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(freePty >= 0 && grantpt(freePty) == 0 && unlockpt(freePty) == 0);
+        QVERIFY(QFile::link(QString::fromLocal8Bit(ptsname(freePty)), com8));
 
-        GaugeSimulator sim, other;
+        GaugeSimulator sim, other, stale;
         QVERIFY(sim.start(dir.path(), 5));
         QCOMPARE(QFile::symLinkTarget(com5), sim.devicePath());
+        QVERIFY(stale.start(dir.path(), 8));
+        QCOMPARE(QFile::symLinkTarget(com8), stale.devicePath());
+        close(freePty);
         QString error;
         QVERIFY(!other.start(dir.path(), 6, &error) && !error.isEmpty());
         QVERIFY(QFileInfo(com6).isFile());
+        QVERIFY(!other.start(dir.path(), 7, &error) && error.contains("/dev/null"));
+        QCOMPARE(QFile::symLinkTarget(com7), QStringLiteral("/dev/null"));
         // A live simulator's link stays its own.
         QVERIFY(!other.start(dir.path(), 5, &error));
         QCOMPARE(QFile::symLinkTarget(com5), sim.devicePath());
