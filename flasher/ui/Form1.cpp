@@ -336,6 +336,10 @@ void Form1::Command3_Click()
 {
     const QString folder = m_downloadFolder.isEmpty() ? UpdateFolder::pick() : m_downloadFolder;
     const QUrl server = UpdateClient::baseUrlFromText(m_updateUrl);
+    if (const QString problem = FirmwareInfo::startProblem(server, folder); !problem.isEmpty()) {
+        m_link->listLine(problem);
+        return;
+    }
     const int comNumber = PortNumberFromEntry(ComboPort->currentText());
     const int baudRate = Combospeed->currentText().toInt();
     const PortFactory ports = m_ports;

@@ -30,6 +30,15 @@ FirmwareInfo::FirmwareInfo(SerialPort &port, UpdateClient &client, FirmwareInfoU
     : m_port(port), m_client(client), m_ui(ui), m_hooks(hooks)
 {}
 
+QString FirmwareInfo::startProblem(const QUrl &server, const QString &downloadFolder)
+{
+    if (!server.isValid())
+        return QStringLiteral("Ungültige Adresse des Update-Servers");
+    if (downloadFolder.isEmpty())
+        return QStringLiteral("Kein beschreibbarer Ordner für die Downloads");
+    return QString();
+}
+
 FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray &receiveText,
                                         const QString &downloadFolder)
 {
@@ -135,7 +144,7 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
     const QString helperPath = QDir(folder).filePath(helperFileName());
     if (!fetch(m_client.firmwareUrl(), helperPath, DownloadFailed) ||
         !checkHelperFile(helperPath)) {
-        // Not even an earlier run's helper file may be left to program by hand.
+        // A failed download leaves no helper file to program by hand, not even an earlier one.
         QFile::remove(helperPath);
         return Outcome::Failed;
     }

@@ -41,6 +41,10 @@ public:
     FirmwareInfo(devicelink::SerialPort &port, UpdateClient &client, FirmwareInfoUi &ui,
                  const devicelink::LinkHooks &hooks);
 
+    // Why the command cannot start with this server and download folder (an empty folder is
+    // what UpdateFolder::pick() gives when none is writable); empty when it can.
+    static QString startProblem(const QUrl &server, const QString &downloadFolder);
+
     // Runs the command on COM `comNumber` (or NoPort) at `baudRate`. `receiveText` is the
     // window's receive buffer: emptied at the start, it keeps the gauge's answer afterwards.
     // `downloadFolder` takes "firmware.txt" and "jdwiii.hzg" (see UpdateFolder::pick()).

@@ -33,14 +33,10 @@ FirmwareInfo::Outcome run(const UpdateBatchOptions &options, SerialPort &port,
                           const LinkHooks &hooks, const ConsoleFirmwareInfoUi::Print &print)
 {
     const QUrl base = UpdateClient::baseUrlFromText(options.updateUrl);
-    if (!base.isValid()) {
-        print(QStringLiteral("Ungültige Adresse des Update-Servers"));
-        return FirmwareInfo::Outcome::Failed;
-    }
     const QString folder =
         options.downloadFolder.isEmpty() ? UpdateFolder::pick() : options.downloadFolder;
-    if (folder.isEmpty()) {
-        print(QStringLiteral("Kein beschreibbarer Ordner für die Downloads"));
+    if (const QString problem = FirmwareInfo::startProblem(base, folder); !problem.isEmpty()) {
+        print(problem);
         return FirmwareInfo::Outcome::Failed;
     }
 

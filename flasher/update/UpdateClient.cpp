@@ -85,6 +85,9 @@ QUrl UpdateClient::urlFor(const QString &serverPath) const
 
 QUrl UpdateClient::resolve(const QString &address) const
 {
+    // An empty address would resolve to the server's base, whose page is no firmware.
+    if (address.trimmed().isEmpty())
+        return QUrl();
     const QUrl url(address.trimmed());
     if (url.isRelative() && isWebAddress(m_baseUrl))
         return m_baseUrl.resolved(url);
@@ -104,7 +107,8 @@ DownloadOutcome UpdateClient::download(const QUrl &source, const QString &target
     // Only web addresses: an address from the server must never make us read a local file.
     if (!isWebAddress(source))
         return fail(DownloadOutcome::BadAddress,
-                    QStringLiteral("ungültige Adresse: ") + source.toString());
+                    source.isEmpty() ? QStringLiteral("keine Adresse")
+                                     : QStringLiteral("ungültige Adresse: ") + source.toString());
 
     QSaveFile file(targetPath);
     // Unbuffered: a write that fails says so at once, with its errno.

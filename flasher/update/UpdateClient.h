@@ -79,7 +79,6 @@ public:
 
     explicit UpdateClient(const QUrl &baseUrl, const DownloadLimits &limits = {});
 
-    QUrl baseUrl() const { return m_baseUrl; }
     QUrl versionFileUrl() const { return urlFor(versionFilePath()); }
     QUrl firmwareUrl() const { return urlFor(firmwarePath()); }
     // An address from the version file; a relative one is taken relative to the base address.
@@ -87,8 +86,6 @@ public:
 
     // Called about every 50 ms during a download; true aborts it.
     void setCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
-    // A download that brings no data for this long fails.
-    void setTimeoutMs(int ms) { m_limits.idleMs = ms; }
 
     // Downloads `source` into `targetPath`. The file is written only on Ok.
     DownloadOutcome download(const QUrl &source, const QString &targetPath,

@@ -331,9 +331,15 @@ private slots:
             preset = name;
             chosen(copyPath);
         });
-        w.setUpdateUrl(server.baseUrl().toString());
         w.setDownloadFolder(downloads);
+        // A server address that is none stops the command before the gauge is asked.
+        w.setUpdateUrl(QStringLiteral("http://update server"));
+        control(w, "Command3")->click();
+        QVERIFY(settled(w));
+        QCOMPARE(logOf(w).last(), QStringLiteral("Ungültige Adresse des Update-Servers"));
+        QVERIFY(asked.isEmpty() && control(w, "Command3")->isEnabled());
 
+        w.setUpdateUrl(server.baseUrl().toString());
         control(w, "Command3")->click();
         QVERIFY(settled(w));
 

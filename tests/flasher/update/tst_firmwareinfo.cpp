@@ -151,6 +151,10 @@ private slots:
         row("user's copy fails", {.copyStatus = 404,
                                   .log = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed, http404},
                                   .questions = 2});
+        row("no address for the user's copy",
+            {.versionFile = "V2.20,,v220.bin",
+             .log = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed, "L Grund: keine Adresse"},
+             .questions = 2});
         row("helper file fails, an earlier one removed", {.helperStatus = 404,
                                                           .staleHelper = true,
                                                           .log = {copied, failed, http404},
