@@ -19,14 +19,17 @@ public:
 
     FlashImage() = default;
     explicit FlashImage(const QByteArray &fileBytes);
+    // A file too large to send is never read: its image knows the block count, no bytes.
+    static FlashImage tooLarge(qint64 fileSize);
 
-    int blockCount() const { return int(m_bytes.size() / BlockSize); }
+    int blockCount() const { return m_blockCount; }
     // Block b, counted from 1.
     QByteArray block(int b) const { return m_bytes.mid(qsizetype(b - 1) * BlockSize, BlockSize); }
     const QByteArray &bytes() const { return m_bytes; }
 
 private:
     QByteArray m_bytes;
+    int m_blockCount = 0;
 };
 
 // Replaces `image` with the padded contents of the file. False (image unchanged) when the file

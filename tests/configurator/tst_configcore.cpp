@@ -334,6 +334,18 @@ private slots:
             QVERIFY(!LoadImageFile(path, image));
         }
     }
+
+    // A file of gigabytes, picked by mistake, is counted, not read.
+    void hugeImageFile()
+    {
+        QFile huge(m_dir.filePath(QStringLiteral("huge.bin")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(5) << 30));
+        huge.close();
+        FlashImage image;
+        QVERIFY(LoadImageFile(huge.fileName(), image));
+        QCOMPARE(image.blockCount(), (qint64(5) << 30) / FlashImage::BlockSize + 1);
+        QVERIFY(image.bytes().isEmpty());
+    }
 };
 
 QTEST_APPLESS_MAIN(TestConfigCore)
