@@ -73,6 +73,9 @@ QVariant JobRunner::ask(std::function<void(const Answer &answer)> show, const QV
     }
     QPointer<JobRunner> self(this);
     post([self, question, show = std::move(show)] {
+        // A window that closed meanwhile has answered already: it must not get the dialog.
+        if (!self || self->m_cancel)
+            return;
         show([self, question](const QVariant &value) {
             if (self)
                 self->answer(question, value);
