@@ -14,14 +14,20 @@ namespace {
 constexpr int WriteTimeoutMs = 2000;
 
 // QSerialPort reports a lock held by another program as a permission error too: a device the
-// user may read and write is busy, not forbidden.
+// user may read and write is busy, not forbidden. Windows has no rights on COM ports, and its
+// "access denied" always means that another program has the port open.
 SerialPort::OpenError classify(QSerialPort::SerialPortError error, const QString &device)
 {
     switch (error) {
     case QSerialPort::PermissionError: {
+#ifdef Q_OS_WIN
+        Q_UNUSED(device);
+        return SerialPort::OpenError::Busy;
+#else
         const QFileInfo node(device);
         return node.isReadable() && node.isWritable() ? SerialPort::OpenError::Busy
                                                       : SerialPort::OpenError::PermissionDenied;
+#endif
     }
     case QSerialPort::DeviceNotFoundError:
         return SerialPort::OpenError::Missing;

@@ -20,9 +20,10 @@ PortDetails SystemPortInfo::describe(const QString &device) const
     if (!m_ports)
         m_ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : *m_ports) {
+        // Windows names the device "COM3" where Qt's location is "\\.\COM3".
         const QString location = info.systemLocation();
         const QString canonical = QFileInfo(location).canonicalFilePath();
-        if (location != device && canonical != device)
+        if (location != device && canonical != device && info.portName() != device)
             continue;
         PortDetails details;
         details.description = info.description();
