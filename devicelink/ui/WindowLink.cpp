@@ -23,14 +23,6 @@ WindowLink::WindowLink(QWidget *window, QListWidget *logList)
     connect(m_jobs, &devicelink::JobRunner::finished, this, &WindowLink::jobFinished);
 }
 
-bool WindowLink::start(std::function<void(const LinkHooks &hooks)> work, std::function<void()> done)
-{
-    if (m_jobs->start(std::move(work), std::move(done)))
-        return true;
-    refuse();
-    return false;
-}
-
 void WindowLink::refuse() const
 {
     listLine(QStringLiteral("Der Comport ist belegt: ein Vorgang läuft noch"));
@@ -48,11 +40,6 @@ void WindowLink::openQuestion(QDialog *dialog)
     m_questions.append(dialog);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
-}
-
-void WindowLink::Add_Item(const QString &line) const
-{
-    appendLines({{line, true}});
 }
 
 void WindowLink::appendLines(const QList<devicelink::JobRunner::LogLine> &batch) const

@@ -25,7 +25,6 @@ public:
     WindowLink(QWidget *window, QListWidget *logList);
 
     // Starts a job; false, with the busy line in the log, while another one runs.
-    bool start(std::function<void(const LinkHooks &hooks)> work, std::function<void()> done = {});
     template <typename Result>
     bool start(std::function<Result(const LinkHooks &hooks)> work, std::function<void(Result)> done)
     {
@@ -45,8 +44,6 @@ public:
     // Opens a dialog that a question shows, so that closing the window takes it away.
     void openQuestion(QDialog *dialog);
 
-    // Appends a line and scrolls to it.
-    void Add_Item(const QString &line) const;
     // Appends a line without scrolling.
     void listLine(const QString &line) const;
     // Appends a job's lines at once, scrolling as each of them asks.
