@@ -51,7 +51,9 @@ bool WriteInPlace(const QString &path, const QByteArray &bytes, QString *reason)
 
     if (!existed) {
         file.close();
-        QFile::remove(path);
+        // Through a link that led nowhere, the new file is the link's target: the link stays.
+        const QString created = QFileInfo(path).canonicalFilePath();
+        QFile::remove(created.isEmpty() ? path : created);
     } else {
         // Overwriting bytes the file already has needs no new space, even on a full disk.
         file.unsetError();

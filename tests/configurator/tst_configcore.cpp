@@ -201,6 +201,9 @@ private slots:
         QTest::newRow("new") << m_dir.filePath("new.eep") << QByteArray();
         QTest::newRow("shorter") << writeFile("abcde", "short.eep") << QByteArray("abcde");
         QTest::newRow("longer") << writeFile(QByteArray(30, 'x'), "long") << QByteArray(30, 'x');
+        const QString link = m_dir.filePath("link.eep");
+        QFile::link(m_dir.filePath("nowhere.eep"), link);
+        QTest::newRow("link leading nowhere") << link << QByteArray();
     }
 
     // A write that fails part-way (a file size limit of 10 bytes stands in for a full disk)
@@ -221,6 +224,8 @@ private slots:
         QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
         QCOMPARE(QFile::exists(path), !old.isEmpty());
         QCOMPARE(readFile(path), old);
+        // A link stays where it was, whatever happened behind it.
+        QCOMPARE(QFileInfo(path).isSymLink(), path.endsWith(QLatin1String("link.eep")));
     }
 
     void roundTrip()
