@@ -68,8 +68,6 @@ public:
     QList<Row> table;      // from point 0's voltage to point 1's
     QList<Note> notes;
 
-    bool has(Note note) const { return notes.contains(note); }
-
     QString pointText(int index) const; // "Punkt 0: Lambda 0,80 = 0,000 V"
     QString lambdaLineText() const;     // "Lambda = 0,8000 + 0,0800 * U"
     QString afrLineText() const;        // "AFR = 11,7600 + 1,1760 * U"

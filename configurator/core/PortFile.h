@@ -15,8 +15,6 @@ public:
 
     explicit PortFile(const QString &path = defaultFileName());
 
-    QString path() const { return m_path; }
-
     // The stored port. A missing file is created empty; an empty file, or one that can neither
     // be read nor created, gives 0.
     quint8 readPort() const;

@@ -98,7 +98,6 @@ void Form2::Form_Activate()
     // Activations during the scan or the search (the find message closing) start nothing.
     if (m_link->busy() || !isVisible())
         return;
-    m_scanning = true;
     ComboPort->clear();
     List3->clear();
     Command4->setEnabled(false);
@@ -113,7 +112,6 @@ void Form2::Form_Activate()
             return found;
         },
         [this](const std::optional<AvailablePorts> &found) {
-            m_scanning = false;
             if (!found || m_link->closing())
                 return; // so nothing gets stored
             ComboPort->addItems(found->entries);

@@ -32,7 +32,6 @@ public:
     // Every scan and search makes its port with `ports`.
     Form2(Form1 *mainWindow, UserDialogs &dialogs, devicelink::PortFactory ports);
 
-    bool scanning() const { return m_scanning; }
     bool busy() const;
 
 signals:
@@ -59,7 +58,6 @@ private:
     UserDialogs &m_dialogs;
     devicelink::PortFactory m_ports;
     devicelink::WindowLink *m_link = nullptr;
-    bool m_scanning = false;
 };
 
 } // namespace configurator
