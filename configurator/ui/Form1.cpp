@@ -321,6 +321,13 @@ void Form1::save_Click()
 
 void Form1::uploadconfig_Click()
 {
+    // The running upload has read configs.eep already: rewriting it now would upload nothing
+    // new while the upload's success is reported, or hand it a half-written file.
+    if (m_form3 && m_form3->uploading()) {
+        m_form3->refuseNewSettings();
+        m_form3->raise();
+        return;
+    }
     if (!WriteConfigImageFile(imagePath(), settings())) {
         m_dialogs.warning(this, QStringLiteral("Konfiguration hochladen"),
                           QStringLiteral("Die Datei \"%1\" im Ordner \"%2\" konnte nicht "

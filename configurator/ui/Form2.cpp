@@ -2,6 +2,7 @@
 
 #include "configurator/ui/Form1.h"
 #include "configurator/ui/FormLayout.h"
+#include "configurator/ui/OwnActivation.h"
 #include "configurator/ui/UserDialogs.h"
 #include "devicelink/BootloaderTransfer.h"
 #include "devicelink/ComPort.h"
@@ -79,18 +80,12 @@ Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, PortFactory ports)
                 Label1->setText(batch.last().text);
             });
     connect(m_link, &WindowLink::idle, this, &Form2::idle);
+    new OwnActivation(this, [this] { Form_Activate(); });
 }
 
 bool Form2::busy() const
 {
     return m_link->busy();
-}
-
-bool Form2::event(QEvent *event)
-{
-    if (event->type() == QEvent::WindowActivate)
-        Form_Activate();
-    return QWidget::event(event);
 }
 
 void Form2::Form_Activate()

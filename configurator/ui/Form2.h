@@ -39,7 +39,6 @@ signals:
     void idle();
 
 protected:
-    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "configurator/ConfigUpload.h"
 #include "configurator/ui/FormLayout.h"
+#include "configurator/ui/OwnActivation.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/ui/LogListMenu.h"
 #include "devicelink/ui/WindowLink.h"
@@ -39,6 +40,7 @@ Form3::Form3(std::function<QString()> portText, PortFactory ports, QString image
     m_link = new WindowLink(this, List1);
     LogListMenu::attach(List1);
     connect(m_link, &WindowLink::idle, this, &Form3::idle);
+    new OwnActivation(this, [this] { Form_Activate(); });
 }
 
 bool Form3::busy() const
@@ -46,17 +48,22 @@ bool Form3::busy() const
     return m_link->busy();
 }
 
-bool Form3::event(QEvent *event)
+bool Form3::uploading() const
 {
-    if (event->type() == QEvent::WindowActivate)
-        Form_Activate();
-    return QWidget::event(event);
+    return m_link->busy() || Timer1->isActive();
+}
+
+void Form3::refuseNewSettings()
+{
+    m_link->listLine(
+        QStringLiteral("Geänderte Einstellungen nicht hochgeladen: erst nach diesem Upload erneut "
+                       "hochladen"));
 }
 
 void Form3::Form_Activate()
 {
     // Nothing new while an upload runs or after a success, whose timer closes the window.
-    if (m_link->busy() || Timer1->isActive() || !isVisible())
+    if (uploading() || !isVisible())
         return;
     const QString portText = m_portText();
     const PortFactory ports = m_ports;

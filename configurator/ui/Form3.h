@@ -29,13 +29,16 @@ public:
     Form3(std::function<QString()> portText, devicelink::PortFactory ports, QString imagePath);
 
     bool busy() const;
+    // An upload runs, or its success is about to close the window.
+    bool uploading() const;
+    // Logs that changed settings were not uploaded because this upload had them read already.
+    void refuseNewSettings();
 
 signals:
     // An upload has ended and the window stays open (for now).
     void idle();
 
 protected:
-    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

@@ -233,11 +233,28 @@ private slots:
         QCOMPARE(ws.read("configs.eep"), ExtremesImage); // written before the upload
         QPointer<Form3> upload = form.uploadWindow();
         QTRY_VERIFY(upload && upload->busy());
+        // Changed settings during the upload leave configs.eep alone, and the window says so.
+        control<QComboBox>(&form, "da_volt(0)")->setCurrentIndex(7);
+        trigger(&form, "uploadconfig");
+        QCOMPARE(ws.read("configs.eep"), ExtremesImage);
+        QVERIFY(logOf(upload).last().startsWith(QStringLiteral("Geänderte Einstellungen nicht")));
         // An activation during the upload must not start a second one on the busy port.
         QVERIFY(reactivate(form, upload) && settled(upload));
         QCOMPARE(logOf(upload).last(), QStringLiteral("Reset nicht erkannt!"));
         QCOMPARE(logOf(upload).count(QStringLiteral("öffne COM-Port")), 1);
         QVERIFY(upload && upload->isVisible() && !control<QTimer>(upload, "Timer1")->isActive());
+        // Coming back from another program is no activation: a window that takes the focus
+        // and goes leaves the program without one, as another program's window would.
+        {
+            QWidget elsewhere;
+            elsewhere.show();
+            QVERIFY(QTest::qWaitFor([&elsewhere] { return elsewhere.isActiveWindow(); }));
+        }
+        QVERIFY(QTest::qWaitFor([] { return !QGuiApplication::focusWindow(); }));
+        upload->activateWindow();
+        QVERIFY(QTest::qWaitFor([&upload] { return upload->isActiveWindow(); }));
+        QVERIFY(!upload->busy());
+        QCOMPARE(logOf(upload).count(QStringLiteral("öffne COM-Port")), 1);
 
         QVERIFY(QFile::remove(ws.path("configs.eep")));
         QVERIFY(reactivate(form, upload) && settled(upload));
