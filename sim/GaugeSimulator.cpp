@@ -56,8 +56,7 @@ bool heldByLiveSimulator(const QByteArray &link)
 QString takeOverProblem(const QString &link)
 {
     const QByteArray name = QFile::encodeName(link);
-    struct stat st
-    {};
+    struct stat st = {};
     if (lstat(name.constData(), &st) != 0)
         return QString();
     if (!S_ISLNK(st.st_mode))
