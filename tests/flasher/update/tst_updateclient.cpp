@@ -65,7 +65,8 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate) && old.write("old") == 3);
         old.close();
         // Bytes every 100 ms keep the idle time from running out; only the total limit ends it.
-        UpdateClient client(server.baseUrl(), {.idleMs = route.trickleMs ? 5000 : 200,
+        // Otherwise a second of silence, so that a slow machine still gets 4 MB through.
+        UpdateClient client(server.baseUrl(), {.idleMs = route.trickleMs ? 5000 : 1000,
                                                .imageMs = route.trickleMs ? 300 : 30'000});
 
         const QUrl url = source.isEmpty() ? server.baseUrl().resolved(QUrl("/f")) : QUrl(source);
