@@ -147,7 +147,7 @@ double ourSecondsPerBlock(const QString &portDir, const QTemporaryDir &dir, cons
         return -1;
     const FlashImage image(file);
     const bool sent =
-        UploadImage(port, image, TransferVariant::firmware(), hooks) == TransferOutcome::Ok;
+        UploadImage(port, image, TransferVariant::firmware(), hooks) == TransferResult::Sent;
     if (!sent || relay.waitForRx(10'000) != 0)
         return -1;
     return secondsBetween(relay.firstForwarded(), relay.lastForwarded()) / image.blockCount();
@@ -234,7 +234,7 @@ void measurePacedTransfer(const QString &portDir)
     ComPort port(linkFor(portDir));
     OpenPortForTransfer(port, 4, 19200, hooks);
     if (UploadImage(port, FlashImage(testFile(64 * 128 - 1)), TransferVariant::firmware(), hooks) !=
-        TransferOutcome::Ok) {
+        TransferResult::Sent) {
         row("transfer failed", QString());
         return;
     }

@@ -13,6 +13,8 @@ namespace BatchMode {
 
 // The configurator's options: they decide between window and batch mode and make up --help.
 const shell::Program &program();
+// The arguments (the program's name first) read against the configurator's options.
+shell::CommandLine parse(const QStringList &arguments);
 
 // Runs the command line. Results and log lines go to `out`, problems to `err`; files without a
 // folder (configs.eep, port.dll, relative paths) lie in the context's working folder.

@@ -31,23 +31,23 @@ TransferOutcome run(SerialPort &port, const QString &portText, const QString &im
     if (comNumber == 0) {
         hooks.Add_Item(
             QStringLiteral("Kein gültiger Com-Port gewählt – bitte unter Kommunikation wählen"));
-        return TransferOutcome::NoPort;
+        return LinkFailure::NoPort;
     }
-    FlashImage image;
-    if (!LoadImageFile(imagePath, image)) {
+    const LoadedImage loaded = LoadImageFile(imagePath);
+    if (!loaded.sendable()) {
         hooks.Add_Item(QStringLiteral("Datei %1 nicht lesbar – nichts hochgeladen")
                            .arg(QFileInfo(imagePath).fileName()));
-        return TransferOutcome::FileUnreadable;
+        return TransferResult::FileUnreadable;
     }
 
     if (!OpenPortForTransfer(port, comNumber, ConfigurationBaudRate, hooks))
-        return TransferOutcome::PortOpenFailed;
+        return {LinkFailure::OpenFailed, port.openError()};
 
     const TransferOutcome outcome =
-        UploadImage(port, image, TransferVariant::configuration(), hooks);
+        UploadImage(port, loaded.image, TransferVariant::configuration(), hooks);
     // A port that fails during the transfer also ends with the open-failure line, as every
     // port failure of this upload does.
-    if (outcome == TransferOutcome::PortLost)
+    if (outcome == LinkFailure::PortLost)
         hooks.Add_Item(LinkTexts::openFailed());
     return outcome;
 }

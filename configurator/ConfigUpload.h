@@ -1,8 +1,8 @@
 #pragma once
 
+#include "devicelink/BootloaderTransfer.h"
 #include "devicelink/LinkHooks.h"
 #include "devicelink/SerialPort.h"
-#include "devicelink/TransferOutcome.h"
 
 #include <QString>
 

@@ -3,6 +3,7 @@
 #include "configurator/BatchMode.h"
 #include "configurator/ui/Form1.h"
 #include "configurator/ui/UserDialogs.h"
+#include "devicelink/ui/LogListMenu.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
 #include "shell/GermanQtTexts.h"
@@ -24,8 +25,7 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    const shell::CommandLine commandLine =
-        shell::CommandLine::parse(BatchMode::program(), arguments);
+    const shell::CommandLine commandLine = BatchMode::parse(arguments);
     // The run's context, read once: nothing below main() looks at the environment.
     QString contextError;
     const std::optional<shell::RunContext> context = shell::readRunContext(&contextError);
@@ -47,8 +47,12 @@ int main(int argc, char *argv[])
         QMessageBox::critical(nullptr, QStringLiteral("ROZID IVEVA KONFIGURATOR"), contextError);
         return shell::UsageError;
     }
+    // The log lists' "Verbindung protokollieren" traces every port of the windows into trace.log.
+    shell::RunContext windowContext = *context;
+    windowContext.link.trace = shell::windowTrace();
+    devicelink::LogListMenu::offerWireTrace(windowContext.link.trace);
     StandardDialogs dialogs;
-    Form1 window(dialogs, *context);
+    Form1 window(dialogs, windowContext);
     window.show();
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "devicelink/BootloaderTransfer.h"
 
 #include "devicelink/BlockFrame.h"
+#include "devicelink/LinkLog.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/Poller.h"
 #include "devicelink/PortDevices.h"
@@ -50,9 +51,9 @@ public:
     {
         const int blocks = m_image.blockCount();
         if (blocks > FlashImage::MaxBlocks)
-            return end(TransferOutcome::FileTooLarge, LinkTexts::imageTooLarge(blocks));
+            return end(TransferResult::FileTooLarge, LinkTexts::imageTooLarge(blocks));
         if (!m_port.isOpen())
-            return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
+            return end(LinkFailure::PortLost, LinkTexts::connectionLost());
         const Step reset = waitForReset();
         if (reset != Step::Done)
             return endAfter(reset);
@@ -67,10 +68,10 @@ public:
         }
         m_hooks.Add_Item(QStringLiteral("sende 'End of transmitted'"));
         if (!m_port.write(QByteArray(1, Eot)))
-            return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
+            return end(LinkFailure::PortLost, LinkTexts::connectionLost());
         m_hooks.Add_Item(QStringLiteral("Erfolgreich geflasht!"));
         m_port.close();
-        return TransferOutcome::Ok;
+        return TransferResult::Sent;
     }
 
 private:
@@ -168,29 +169,31 @@ private:
     {
         switch (step) {
         case Step::NoReset:
-            return end(TransferOutcome::NoReset, QStringLiteral("Reset nicht erkannt!"));
+            return end(LinkFailure::NoReset, QStringLiteral("Reset nicht erkannt!"));
         case Step::NoHandshake:
             // the log ends at "Controllerreset empfangen"
-            return end(TransferOutcome::NoHandshake, QString());
+            return end(LinkFailure::NoHandshake, QString());
         case Step::Abandon:
             m_port.write(QByteArray(1, Can));
-            return end(TransferOutcome::Abandoned, QStringLiteral("Retry error!"));
+            return end(LinkFailure::Abandoned, QStringLiteral("Retry error!"));
         case Step::Lost:
-            return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
+            return end(LinkFailure::PortLost, LinkTexts::connectionLost());
         case Step::Cancelled:
             // The gauge may be waiting for a block: tell it the image is abandoned.
             if (m_blocksStarted)
                 m_port.write(QByteArray(1, Can));
-            return end(TransferOutcome::Cancelled, LinkTexts::cancelled());
+            return end(LinkFailure::Cancelled, LinkTexts::cancelled());
         case Step::Done:
         case Step::TimedOut:
             break;
         }
-        return end(TransferOutcome::Abandoned, QString());
+        return end(LinkFailure::Abandoned, QString());
     }
 
     TransferOutcome end(TransferOutcome outcome, const QString &line)
     {
+        qCDebug(linkLog) << "transfer ended after" << m_nakCount
+                         << "NAKs:" << (outcome.failure() ? int(*outcome.failure()) : -1);
         if (!line.isEmpty())
             m_hooks.Add_Item(line);
         m_port.close();
@@ -207,6 +210,26 @@ private:
 };
 
 } // namespace
+
+bool TransferRan(const TransferOutcome &outcome)
+{
+    return outcome != LinkFailure::NoPort && outcome != LinkFailure::OpenFailed &&
+           outcome != TransferResult::FileMissing && outcome != TransferResult::FileUnreadable;
+}
+
+TransferResult RefusedFile(ImageProblem problem)
+{
+    switch (problem) {
+    case ImageProblem::Missing:
+        return TransferResult::FileMissing;
+    case ImageProblem::TooLarge:
+        return TransferResult::FileTooLarge;
+    case ImageProblem::Unreadable:
+    case ImageProblem::Empty:
+        break;
+    }
+    return TransferResult::FileUnreadable;
+}
 
 bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const LinkHooks &hooks)
 {

@@ -1,5 +1,8 @@
 #include "devicelink/ComPort.h"
 
+#include "devicelink/LinkLog.h"
+#include "devicelink/WireTrace.h"
+
 #include "devicelink/ComPortNames.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortSettings.h"
@@ -92,6 +95,7 @@ bool ComPort::openDevice(const QString &name, const QString &settings)
     m_port.clearError();
     // Whatever arrived before the open belongs to nobody.
     m_port.clear(QSerialPort::Input);
+    qCDebug(linkLog) << "opened" << device << settings;
     return true;
 }
 
@@ -109,7 +113,11 @@ bool ComPort::isOpen() const
 
 bool ComPort::write(const QByteArray &bytes)
 {
-    if (!m_port.isOpen() || m_port.write(bytes) != bytes.size())
+    if (!m_port.isOpen())
+        return lose();
+    if (m_settings.trace)
+        m_settings.trace->sent(bytes);
+    if (m_port.write(bytes) != bytes.size())
         return lose();
     QElapsedTimer clock;
     clock.start();
@@ -136,6 +144,8 @@ PollResult ComPort::poll(qint64 maxPolls)
         }
         if (m_port.bytesAvailable() > 0) {
             result.bytes = m_port.readAll();
+            if (m_settings.trace)
+                m_settings.trace->received(result.bytes);
             break;
         }
         const qint64 leftNs = budgetNs - clock.nsecsElapsed();
@@ -156,6 +166,7 @@ bool ComPort::fail(const QString &error, OpenError kind)
     m_error = error;
     m_openError = kind;
     m_port.clearError();
+    qCDebug(linkLog) << "open failed:" << m_device << error;
     return false;
 }
 

@@ -64,8 +64,8 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
             port.close();
             hooks.listLine(end == Poller::End::Lost ? LinkTexts::connectionLost()
                                                     : LinkTexts::cancelled());
-            result.outcome =
-                end == Poller::End::Lost ? SearchOutcome::PortLost : SearchOutcome::Cancelled;
+            result.failure =
+                end == Poller::End::Lost ? LinkFailure::PortLost : LinkFailure::Cancelled;
             return result;
         }
         if (end == Poller::End::PollsSpent) {
@@ -76,7 +76,6 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
         }
 
         const qsizetype d = receiveText.indexOf(protocol::Identify);
-        result.outcome = SearchOutcome::Found;
         result.index = i;
         result.portNumber = n;
         result.version =

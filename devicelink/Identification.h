@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelink/LinkFailure.h"
 #include "devicelink/LinkHooks.h"
 #include "devicelink/Poller.h"
 #include "devicelink/SerialPort.h"
@@ -42,22 +43,15 @@ struct SearchVariant
     static SearchVariant flasher() { return {1, 100'000, 1, 5, true}; }
 };
 
-enum class SearchOutcome
-{
-    Found,
-    NotFound,
-    PortLost, // a port failed during its attempt; the search stopped there
-    Cancelled
-};
-
 struct SearchResult
 {
-    SearchOutcome outcome = SearchOutcome::NotFound;
+    // PortLost (a port failed during its attempt) or Cancelled stopped the search there.
+    std::optional<LinkFailure> failure;
     int index = -1;     // position of the found port in the searched list; -1 when none answered
     int portNumber = 0; // its COM number
     QString version;    // cut from the answer as the variant says
 
-    bool found() const { return outcome == SearchOutcome::Found; }
+    bool found() const { return index >= 0; }
 };
 
 // Tries the ports in list order with the identification exchange and stops at the first that

@@ -1,5 +1,6 @@
 #include "flasher/BatchMode.h"
 
+#include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortDevices.h"
@@ -10,6 +11,7 @@
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/VersionQuery.h"
 #include "shell/ConsoleSink.h"
+#include "shell/OptionTable.h"
 
 #include <optional>
 
@@ -21,99 +23,80 @@ namespace BatchMode {
 
 namespace {
 
-const QStringList CommandOptions = {QStringLiteral("firmware"),  QStringLiteral("eeprom"),
-                                    QStringLiteral("search"),    QStringLiteral("info"),
-                                    QStringLiteral("update"),    QStringLiteral("save-update-url"),
-                                    QStringLiteral("list-ports")};
 const QList<int> Speeds = {4800, 19200, 38400};
-
-shell::Program makeProgram()
-{
-    using shell::Option;
-    shell::Program program;
-    program.name = QStringLiteral("iveva-flasher");
-    program.window = QStringLiteral("DEVAZ update-tool V1.7");
-    program.summary = QStringLiteral(
-        "DEVAZ update-tool: ohne Befehl startet das Fenster (mit --update-url für diesen "
-        "Update-Server). Mit einem der Befehle läuft der Flasher ohne Fenster und schreibt jede "
-        "Logzeile auf die Standardausgabe.");
-    program.options = {
-        {QStringLiteral("firmware"), QStringLiteral("DATEI"),
-         QStringLiteral("Firmwaredatei (.bin) hochladen."), true},
-        {QStringLiteral("eeprom"), QStringLiteral("DATEI"),
-         QStringLiteral("EEPROM-Datei (.eep) hochladen."), true},
-        {QStringLiteral("search"), QString(),
-         QStringLiteral("Alle verfügbaren Ports nach dem Gerät durchsuchen."), true},
-        {QStringLiteral("info"), QString(),
-         QStringLiteral("Die auf dem Gerät installierte Firmwareversion abfragen."), true},
-        {QStringLiteral("update"), QString(),
-         QStringLiteral("Firmwareversion abfragen und online nach einem Update suchen."), true},
-        {QStringLiteral("list-ports"), QString(),
-         QStringLiteral("Alle vorhandenen Ports mit Zustand, Gerät, Adapter und VID:PID "
-                        "auflisten (durch Tabulatoren getrennt)."),
-         true},
-        {QStringLiteral("save-update-url"), QStringLiteral("URL"),
-         QStringLiteral("Adresse des Update-Servers für alle weiteren Aufrufe speichern."), true},
-        {QStringLiteral("port"), QStringLiteral("PORT"),
-         QStringLiteral("COM-Port: 1..99, COMn, ein Gerätepfad wie /dev/ttyUSB0 oder ein Link "
-                        "unter /dev/serial/by-id/ (Vorgabe: der erste verfügbare Port)."),
-         true},
-        {QStringLiteral("speed"), QStringLiteral("BAUD"),
-         QStringLiteral("Geschwindigkeit 4800, 19200 oder 38400 (Vorgabe: 19200)."), true},
-        {UpdateBatch::YesOption, QString(),
-         QStringLiteral("Mit --update: neue Firmware ohne Rückfrage herunterladen und "
-                        "programmieren."),
-         true},
-        {UpdateBatch::CopyOption, QStringLiteral("PFAD"),
-         QStringLiteral("Mit --update: Kopie der neuen Firmware hier speichern (Datei oder "
-                        "Ordner)."),
-         true},
-        {UpdateBatch::TimeoutOption, QStringLiteral("SEKUNDEN"),
-         QStringLiteral("Mit --update: Höchstdauer jedes Downloads in Sekunden, 1 bis %1 "
-                        "(Vorgabe: %2 s für die Versionsdatei, %3 s für die Firmware).")
-             .arg(UpdateBatch::MaxTimeoutSeconds)
-             .arg(DownloadLimits().versionFileMs / 1000)
-             .arg(DownloadLimits().imageMs / 1000),
-         true},
-        {QStringLiteral("update-url"), QStringLiteral("URL"),
-         QStringLiteral("Adresse des Update-Servers (sonst %1, die gespeicherte Einstellung "
-                        "oder %2).")
-             .arg(QLatin1String(UpdateClient::EnvironmentVariable),
-                  QLatin1String(UpdateClient::DefaultBaseUrl)),
-         false},
-        {QStringLiteral("log"), QStringLiteral("DATEI"),
-         QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen."), true},
-    };
-    program.exitStatuses = shell::commonExitStatuses();
-    program.exitStatuses.append(
-        {shell::NewerFirmware, QStringLiteral("--update ohne --yes: eine neuere Firmware ist "
-                                              "verfügbar (0: die installierte ist aktuell)")});
-    return program;
-}
 
 using Console = shell::ConsoleSink;
 
-struct Settings
+enum class Option
 {
-    QString command;
+    Firmware,
+    Eeprom,
+    Search,
+    Info,
+    Update,
+    ListPorts,
+    SaveUpdateUrl,
+    Port,
+    Speed,
+    Yes,
+    Copy,
+    DownloadTimeout,
+    UpdateUrl,
+    Log,
+    Trace
+};
+
+// What the options set for one run, and where it prints.
+struct Job
+{
+    QString portDir;
     int port = 0;   // 0: the first available one
     QString device; // --port named a device: every open goes to it
     int speed = 19200;
+    UpdateBatchOptions update;
+    QString logPath;
+    bool trace = false;
+
+    // Set once every option has been read.
+    Console *console = nullptr;
+    SerialPort *anyPort = nullptr;    // any COM number
+    SerialPort *chosenPort = nullptr; // the port the options chose
+    QTextStream *err = nullptr;
 };
 
 // Reads --port: "3", "COM3", a device path or a link to one. Empty when it is fine, else the
 // usage error.
-QString readPortOption(const QString &value, const QString &portDir, Settings &settings)
+QString readPort(Job &job, const QString &value)
 {
     const std::optional<devicelink::PortArgument> given =
-        devicelink::ParsePortArgument(value, portDir);
+        devicelink::ParsePortArgument(value, job.portDir);
     if (!given)
         return QStringLiteral("--port erwartet eine Zahl von 1 bis 99, COMn oder einen Gerätepfad");
     if (given->device.isEmpty() && (given->comNumber < 1 || given->comNumber > 99))
         return QStringLiteral("--port erwartet eine Zahl von 1 bis 99");
-    settings.device = given->device;
+    job.device = given->device;
     // A device no COM number leads to still needs a number for the log; the port ignores it.
-    settings.port = given->comNumber > 0 ? given->comNumber : 1;
+    job.port = given->comNumber > 0 ? given->comNumber : 1;
+    return {};
+}
+
+QString readSpeed(Job &job, const QString &value)
+{
+    bool speedOk = false;
+    job.speed = value.toInt(&speedOk);
+    if (!speedOk || !Speeds.contains(job.speed))
+        return QStringLiteral("--speed erwartet 4800, 19200 oder 38400");
+    return {};
+}
+
+QString readDownloadTimeout(Job &job, const QString &value)
+{
+    bool ok = false;
+    const int seconds = value.toInt(&ok);
+    if (!ok || seconds < 1 || seconds > UpdateBatch::MaxTimeoutSeconds)
+        return QStringLiteral("--download-timeout erwartet Sekunden von 1 bis %1")
+            .arg(UpdateBatch::MaxTimeoutSeconds);
+    job.update.limits.versionFileMs = job.update.limits.imageMs = seconds * 1000;
     return {};
 }
 
@@ -142,24 +125,31 @@ void printScanProblems(const AvailablePorts &ports, Console &console)
 }
 
 // Each command's exit status, from the outcome of its operation.
-int exitStatusFor(TransferOutcome outcome)
+int exitStatusFor(const TransferOutcome &outcome)
 {
-    return outcome == TransferOutcome::Ok ? shell::Success : shell::Failure;
+    return outcome == TransferResult::Sent ? shell::Success : shell::Failure;
 }
-int exitStatusFor(SearchOutcome outcome)
+int exitStatusFor(const SearchResult &result)
 {
-    return outcome == SearchOutcome::Found ? shell::Success : shell::Failure;
+    return result.found() ? shell::Success : shell::Failure;
 }
-int exitStatusFor(VersionQueryOutcome outcome)
+int exitStatusFor(const InstalledVersion &installed)
 {
-    return outcome == VersionQueryOutcome::Found ? shell::Success : shell::Failure;
+    return installed.outcome == VersionAnswer::Found ? shell::Success : shell::Failure;
 }
 int exitStatusFor(FirmwareInfo::Outcome outcome)
 {
-    return outcome == FirmwareInfo::Outcome::UpToDate ||
-                   outcome == FirmwareInfo::Outcome::Programmed
-               ? shell::Success
-               : shell::Failure;
+    switch (outcome) {
+    case FirmwareInfo::Outcome::UpToDate:
+    case FirmwareInfo::Outcome::Programmed:
+        return shell::Success;
+    case FirmwareInfo::Outcome::NewerAvailable:
+        return shell::NewerFirmware;
+    case FirmwareInfo::Outcome::Declined:
+    case FirmwareInfo::Outcome::Failed:
+        break;
+    }
+    return shell::Failure;
 }
 
 int usageError(QTextStream &err, const QString &message)
@@ -168,158 +158,270 @@ int usageError(QTextStream &err, const QString &message)
 }
 
 // The chosen port, or the first available one as the window selects it. 0 when there is none.
-int choosePort(const Settings &settings, SerialPort &port, Console &console)
+int choosePort(const Job &job)
 {
-    if (settings.port > 0)
-        return settings.port;
-    const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
-    printScanProblems(ports, console);
+    if (job.port > 0)
+        return job.port;
+    const AvailablePorts ports = ScanAvailablePorts(*job.chosenPort, LinkHooks());
+    printScanProblems(ports, *job.console);
     if (ports.numbers.isEmpty()) {
-        console.print(QStringLiteral("Kein verfügbarer Comport gefunden"));
+        job.console->print(QStringLiteral("Kein verfügbarer Comport gefunden"));
         return 0;
     }
     return ports.numbers.first();
 }
 
-int runUpload(UploadKind kind, const QString &path, const Settings &settings, SerialPort &port,
-              Console &console)
+int runUpload(UploadKind kind, Job &job, const QString &path)
 {
-    const int comNumber = choosePort(settings, port, console);
+    const int comNumber = choosePort(job);
     if (comNumber == 0)
         return shell::Failure;
-    const UploadRequest request{kind, PortDisplayEntry(comNumber), settings.speed, path};
-    const TransferOutcome outcome = RunUploadCommand(port, request, console.hooks());
-    console.finishPercent();
+    const UploadRequest request{kind, PortDisplayEntry(comNumber), job.speed, path};
+    const TransferOutcome outcome =
+        RunUploadCommand(*job.chosenPort, request, job.console->hooks());
+    job.console->finishPercent();
     return exitStatusFor(outcome);
 }
 
-int runSearch(const Settings &settings, SerialPort &port, Console &console)
+// Searches every port, never the one device --port may name.
+int runSearch(Job &job, const QString &)
 {
-    const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
-    printScanProblems(ports, console);
+    const AvailablePorts ports = ScanAvailablePorts(*job.anyPort, LinkHooks());
+    printScanProblems(ports, *job.console);
     QByteArray receiveText;
     const SearchResult result =
-        SearchDevice(port, ports.numbers, settings.speed, SearchVariant::flasher(), receiveText,
-                     console.hooks());
-    return exitStatusFor(result.outcome);
+        SearchDevice(*job.anyPort, ports.numbers, job.speed, SearchVariant::flasher(), receiveText,
+                     job.console->hooks());
+    return exitStatusFor(result);
 }
 
 // The firmware information command's version query on the chosen port: the version line(s).
-int runInfo(const Settings &settings, SerialPort &port, Console &console)
+int runInfo(Job &job, const QString &)
 {
-    const int comNumber = choosePort(settings, port, console);
+    const int comNumber = choosePort(job);
     if (comNumber == 0)
         return shell::Failure;
     QByteArray receiveText;
-    const InstalledVersion installed =
-        QueryInstalledVersion(port, comNumber, settings.speed, receiveText, console.hooks());
-    port.close();
-    return exitStatusFor(installed.outcome);
+    const InstalledVersion installed = QueryInstalledVersion(*job.chosenPort, comNumber, job.speed,
+                                                             receiveText, job.console->hooks());
+    job.chosenPort->close();
+    return exitStatusFor(installed);
 }
 
 // The firmware information command with the online update, answered from the command line.
-int runUpdate(const shell::CommandLine &commandLine, const QString &updateUrl,
-              const Settings &settings, SerialPort &port, Console &console, QTextStream &out,
-              QTextStream &err)
+int runUpdate(Job &job, const QString &)
 {
-    QString error;
-    std::optional<UpdateBatchOptions> read = UpdateBatch::readOptions(commandLine, &error);
-    if (!read)
-        return usageError(err, error);
-    UpdateBatchOptions options = *read;
-    options.updateUrl = updateUrl;
-    options.comNumber = choosePort(settings, port, console);
+    UpdateBatchOptions options = job.update;
+    options.comNumber = choosePort(job);
     if (options.comNumber == 0)
         return shell::Failure;
-    options.baudRate = settings.speed;
-    const FirmwareInfo::Outcome outcome = UpdateBatch::run(
-        options, port, console.hooks(), [&console](const QString &line) { console.print(line); });
+    options.baudRate = job.speed;
+    Console &console = *job.console;
+    const FirmwareInfo::Outcome outcome =
+        UpdateBatch::run(options, *job.chosenPort, console.hooks(),
+                         [&console](const QString &line) { console.print(line); });
     console.finishPercent();
-    // Without --yes the download question is answered No: a newer firmware was found.
-    if (outcome == FirmwareInfo::Outcome::Declined && !options.yes)
-        return shell::NewerFirmware;
     return exitStatusFor(outcome);
 }
 
-int saveUpdateUrl(const QString &text, Console &console, QTextStream &err)
+int saveUpdateUrl(Job &job, const QString &text)
 {
     const QUrl url = UpdateClient::baseUrlFromText(text);
     if (!url.isValid())
-        return usageError(err,
+        return usageError(*job.err,
                           QStringLiteral("\"%1\" ist keine http- oder https-Adresse").arg(text));
     UpdateClient::saveBaseUrl(text);
-    console.print(QStringLiteral("Update-Server gespeichert: ") + url.toString());
+    job.console->print(QStringLiteral("Update-Server gespeichert: ") + url.toString());
     return shell::Success;
+}
+
+int listPortsCommand(Job &job, const QString &)
+{
+    return listPorts(*job.anyPort, *job.console);
+}
+
+using Table = shell::OptionTable<Option, Job>;
+
+Table makeTable()
+{
+    shell::Program program;
+    program.name = QStringLiteral("iveva-flasher");
+    program.window = QStringLiteral("DEVAZ update-tool V1.7");
+    program.summary = QStringLiteral(
+        "DEVAZ update-tool: ohne Befehl startet das Fenster (mit --update-url für diesen "
+        "Update-Server). Mit einem der Befehle läuft der Flasher ohne Fenster und schreibt jede "
+        "Logzeile auf die Standardausgabe.");
+    program.exitStatuses = shell::commonExitStatuses();
+    program.exitStatuses.append(
+        {shell::NewerFirmware, QStringLiteral("--update ohne --yes: eine neuere Firmware ist "
+                                              "verfügbar (0: die installierte ist aktuell)")});
+    const auto upload = [](UploadKind kind) {
+        return [kind](Job &job, const QString &path) { return runUpload(kind, job, path); };
+    };
+    return Table(
+        program,
+        {
+            {Option::Firmware,
+             QStringLiteral("firmware"),
+             QStringLiteral("DATEI"),
+             QStringLiteral("Firmwaredatei (.bin) hochladen."),
+             true,
+             {},
+             upload(UploadKind::Firmware)},
+            {Option::Eeprom,
+             QStringLiteral("eeprom"),
+             QStringLiteral("DATEI"),
+             QStringLiteral("EEPROM-Datei (.eep) hochladen."),
+             true,
+             {},
+             upload(UploadKind::Eeprom)},
+            {Option::Search,
+             QStringLiteral("search"),
+             QString(),
+             QStringLiteral("Alle verfügbaren Ports nach dem Gerät durchsuchen."),
+             true,
+             {},
+             runSearch},
+            {Option::Info,
+             QStringLiteral("info"),
+             QString(),
+             QStringLiteral("Die auf dem Gerät installierte Firmwareversion abfragen."),
+             true,
+             {},
+             runInfo},
+            {Option::Update,
+             QStringLiteral("update"),
+             QString(),
+             QStringLiteral("Firmwareversion abfragen und online nach einem Update suchen."),
+             true,
+             {},
+             runUpdate},
+            {Option::ListPorts,
+             QStringLiteral("list-ports"),
+             QString(),
+             QStringLiteral("Alle vorhandenen Ports mit Zustand, Gerät, Adapter und VID:PID "
+                            "auflisten (durch Tabulatoren getrennt)."),
+             true,
+             {},
+             listPortsCommand},
+            {Option::SaveUpdateUrl,
+             QStringLiteral("save-update-url"),
+             QStringLiteral("URL"),
+             QStringLiteral("Adresse des Update-Servers für alle weiteren Aufrufe speichern."),
+             true,
+             {},
+             saveUpdateUrl},
+            {Option::Port, QStringLiteral("port"), QStringLiteral("PORT"),
+             QStringLiteral("COM-Port: 1..99, COMn, ein Gerätepfad wie /dev/ttyUSB0 oder ein Link "
+                            "unter /dev/serial/by-id/ (Vorgabe: der erste verfügbare Port)."),
+             true, readPort},
+            {Option::Speed, QStringLiteral("speed"), QStringLiteral("BAUD"),
+             QStringLiteral("Geschwindigkeit 4800, 19200 oder 38400 (Vorgabe: 19200)."), true,
+             readSpeed},
+            {Option::Yes, QStringLiteral("yes"), QString(),
+             QStringLiteral("Mit --update: neue Firmware ohne Rückfrage herunterladen und "
+                            "programmieren."),
+             true,
+             [](Job &job, const QString &) {
+                 job.update.yes = true;
+                 return QString();
+             }},
+            {Option::Copy, QStringLiteral("copy"), QStringLiteral("PFAD"),
+             QStringLiteral("Mit --update: Kopie der neuen Firmware hier speichern (Datei oder "
+                            "Ordner)."),
+             true,
+             [](Job &job, const QString &path) {
+                 job.update.copyPath = path;
+                 return QString();
+             }},
+            {Option::DownloadTimeout, QStringLiteral("download-timeout"),
+             QStringLiteral("SEKUNDEN"),
+             QStringLiteral("Mit --update: Höchstdauer jedes Downloads in Sekunden, 1 bis %1 "
+                            "(Vorgabe: %2 s für die Versionsdatei, %3 s für die Firmware).")
+                 .arg(UpdateBatch::MaxTimeoutSeconds)
+                 .arg(DownloadLimits().versionFileMs / 1000)
+                 .arg(DownloadLimits().imageMs / 1000),
+             true, readDownloadTimeout},
+            // main() reads it before the window or the batch run starts.
+            {Option::UpdateUrl, QStringLiteral("update-url"), QStringLiteral("URL"),
+             QStringLiteral("Adresse des Update-Servers (sonst %1, die gespeicherte Einstellung "
+                            "oder %2).")
+                 .arg(QLatin1String(UpdateClient::EnvironmentVariable),
+                      QLatin1String(UpdateClient::DefaultBaseUrl)),
+             false},
+            {Option::Log, QStringLiteral("log"), QStringLiteral("DATEI"), shell::LogOptionHelp(),
+             true, shell::Keep(&Job::logPath)},
+            shell::TraceRow(Option::Trace, &Job::trace),
+        });
+}
+
+const Table &table()
+{
+    static const Table flasher = makeTable();
+    return flasher;
 }
 
 } // namespace
 
 const shell::Program &program()
 {
-    static const shell::Program flasher = makeProgram();
-    return flasher;
+    return table().program();
+}
+
+shell::CommandLine parse(const QStringList &arguments)
+{
+    return table().parse(arguments);
+}
+
+QString updateUrlOption(const shell::CommandLine &commandLine)
+{
+    return commandLine.value(int(Option::UpdateUrl));
 }
 
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        const QString &updateUrl, SerialPort &anyPort, QTextStream &out, QTextStream &err,
-        bool percentLine)
+        const QString &updateUrl, QTextStream &out, QTextStream &err, bool percentLine)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
         return *status;
 
-    Settings settings;
-    for (const QString &command : CommandOptions) {
-        if (!commandLine.isSet(command))
-            continue;
-        if (!settings.command.isEmpty())
-            return usageError(err, QStringLiteral("nur ein Befehl auf einmal"));
-        settings.command = command;
-    }
-    if (settings.command.isEmpty())
+    const auto actions = table().actions(commandLine);
+    if (actions.isEmpty())
         return usageError(
             err, QStringLiteral("ein Befehl fehlt: --firmware, --eeprom, --search, --info, "
                                 "--update oder --list-ports"));
-    if (commandLine.isSet(QStringLiteral("port"))) {
-        const QString error = readPortOption(commandLine.value(QStringLiteral("port")),
-                                             context.link.portDir, settings);
-        if (!error.isEmpty())
-            return usageError(err, error);
+    const auto [command, value] = actions.first();
+    for (const auto &[other, otherValue] : actions) {
+        if (other != command)
+            return usageError(err, QStringLiteral("nur ein Befehl auf einmal"));
     }
-    if (commandLine.isSet(QStringLiteral("speed"))) {
-        bool speedOk = false;
-        settings.speed = commandLine.value(QStringLiteral("speed")).toInt(&speedOk);
-        if (!speedOk || !Speeds.contains(settings.speed))
-            return usageError(err, QStringLiteral("--speed erwartet 4800, 19200 oder 38400"));
-    }
+    Job job;
+    job.portDir = context.link.portDir;
+    job.update.updateUrl = updateUrl;
+    if (const QString error = table().read(commandLine, job); !error.isEmpty())
+        return usageError(err, error);
 
     Console console(out, err, percentLine);
-    if (commandLine.isSet(QStringLiteral("log"))) {
+    if (!job.logPath.isEmpty()) {
         QString why;
-        const QString logPath = commandLine.value(QStringLiteral("log"));
-        if (!console.appendTo(logPath, &why)) {
+        if (!console.appendTo(job.logPath, &why)) {
             console.printError(
-                QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(logPath, why));
+                QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(job.logPath, why));
             return shell::Failure;
         }
     }
-    if (settings.command == QLatin1String("list-ports"))
-        return listPorts(anyPort, console);
+    devicelink::LinkSettings link = context.link;
+    if (job.trace)
+        link.trace = console.wireTrace();
+    ComPort anyPort(link);
     std::optional<devicelink::PinnedPort> pinned;
-    SerialPort &port =
-        settings.device.isEmpty() ? anyPort : pinned.emplace(anyPort, settings.device);
-    const QString file = commandLine.value(settings.command);
-    if (settings.command == QLatin1String("firmware"))
-        return runUpload(UploadKind::Firmware, file, settings, port, console);
-    if (settings.command == QLatin1String("eeprom"))
-        return runUpload(UploadKind::Eeprom, file, settings, port, console);
-    if (settings.command == QLatin1String("search"))
-        return runSearch(settings, anyPort, console); // searches every port, never one device
-    if (settings.command == QLatin1String("update"))
-        return runUpdate(commandLine, updateUrl, settings, port, console, out, err);
-    if (settings.command == QLatin1String("save-update-url"))
-        return saveUpdateUrl(file, console, err);
-    return runInfo(settings, port, console);
+    job.console = &console;
+    job.err = &err;
+    job.anyPort = &anyPort;
+    job.chosenPort = job.device.isEmpty() ? static_cast<SerialPort *>(&anyPort)
+                                          : &pinned.emplace(anyPort, job.device);
+    // The value of the last of them, as every option's value is.
+    return command->handle(job, commandLine.value(int(command->id)));
 }
 
 } // namespace BatchMode

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "devicelink/SerialPort.h"
 #include "shell/CommandLine.h"
 #include "shell/RunContext.h"
 
@@ -14,13 +13,16 @@ namespace BatchMode {
 
 // The flasher's options: they decide between window and batch mode and make up --help.
 const shell::Program &program();
+// The arguments (the program's name first) read against the flasher's options.
+shell::CommandLine parse(const QStringList &arguments);
+// The update server --update-url names; empty when none.
+QString updateUrlOption(const shell::CommandLine &commandLine);
 
-// Runs the command the command line names on `port` (the device link's settings come from
-// `context`; `updateUrl` is the update server to use). Log lines go to `out`; usage errors,
-// and the percentage as one updating line when `percentLine` is set (a terminal), go to `err`.
+// Runs the command the command line names on the ports of `context` (`updateUrl` is the update
+// server to use). Log lines go to `out`; usage errors, the wire trace and the percentage as one
+// updating line when `percentLine` is set (a terminal) go to `err`.
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        const QString &updateUrl, devicelink::SerialPort &port, QTextStream &out, QTextStream &err,
-        bool percentLine);
+        const QString &updateUrl, QTextStream &out, QTextStream &err, bool percentLine);
 
 } // namespace BatchMode
 

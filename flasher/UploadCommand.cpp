@@ -30,7 +30,7 @@ UploadButtons ButtonsWhileTransferring(UploadKind kind)
 UploadButtons ButtonsAfterUpload(UploadKind kind, TransferOutcome outcome)
 {
     const bool firmware = kind == UploadKind::Firmware;
-    if (outcome == TransferOutcome::FileMissing) {
+    if (outcome == TransferResult::FileMissing) {
         UploadButtons buttons{false};
         if (!firmware)
             buttons.eeprom = false;
@@ -50,26 +50,32 @@ TransferOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
     const int comNumber = PortNumberFromEntry(request.portEntry);
     if (comNumber < 1) {
         hooks.Add_Item(LinkTexts::noPortChosen());
-        return TransferOutcome::NoPort;
+        return LinkFailure::NoPort;
     }
     if (!OpenPortForTransfer(port, comNumber, request.baudRate, hooks))
-        return TransferOutcome::PortOpenFailed;
+        return {LinkFailure::OpenFailed, port.openError()};
 
-    if (!FileExists(request.path)) {
-        hooks.Add_Item(FlasherTexts::fileMissing(request.path));
+    // A hidden file counts as missing, though it could be read.
+    const LoadedImage loaded = FileExists(request.path) ? LoadImageFile(request.path)
+                                                        : LoadedImage{{}, ImageProblem::Missing, 0};
+    if (!loaded.sendable()) {
+        switch (*loaded.problem) {
+        case ImageProblem::Missing:
+            hooks.Add_Item(FlasherTexts::fileMissing(request.path));
+            break;
+        case ImageProblem::TooLarge:
+            hooks.Add_Item(LinkTexts::imageTooLarge(ImageBlockCount(loaded.fileSize)));
+            break;
+        default:
+            // Must not send the image of an earlier upload instead.
+            hooks.Add_Item(FlasherTexts::fileUnreadable(request.path));
+        }
         port.close();
-        return TransferOutcome::FileMissing;
-    }
-    // A file that cannot be read must not send the image of an earlier upload instead.
-    FlashImage image;
-    if (!LoadImageFile(request.path, image)) {
-        hooks.Add_Item(FlasherTexts::fileUnreadable(request.path));
-        port.close();
-        return TransferOutcome::FileUnreadable;
+        return RefusedFile(*loaded.problem);
     }
     if (transferStarting)
         transferStarting();
-    return UploadImage(port, image, VariantFor(request.kind), hooks);
+    return UploadImage(port, loaded.image, VariantFor(request.kind), hooks);
 }
 
 } // namespace flasher

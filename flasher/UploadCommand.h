@@ -52,7 +52,7 @@ QString PercentText(int percent);
 // The upload command's steps, shared by the window and the batch mode: the port number from the
 // entry, opening the port, the file test, loading the file and the transfer. `transferStarting`
 // runs once the file has been loaded, right before the bootloader transfer starts. The port is
-// closed when it returns. Ends in NoPort, PortOpenFailed, FileMissing, FileUnreadable or the
+// closed when it returns. Ends in NoPort, OpenFailed, a file refused for its reason or the
 // transfer's own outcome.
 devicelink::TransferOutcome RunUploadCommand(devicelink::SerialPort &port,
                                              const UploadRequest &request,

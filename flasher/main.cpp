@@ -1,6 +1,7 @@
 // iveva-flasher: the update window, or one batch command when the arguments name one.
 
 #include "devicelink/ComPort.h"
+#include "devicelink/ui/LogListMenu.h"
 #include "flasher/BatchMode.h"
 #include "flasher/ui/Form1.h"
 #include "flasher/update/UpdateClient.h"
@@ -36,13 +37,12 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    const shell::CommandLine commandLine =
-        shell::CommandLine::parse(BatchMode::program(), arguments);
+    const shell::CommandLine commandLine = BatchMode::parse(arguments);
     // The run's context, read once: nothing below main() looks at the environment.
     QString contextError;
     const std::optional<shell::RunContext> context = shell::readRunContext(&contextError);
     const QString updateUrl = UpdateClient::chooseBaseUrl(
-        commandLine.value(QStringLiteral("update-url")),
+        BatchMode::updateUrlOption(commandLine),
         qEnvironmentVariable(UpdateClient::EnvironmentVariable), UpdateClient::savedBaseUrl());
 
     if (!commandLine.error().isEmpty() || commandLine.runsBatch()) {
@@ -52,9 +52,8 @@ int main(int argc, char *argv[])
         QTextStream err(stderr);
         if (!context && !shell::answersWithoutContext(commandLine))
             return shell::usageError(err, BatchMode::program(), contextError);
-        devicelink::ComPort port(context ? context->link : devicelink::LinkSettings());
-        return BatchMode::Run(commandLine, context.value_or(shell::RunContext()), updateUrl, port,
-                              out, err, isatty(fileno(stderr)) != 0);
+        return BatchMode::Run(commandLine, context.value_or(shell::RunContext()), updateUrl, out,
+                              err, isatty(fileno(stderr)) != 0);
     }
 
     QApplication app(argc, argv);
@@ -64,7 +63,11 @@ int main(int argc, char *argv[])
         QMessageBox::critical(nullptr, QStringLiteral("DEVAZ update-tool"), contextError);
         return shell::UsageError;
     }
-    Form1 window([link = context->link] { return std::make_unique<devicelink::ComPort>(link); });
+    // The log lists' "Verbindung protokollieren" traces every port of the window into trace.log.
+    devicelink::LinkSettings link = context->link;
+    link.trace = shell::windowTrace();
+    devicelink::LogListMenu::offerWireTrace(link.trace);
+    Form1 window([link] { return std::make_unique<devicelink::ComPort>(link); });
     window.setUpdateUrl(updateUrl);
     window.show();
     return app.exec();

@@ -1,6 +1,7 @@
 #include "shell/ConsoleSink.h"
 
 #include "devicelink/FileKind.h"
+#include "devicelink/WireTrace.h"
 
 #include <QDateTime>
 #include <QTextStream>
@@ -51,11 +52,16 @@ void ConsoleSink::print(const QString &line)
 
 void ConsoleSink::printError(const QString &line)
 {
+    toStderr(line);
+    logLine(line);
+}
+
+void ConsoleSink::toStderr(const QString &line)
+{
     clearPercent();
     m_out.flush();
     m_err << line << Qt::endl;
     redrawPercent();
-    logLine(line);
 }
 
 void ConsoleSink::showPercent(int percent)
@@ -81,6 +87,11 @@ devicelink::LinkHooks ConsoleSink::hooks()
     if (m_percentLine)
         hooks.percent = [this](int percent) { showPercent(percent); };
     return hooks;
+}
+
+std::shared_ptr<devicelink::WireTrace> ConsoleSink::wireTrace()
+{
+    return std::make_shared<devicelink::WireTrace>([this](const QString &line) { toStderr(line); });
 }
 
 void ConsoleSink::logLine(const QString &line)

@@ -4,9 +4,14 @@
 
 #include <QFile>
 #include <QString>
+#include <memory>
 #include <optional>
 
 class QTextStream;
+
+namespace devicelink {
+class WireTrace;
+}
 
 namespace shell {
 
@@ -33,9 +38,12 @@ public:
 
     // Hooks for a device operation: its log lines and (on a terminal) its percentage.
     devicelink::LinkHooks hooks();
+    // A trace of the bytes on the wire (--trace) to the standard error, not into the log file.
+    std::shared_ptr<devicelink::WireTrace> wireTrace();
 
 private:
     void logLine(const QString &line);
+    void toStderr(const QString &line);
     void clearPercent();
     void redrawPercent();
 

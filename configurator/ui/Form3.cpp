@@ -73,7 +73,7 @@ void Form3::Form_Activate()
             return ConfigUpload::run(*ports(), portText, imagePath, hooks);
         },
         [this](TransferOutcome outcome) {
-            if (outcome == TransferOutcome::Ok)
+            if (outcome == TransferResult::Sent)
                 Timer1->start();
         });
 }

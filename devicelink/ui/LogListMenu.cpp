@@ -1,10 +1,13 @@
 #include "devicelink/ui/LogListMenu.h"
 
+#include "devicelink/WireTrace.h"
+
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QListWidget>
@@ -15,9 +18,22 @@
 
 namespace devicelink {
 
+namespace {
+std::shared_ptr<WireTrace> &programTrace()
+{
+    static std::shared_ptr<WireTrace> trace;
+    return trace;
+}
+} // namespace
+
 LogListMenu *LogListMenu::attach(QListWidget *list)
 {
     return new LogListMenu(list);
+}
+
+void LogListMenu::offerWireTrace(std::shared_ptr<WireTrace> trace)
+{
+    programTrace() = std::move(trace);
 }
 
 LogListMenu::LogListMenu(QListWidget *list) : QObject(list), m_list(list)
@@ -63,6 +79,12 @@ void LogListMenu::showMenu(const QPoint &position)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(QStringLiteral("Alles kopieren"), this, &LogListMenu::copyAll);
     menu->addAction(QStringLiteral("Log speichern…"), this, &LogListMenu::askWhereToSave);
+    if (const std::shared_ptr<WireTrace> &trace = programTrace()) {
+        QAction *traceEntry = menu->addAction(QStringLiteral("Verbindung protokollieren"), this,
+                                              &LogListMenu::switchTrace);
+        traceEntry->setCheckable(true);
+        traceEntry->setChecked(trace->enabled());
+    }
     menu->popup(m_list->viewport()->mapToGlobal(position));
 }
 
@@ -92,6 +114,33 @@ void LogListMenu::askWhereToSave()
         box->open();
     });
     dialog->open();
+}
+
+void LogListMenu::switchTrace(bool on)
+{
+    WireTrace &trace = *programTrace();
+    const QString path = QDir::toNativeSeparators(trace.target());
+    if (!on) {
+        trace.setEnabled(false);
+        addLine(QStringLiteral("Verbindungsprotokoll beendet: ") + path);
+        return;
+    }
+    // Said now, in the log, rather than found missing later.
+    QDir().mkpath(QFileInfo(trace.target()).absolutePath());
+    QFile file(trace.target());
+    if (!file.open(QIODevice::Append | QIODevice::Text)) {
+        addLine(QStringLiteral("Verbindungsprotokoll nicht möglich: %1 (%2)")
+                    .arg(path, file.errorString()));
+        return;
+    }
+    trace.setEnabled(true);
+    addLine(QStringLiteral("Verbindung wird protokolliert in ") + path);
+}
+
+void LogListMenu::addLine(const QString &line)
+{
+    m_list->addItem(line);
+    m_list->scrollToBottom();
 }
 
 bool LogListMenu::eventFilter(QObject *watched, QEvent *event)

@@ -26,10 +26,12 @@ class FirmwareInfo
 public:
     enum class Outcome
     {
-        UpToDate,   // the server has no higher version
-        Programmed, // the new firmware is in the gauge
-        Declined,   // the user said No, or cancelled the save dialog
-        Failed      // no gauge, a failed download, bad data, a failed transfer, a cancel
+        UpToDate,       // the server has no higher version
+        Programmed,     // the new firmware is in the gauge
+        NewerAvailable, // the server has a higher version, and the user said No to its download
+        Declined,       // the user said No to the search or to programming, or cancelled the
+                        // save dialog
+        Failed          // no gauge, a failed download, bad data, a failed transfer, a cancel
     };
 
     // The COM number to pass when the window has no usable port entry.
@@ -59,9 +61,9 @@ private:
     std::optional<Outcome> downloadFirmware(const QString &folder);
     std::optional<Outcome> program(const QString &folder);
 
-    // Nothing for Yes; Declined for No; Failed when the window is closing.
+    // Nothing for Yes; `no` for No; Failed when the window is closing.
     std::optional<Outcome> ask(FirmwareInfoUi::Question question, const QString &prompt,
-                               const QString &title);
+                               const QString &title, Outcome no = Outcome::Declined);
     // Downloads and logs a failure (`failedLine` and the reason, or the cancel); true when the
     // file arrived.
     bool fetch(const QUrl &source, const QString &target, const QString &failedLine,

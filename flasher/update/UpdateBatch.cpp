@@ -11,24 +11,6 @@ using namespace devicelink;
 
 namespace UpdateBatch {
 
-std::optional<UpdateBatchOptions> readOptions(const shell::CommandLine &commandLine, QString *error)
-{
-    UpdateBatchOptions options;
-    options.yes = commandLine.isSet(YesOption);
-    options.copyPath = commandLine.value(CopyOption);
-    if (commandLine.isSet(TimeoutOption)) {
-        bool ok = false;
-        const int seconds = commandLine.value(TimeoutOption).toInt(&ok);
-        if (!ok || seconds < 1 || seconds > MaxTimeoutSeconds) {
-            *error = QStringLiteral("--download-timeout erwartet Sekunden von 1 bis %1")
-                         .arg(MaxTimeoutSeconds);
-            return std::nullopt;
-        }
-        options.limits.versionFileMs = options.limits.imageMs = seconds * 1000;
-    }
-    return options;
-}
-
 FirmwareInfo::Outcome run(const UpdateBatchOptions &options, SerialPort &port,
                           const LinkHooks &hooks, const ConsoleFirmwareInfoUi::Print &print)
 {

@@ -5,9 +5,6 @@
 #include "flasher/update/ConsoleFirmwareInfoUi.h"
 #include "flasher/update/FirmwareInfo.h"
 #include "flasher/update/UpdateClient.h"
-#include "shell/CommandLine.h"
-
-#include <optional>
 
 namespace flasher {
 
@@ -25,16 +22,8 @@ struct UpdateBatchOptions
 
 namespace UpdateBatch {
 
-// The options that belong to --update.
-inline const QString YesOption = QStringLiteral("yes");
-inline const QString CopyOption = QStringLiteral("copy");
-inline const QString TimeoutOption = QStringLiteral("download-timeout");
+// The longest total time a download may be given.
 constexpr int MaxTimeoutSeconds = 3600;
-
-// Reads those options; the port, speed and server are the caller's. Empty, with `error` set,
-// when --download-timeout is not a number of seconds from 1 to 3600.
-std::optional<UpdateBatchOptions> readOptions(const shell::CommandLine &commandLine,
-                                              QString *error);
 
 // Runs the command on `port`: log lines through `hooks`, the questions and their automatic
 // answers through `print`. A server address that is not usable, or no folder for the downloads, is

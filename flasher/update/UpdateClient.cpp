@@ -1,5 +1,7 @@
 #include "flasher/update/UpdateClient.h"
 
+#include "flasher/update/UpdateLog.h"
+
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -96,6 +98,7 @@ QUrl UpdateClient::resolve(const QString &address) const
 
 DownloadOutcome UpdateClient::fail(DownloadOutcome outcome, const QString &why)
 {
+    qCDebug(updateLog) << "download failed:" << int(outcome) << why;
     m_lastError = why;
     return outcome;
 }
@@ -209,6 +212,7 @@ DownloadOutcome UpdateClient::download(const QUrl &source, const QString &target
     if (!file.commit())
         return fail(DownloadOutcome::WriteFailed,
                     errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString());
+    qCDebug(updateLog) << "downloaded" << source.toString() << received << "bytes to" << targetPath;
     return DownloadOutcome::Ok;
 }
 

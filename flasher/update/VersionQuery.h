@@ -1,29 +1,27 @@
 #pragma once
 
+#include "devicelink/LinkFailure.h"
 #include "devicelink/LinkHooks.h"
 #include "devicelink/SerialPort.h"
 
 #include <QByteArray>
 #include <QString>
 
-enum class VersionQueryOutcome
+namespace flasher {
+
+// What the gauge answered when the link held.
+enum class VersionAnswer
 {
     Found,
-    NoAnswer,  // no "e" within the budget: "Gerät nicht gefunden oder Firmware ..."
-    NoVersion, // an answer without any "d"
-    NoPort,    // no usable COM number
-    PortOpenFailed,
-    PortLost,
-    Cancelled
+    NoAnswer, // no "e" within the budget: "Gerät nicht gefunden oder Firmware ..."
+    NoVersion // an answer without any "d"
 };
 
 struct InstalledVersion
 {
-    VersionQueryOutcome outcome = VersionQueryOutcome::NoAnswer;
+    devicelink::LinkOutcome<VersionAnswer> outcome = VersionAnswer::NoAnswer;
     QString version; // the last version line's five characters when Found
 };
-
-namespace flasher {
 
 // The version query of the firmware information command: opens the port (no port: comNumber
 // < 1), sends "d" once, reads up to 100,000 polls until a read brings an "e", and logs one

@@ -413,11 +413,6 @@ private slots:
             << L{"--print", "--save", "no/dir/x.eep"} + rest << 1 << DefaultPrint << none << false;
         QTest::newRow("no line") << L{"--print", "--analog"} + rest << 1 << DefaultPrint << none
                                  << false;
-        QTest::newRow("unknown option") << L{"--print", "--bogus"} << 2 << L() << none << false;
-        QTest::newRow("--port alone") << L{"--port", "3", "--print"} << 2 << L() << none << false;
-        QTest::newRow("stoich 30,5")
-            << L{"--analog", "--stoich", "30,5"} << 2 << L() << none << false;
-        QTest::newRow("stoich 1e1") << L{"--analog", "--stoich=1e1"} << 2 << L() << none << false;
         // The line from an opened file, for another fuel, down to point 1; falling: a note.
         QTest::newRow("analog, falling")
             << L{"--open", "falling.eep", "--analog", "--stoich", "9.77"} << 0

@@ -54,7 +54,7 @@ private slots:
         Fixture f;
         const QByteArray file = filePattern(21);
 
-        QCOMPARE(f.upload(file, TransferVariant::eeprom()), TransferOutcome::Ok);
+        QCOMPARE(f.upload(file, TransferVariant::eeprom()), TransferResult::Sent);
 
         const QByteArray data = file + QByteArray(107, '\0');
         quint8 sum = 0;
@@ -95,7 +95,7 @@ private slots:
         Fixture f;
         const QByteArray file = filePattern(fileSize);
 
-        QCOMPARE(f.upload(file), TransferOutcome::Ok);
+        QCOMPARE(f.upload(file), TransferResult::Sent);
 
         QCOMPARE(f.gauge.frames.size(), blocks);
         QByteArray sent;
@@ -112,7 +112,7 @@ private slots:
         Fixture f;
         f.gauge.frameAnswers = {QByteArray(1, Nak), QByteArray(1, Ack)};
 
-        QCOMPARE(f.upload(filePattern(8 * 128 - 1)), TransferOutcome::Ok);
+        QCOMPARE(f.upload(filePattern(8 * 128 - 1)), TransferResult::Sent);
 
         QCOMPARE(f.gauge.frames.size(), 9);
         QCOMPARE(f.gauge.frames[0], f.gauge.frames[1]);
@@ -144,22 +144,22 @@ private slots:
         const char *retry = "Retry error!", *lost = "Verbindung zum Comport verloren";
         const Step noWaitOnDeadPort = [](Fixture &f) { QVERIFY(f.port.pollsDone() < 100'000); };
         row(
-            "no echo", [](Fixture &f) { f.gauge.echoAfter = 0; }, T::NoReset,
+            "no echo", [](Fixture &f) { f.gauge.echoAfter = 0; }, LinkFailure::NoReset,
             "Reset nicht erkannt!", false, sixHundredEntries);
         row(
-            "echo with another byte", [](Fixture &f) { f.gauge.echoExtra = "x"; }, T::NoReset,
-            "Reset nicht erkannt!", false, sixHundredEntries);
+            "echo with another byte", [](Fixture &f) { f.gauge.echoExtra = "x"; },
+            LinkFailure::NoReset, "Reset nicht erkannt!", false, sixHundredEntries);
         row(
-            "echo without handshake", [](Fixture &f) { f.gauge.handshake = false; }, T::NoHandshake,
-            "Controllerreset empfangen", false);
+            "echo without handshake", [](Fixture &f) { f.gauge.handshake = false; },
+            LinkFailure::NoHandshake, "Controllerreset empfangen", false);
         row(
             "ACK with another byte",
-            [](Fixture &f) { f.gauge.frameAnswers = {QByteArray(1, Ack) + 'x'}; }, T::Abandoned,
-            retry, true);
+            [](Fixture &f) { f.gauge.frameAnswers = {QByteArray(1, Ack) + 'x'}; },
+            LinkFailure::Abandoned, retry, true);
         // CAN follows the frame after exactly the answer limit.
         row(
-            "no answer", [](Fixture &f) { f.gauge.frameAnswers = {QByteArray()}; }, T::Abandoned,
-            retry, true,
+            "no answer", [](Fixture &f) { f.gauge.frameAnswers = {QByteArray()}; },
+            LinkFailure::Abandoned, retry, true,
             [](Fixture &f) {
                 const QList<ScriptedPort::Write> writes = f.port.writes();
                 QCOMPARE(writes.last().atPoll - writes[writes.size() - 2].atPoll, 100'000);
@@ -170,28 +170,29 @@ private slots:
                     f.gauge.frameAnswers << QByteArray(1, Nak) << QByteArray(1, Ack);
             };
         };
-        row("ten NAKs over several blocks", naks(10), T::Ok, "Erfolgreich geflasht!", false);
-        row("the eleventh NAK", naks(11), T::Abandoned, retry, true);
+        row("ten NAKs over several blocks", naks(10), TransferResult::Sent, "Erfolgreich geflasht!",
+            false);
+        row("the eleventh NAK", naks(11), LinkFailure::Abandoned, retry, true);
         row(
             "port lost in the reset wait",
             [](Fixture &f) {
                 f.gauge.echoAfter = 0;
                 f.port.loseAfter(2500);
             },
-            T::PortLost, lost, false, noWaitOnDeadPort);
+            LinkFailure::PortLost, lost, false, noWaitOnDeadPort);
         row(
-            "port lost during the blocks", [](Fixture &f) { f.port.loseAfter(2040); }, T::PortLost,
-            lost, false,
+            "port lost during the blocks", [](Fixture &f) { f.port.loseAfter(2040); },
+            LinkFailure::PortLost, lost, false,
             [](Fixture &f) { QVERIFY(f.gauge.frames.size() > 1 && f.port.pollsDone() < 100'000); });
         row(
             "window closed during the blocks",
             [](Fixture &f) { f.hooks.cancelled = [&f] { return f.gauge.frames.size() == 2; }; },
-            T::Cancelled, "Vorgang abgebrochen, Comport geschlossen", true);
+            LinkFailure::Cancelled, "Vorgang abgebrochen, Comport geschlossen", true);
         row(
             "more blocks than the counter takes",
-            [](Fixture &f) { f.file = QByteArray(32767 * 128, '\0'); }, T::FileTooLarge,
-            "Datei zu groß: 32768 Blöcke, höchstens 32767 möglich", false,
-            [](Fixture &f) { QVERIFY(f.port.writes().isEmpty()); });
+            [](Fixture &f) { f.file = QByteArray(32767 * 128, '\0'); },
+            TransferResult::FileTooLarge, "Datei zu groß: 32768 Blöcke, höchstens 32767 möglich",
+            false, [](Fixture &f) { QVERIFY(f.port.writes().isEmpty()); });
     }
 
     void endings()

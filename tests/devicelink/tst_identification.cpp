@@ -94,7 +94,7 @@ private slots:
         const SearchResult result = search.run(port, ports, flasher);
 
         const bool found = index >= 0;
-        QCOMPARE(result.outcome, found ? SearchOutcome::Found : SearchOutcome::NotFound);
+        QCOMPARE(result.found(), found);
         QCOMPARE(result.index, index);
         QCOMPARE(result.version, version);
         QTEST(search.log, "log");
@@ -118,7 +118,7 @@ private slots:
         QFETCH(bool, flasher);
         QFETCH(QByteArray, requests);
         ScriptedPort port;
-        QCOMPARE(Search().run(port, {4}, flasher).outcome, SearchOutcome::NotFound);
+        QVERIFY(!Search().run(port, {4}, flasher).found());
         QCOMPARE(port.written(), requests);
         QCOMPARE(port.writes().size(), requests.size());
         QTEST(port.pollsDone(), "budget");
@@ -129,7 +129,7 @@ private slots:
     {
         ScriptedPort port;
         port.onWrite = [](ScriptedPort &p, const QByteArray &) { p.loseAfter(50); };
-        QCOMPARE(Search().run(port, {1, 2}, true).outcome, SearchOutcome::PortLost);
+        QVERIFY(Search().run(port, {1, 2}, true).failure == LinkFailure::PortLost);
         QCOMPARE(port.openedPorts(), QList<int>({1}));
         QVERIFY(!port.isOpen());
     }

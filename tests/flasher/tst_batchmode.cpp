@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QNetworkProxy>
 #include <QProcess>
+#include <QRegularExpression>
 
 using namespace devicelink;
 using namespace flasher;
@@ -40,10 +41,10 @@ Output runBatch(const QStringList &arguments, bool viaProgram)
     }
     QTextStream out(&output.out), err(&output.err);
     const shell::CommandLine commandLine =
-        shell::CommandLine::parse(BatchMode::program(), QStringList{"iveva-flasher"} + arguments);
-    const QString updateUrl = UpdateClient::chooseBaseUrl(commandLine.value("update-url"), {}, {});
-    ComPort port(testContext().link);
-    output.status = BatchMode::Run(commandLine, testContext(), updateUrl, port, out, err, true);
+        BatchMode::parse(QStringList{"iveva-flasher"} + arguments);
+    const QString updateUrl =
+        UpdateClient::chooseBaseUrl(BatchMode::updateUrlOption(commandLine), {}, {});
+    output.status = BatchMode::Run(commandLine, testContext(), updateUrl, out, err, true);
     return output;
 }
 
@@ -164,29 +165,31 @@ private slots:
     // unreadable file stops before the transfer and leaves the buttons as they were.
     void buttonsAfterUpload()
     {
-        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferOutcome::FileMissing) ==
+        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferResult::FileMissing) ==
                 (UploadButtons{false, false, {}, {}, true}));
-        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferOutcome::FileUnreadable) ==
+        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferResult::FileUnreadable) ==
                 UploadButtons{});
     }
 
-    void usageErrors_data()
+    // --trace: the exchange's bytes on stderr, one line per write and per read that brought
+    // bytes; the log on stdout as without it.
+    void traceOnStderr()
     {
-        QTest::addColumn<QStringList>("arguments");
-        for (const char *line :
-             {"--port 3", "--search --info", "--info --port 0", "--info --port tty0",
-              "--info --speed 9600", "--info COM3", "--update --download-timeout 0",
-              "--update --download-timeout 3601"})
-            QTest::newRow(line) << QString(line).split(' ');
-    }
-
-    void usageErrors()
-    {
-        QFETCH(QStringList, arguments);
-        const Output output = runBatch(arguments, false);
-        QCOMPARE(output.status, 2);
-        QVERIFY(output.out.isEmpty());
-        QVERIFY(output.err.startsWith("iveva-flasher: "));
+        SimulatedPorts ports;
+        ports.add(5);
+        const Output output = runBatch({"--info", "--port", "5", "--trace"}, true);
+        QCOMPARE(output.status, 0);
+        QVERIFY(output.out.contains("auf dem Gerät installierte Firmware Version: V2.16\n"));
+        static const QRegularExpression line(
+            "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} ([<>])((?: [0-9A-F]{2})+)$");
+        QString sent, received;
+        for (const QString &text : output.err.split('\n', Qt::SkipEmptyParts)) {
+            const QRegularExpressionMatch match = line.match(text);
+            QVERIFY2(match.hasMatch(), qPrintable(text));
+            (match.captured(1) == ">" ? sent : received) += match.captured(2);
+        }
+        QCOMPARE(sent, " 64");
+        QCOMPARE(received, " 64 56 32 2E 31 36 65");
     }
 
     // One line per existing port, the same device under two names busy under both; a link to

@@ -4,6 +4,7 @@
 #include "TestHttpServer.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/WireTrace.h"
 #include "devicelink/ui/LogListMenu.h"
 #include "flasher/ui/Form1.h"
 
@@ -318,7 +319,11 @@ private slots:
         const QString downloads = m_files.filePath(QStringLiteral("downloads"));
         QDir().mkpath(downloads);
 
-        Form1 w(testComPorts());
+        shell::RunContext context = testContext();
+        const QString tracePath = m_files.filePath(QStringLiteral("trace/trace.log"));
+        context.link.trace = WireTrace::toFile(tracePath);
+        LogListMenu::offerWireTrace(context.link.trace);
+        Form1 w(testComPorts(context));
         QVERIFY(settled(w));
         choose(w, writeFile(m_files, QStringLiteral("settings.eep"), 21));
         QStringList asked;
@@ -339,6 +344,14 @@ private slots:
         QCOMPARE(logOf(w).last(), QStringLiteral("Ungültige Adresse des Update-Servers"));
         QVERIFY(asked.isEmpty() && control(w, "Command3")->isEnabled());
 
+        // "Verbindung protokollieren" traces the exchange into the file the log names.
+        QListWidget *list = control<QListWidget>(w, "List1");
+        emit list->customContextMenuRequested({});
+        const QList<QAction *> entries = list->findChild<QMenu *>()->actions();
+        QVERIFY(entries.last()->isCheckable() && !entries.last()->isChecked());
+        entries.last()->trigger();
+        QCOMPARE(logOf(w).last(), "Verbindung wird protokolliert in " + tracePath);
+
         w.setUpdateUrl(server.baseUrl().toString());
         control(w, "Command3")->click();
         QVERIFY(settled(w));
@@ -351,6 +364,8 @@ private slots:
         QVERIFY(QFile::exists(copyPath));
         QVERIFY(gauge.waitForImages(1, 5s));
         QCOMPARE(logOf(w).last(), QStringLiteral("und spielen Sie diese auf das Gerät!"));
+        QFile trace(tracePath);
+        QVERIFY(trace.open(QIODevice::ReadOnly) && trace.readLine().endsWith(" > 64\n"));
 
         // The header, then every line of the list, in UTF-8.
         const auto *logMenu = control<QListWidget>(w, "List1")->findChild<LogListMenu *>();

@@ -122,7 +122,7 @@ private slots:
         row("two d in the answer, the second counts; No to the download",
             {.answers = {true, false},
              .gaugeVersion = "V2.30dV2.16",
-             .outcome = Outcome::Declined,
+             .outcome = Outcome::NewerAvailable,
              .log = {installed + "V2.30", installed + "V2.16", available + "V2.20"},
              .questions = 2});
         row("answer with e but no d",
