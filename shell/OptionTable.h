@@ -103,11 +103,12 @@ public:
     QList<std::pair<const Row *, QString>> actions(const CommandLine &commandLine) const
     {
         QList<std::pair<const Row *, QString>> found;
-        for (const auto &[id, value] : commandLine.givenIds()) {
-            const auto it = std::find_if(m_rows.cbegin(), m_rows.cend(),
-                                         [id](const Row &row) { return int(row.id) == id; });
+        for (const std::pair<int, QString> &given : commandLine.givenIds()) {
+            const auto it = std::find_if(m_rows.cbegin(), m_rows.cend(), [&given](const Row &row) {
+                return int(row.id) == given.first;
+            });
             if (it != m_rows.cend() && it->handle)
-                found.append({&*it, value});
+                found.append({&*it, given.second});
         }
         return found;
     }
