@@ -187,6 +187,14 @@ private slots:
             "window closed during the blocks",
             [](Fixture &f) { f.hooks.cancelled = [&f] { return f.gauge.frames.size() == 2; }; },
             T::Cancelled, "Vorgang abgebrochen, Comport geschlossen", true);
+        // From its echo on, the bootloader waits for blocks until CAN releases it.
+        row(
+            "cancelled in the handshake wait",
+            [](Fixture &f) {
+                f.gauge.handshake = false;
+                f.hooks.entryAnswer = [&f] { f.hooks.cancelled = [] { return true; }; };
+            },
+            T::Cancelled, "Vorgang abgebrochen, Comport geschlossen", true);
         row(
             "more blocks than the counter takes",
             [](Fixture &f) { f.file = QByteArray(32767 * 128, '\0'); }, T::FileTooLarge,

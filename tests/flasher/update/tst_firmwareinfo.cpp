@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace devicelink;
 using namespace flasher;
 using namespace sim;
@@ -38,6 +40,8 @@ struct Case
     bool closeDuringHelper = false; // the window is closed while the helper file downloads
     bool cancelCopy = false;
     bool staleHelper = false; // an earlier run left a helper file
+    bool copyToFifo = false;  // the save dialog names a FIFO
+    int helperBytes = 200;    // of the 200 bytes of the image
 
     Outcome outcome = Outcome::Failed;
     QStringList log; // in this order, the last one last; "L " listed, "S " through Add_Item
@@ -159,10 +163,20 @@ private slots:
                                                           .staleHelper = true,
                                                           .log = {copied, failed, http404},
                                                           .questions = 2});
-        row("checksum differs",
+        // With the checksum the user's copy is the image too: a copy that differs is no copy.
+        row("copy differs from the checksum",
             {.versionFile = "V2.20,/files/v220.bin,v220.bin," + QByteArray(64, 'A'),
-             .log = {copied, failed, "L Grund: Prüfsumme stimmt nicht"},
+             .log = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed,
+                     "L Grund: Prüfsumme stimmt nicht"},
              .questions = 2});
+        row("image cut short", {.versionFile = "V2.20,/files/v220.bin,v220.bin," + sha,
+                                .helperBytes = 150,
+                                .log = {copied, failed, "L Grund: Prüfsumme stimmt nicht"},
+                                .questions = 2});
+        row("copy to a FIFO", {.copyToFifo = true,
+                               .log = {available + "V2.20", "L Kopie nach \"@fifo\" nicht "
+                                                            "möglich: keine gewöhnliche Datei"},
+                               .questions = 2});
         row("window closed during the download",
             {.closeDuringHelper = true,
              .log = {copied, "S Vorgang abgebrochen, Comport geschlossen"},
@@ -184,7 +198,10 @@ private slots:
 
         ScriptedUi ui;
         ui.answers = c.answers;
-        ui.copyTarget = c.cancelCopy ? QString() : copyPath;
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QVERIFY(!c.copyToFifo || ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        ui.copyTarget = c.cancelCopy ? QString() : c.copyToFifo ? fifo : copyPath;
+        c.log.replaceInStrings("@fifo", fifo);
         QStringList log;
         bool closing = false;
         LinkHooks hooks;
@@ -207,8 +224,8 @@ private slots:
         TestHttpServer server;
         server.route("/DEVAZ/firmware.txt") = {c.versionFile, c.versionStatus};
         server.route("/files/v220.bin") = {filePattern(200), c.copyStatus};
-        server.route("/DEVAZ/lastfw.bin") = {filePattern(200), c.helperStatus, 0,
-                                             c.closeDuringHelper};
+        server.route("/DEVAZ/lastfw.bin") = {filePattern(200).left(c.helperBytes), c.helperStatus,
+                                             0, c.closeDuringHelper};
         server.onRequest = [&](const QString &path) {
             QVERIFY2(ui.waiting, qPrintable(path)); // the wait cursor shows during downloads
             closing = c.closeDuringHelper && path == "/DEVAZ/lastfw.bin";
@@ -231,6 +248,7 @@ private slots:
                  c.helperLeft ? QStringList{FirmwareInfo::helperFileName()} : QStringList());
         // The copy is there exactly when its success is listed; the dialog proposed a clean name.
         QCOMPARE(QFile::exists(copyPath), log.contains("L Download erfolgreich!"));
+        QVERIFY(!c.copyToFifo || !QFileInfo(fifo).isFile());
         QVERIFY(QStringList({"", "v220.bin"}).contains(ui.preset));
         // Only a programmed run leaves an image in the gauge: the downloaded one.
         const bool programmed = c.outcome == Outcome::Programmed;
