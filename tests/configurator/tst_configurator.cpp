@@ -391,9 +391,7 @@ private slots:
         // --port overrides port.dll (5); a port that is no COM number is a wrong call; every
         // port failure ends the run with 1.
         QTest::newRow("--port N") << up + L{"--port", "4"} << 0 << ok << W << true;
-        QTest::newRow("--port COMn") << up + L{"--port", "COM4"} << 0 << ok << W << true;
         QTest::newRow("--port device") << up + L{"--port", "@pty"} << 0 << ok << W << true;
-        QTest::newRow("--port 0") << up + L{"--port", "0"} << 2 << L() << none << false;
         QTest::newRow("--port 200") << up + L{"--port", "200"} << 2 << L() << none << false;
         QTest::newRow("port cannot be opened")
             << up + L{"--port", "7"} << 1

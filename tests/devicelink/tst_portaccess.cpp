@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -106,34 +105,6 @@ private slots:
         ::close(device);
         ::close(gauge);
 #endif
-    }
-
-    // The system's own terminals, also behind a link, are no ports: never opened, never
-    // listed. A path to nothing is missing, however it fails on the way.
-    void notPorts_data()
-    {
-        QTest::addColumn<QString>("device");
-        for (const char *device : {"/dev/tty", "/dev/console", "/dev/ptmx", "/dev/pts/ptmx"})
-            QTest::newRow(device) << device;
-        QTest::newRow("long missing path") << "/tmp/" + QString(300, 'x') + "/ttyUSB0";
-    }
-
-    void notPorts()
-    {
-        QFETCH(QString, device);
-        const bool missing = !QFileInfo::exists(device);
-        if (missing && device.startsWith("/dev/"))
-            QSKIP("not on this system");
-        const QString portDir = qEnvironmentVariable("IVEVA_PORT_DIR");
-        QVERIFY(QDir().mkpath(portDir));
-        QFile::remove(portDir + QStringLiteral("/COM5"));
-        QVERIFY(QFile::link(device, portDir + QStringLiteral("/COM5")));
-        ComPort port(testContext().link);
-
-        QVERIFY(!port.openDevice(device, QStringLiteral("19200,n,8,1")));
-        QCOMPARE(port.openError(), SerialPort::OpenError::Missing);
-        QVERIFY(ScanAvailablePorts(port, LinkHooks()).probed.isEmpty());
-        QFile::remove(portDir + QStringLiteral("/COM5"));
     }
 
     void deviceNames_data()
