@@ -8,6 +8,7 @@
 #include "devicelink/ComPort.h"
 #include "devicelink/PortDevices.h"
 #include "shell/ConsoleSink.h"
+#include "shell/Interruption.h"
 #include "shell/OptionTable.h"
 
 #include <QDir>
@@ -106,15 +107,15 @@ bool upload(const Job &job, const QString &portText)
 {
     ComPort comPort(job.link);
     // A device named by path is opened as that device whatever number the upload uses.
-    const std::optional<devicelink::PortArgument> given =
-        devicelink::ParsePortArgument(portText, job.link.portDir);
+    // A number port.dll holds that is no port is left for the upload to report.
+    const devicelink::PortArgument given =
+        devicelink::parsePortArgument(portText, job.link.portDir);
     std::optional<devicelink::PinnedPort> pinned;
     QString number = portText;
-    if (given && !given->device.isEmpty()) {
-        pinned.emplace(comPort, given->device);
-        number = QString::number(given->comNumber > 0 ? given->comNumber : 1);
-    } else if (given) {
-        number = QString::number(given->comNumber);
+    if (given.isValid()) {
+        if (!given.device.isEmpty())
+            pinned.emplace(comPort, given.device);
+        number = QString::number(given.numberForOpen());
     }
     SerialPort &port = pinned ? static_cast<SerialPort &>(*pinned) : comPort;
     const QString imagePath = job.work.filePath(ConfigUpload::imageFileName());
@@ -142,12 +143,8 @@ QString readStoich(Job &job, const QString &value)
 
 QString readPort(Job &job, const QString &value)
 {
-    if (!devicelink::ParsePortArgument(value, job.link.portDir))
-        return QStringLiteral("--port erwartet eine Zahl, COMn oder einen Gerätepfad, "
-                              "nicht \"%1\"")
-            .arg(value);
     job.portText = value;
-    return {};
+    return devicelink::parsePortArgument(value, job.link.portDir).error;
 }
 
 int status(bool ok)
@@ -166,6 +163,7 @@ Table makeTable()
         "ROZID IVEVA Konfigurator. Ohne Optionen öffnet sich das Fenster; mit Optionen laufen "
         "sie ohne Fenster in der angegebenen Reihenfolge, ausgehend von den Grundeinstellungen.");
     program.exitStatuses = shell::commonExitStatuses();
+    program.exitStatuses.append(shell::Interruption::exitStatuses());
     return Table(
         program,
         {

@@ -103,6 +103,7 @@ private:
 
     Step waitForHandshake()
     {
+        m_bootloaderWaiting = true;
         if (m_hooks.entryAnswer)
             m_hooks.entryAnswer();
         m_hooks.Add_Item(QStringLiteral("Controllerreset empfangen"));
@@ -117,7 +118,6 @@ private:
     Step sendBlock(int b, int blocks)
     {
         const QByteArray frame = BuildBlockFrame(b, m_image.block(b));
-        m_blocksStarted = true;
         for (;;) {
             if (m_hooks.percent)
                 m_hooks.percent(percentOf(b, blocks));
@@ -179,8 +179,9 @@ private:
         case Step::Lost:
             return end(LinkFailure::PortLost, LinkTexts::connectionLost());
         case Step::Cancelled:
-            // The gauge may be waiting for a block: tell it the image is abandoned.
-            if (m_blocksStarted)
+            // From its echo on, the bootloader waits for a block: tell it the image is abandoned,
+            // or it waits until the gauge is switched off.
+            if (m_bootloaderWaiting)
                 m_port.write(QByteArray(1, Can));
             return end(LinkFailure::Cancelled, LinkTexts::cancelled());
         case Step::Done:
@@ -206,7 +207,7 @@ private:
     const LinkHooks &m_hooks;
     Poller m_poller;
     int m_nakCount = 0;
-    bool m_blocksStarted = false;
+    bool m_bootloaderWaiting = false; // it answered the entry character
 };
 
 } // namespace
@@ -214,7 +215,8 @@ private:
 bool TransferRan(const TransferOutcome &outcome)
 {
     return outcome != LinkFailure::NoPort && outcome != LinkFailure::OpenFailed &&
-           outcome != TransferResult::FileMissing && outcome != TransferResult::FileUnreadable;
+           outcome != TransferResult::FileMissing && outcome != TransferResult::FileEmpty &&
+           outcome != TransferResult::FileUnreadable;
 }
 
 TransferResult RefusedFile(ImageProblem problem)
@@ -224,8 +226,9 @@ TransferResult RefusedFile(ImageProblem problem)
         return TransferResult::FileMissing;
     case ImageProblem::TooLarge:
         return TransferResult::FileTooLarge;
-    case ImageProblem::Unreadable:
     case ImageProblem::Empty:
+        return TransferResult::FileEmpty;
+    case ImageProblem::Unreadable:
         break;
     }
     return TransferResult::FileUnreadable;

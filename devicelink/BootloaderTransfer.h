@@ -13,6 +13,7 @@ enum class TransferResult
 {
     Sent,
     FileMissing,    // the file to send does not exist
+    FileEmpty,      // the file to send has no byte: nothing to program
     FileUnreadable, // the file exists but cannot be read
     FileTooLarge    // more blocks than the 16-bit block number counts
 };

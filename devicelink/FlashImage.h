@@ -37,7 +37,7 @@ enum class ImageProblem
     Missing,    // no such regular file
     Unreadable, // it exists but cannot be read
     TooLarge,   // more blocks than the block number counts; the file is not read
-    Empty       // no bytes: the image is one block of zeros, which is still sent
+    Empty       // no bytes: it would go out as one block of zeros and "succeed"
 };
 
 struct LoadedImage
@@ -46,8 +46,8 @@ struct LoadedImage
     std::optional<ImageProblem> problem;
     qint64 fileSize = 0;
 
-    // True when there is an image to send (an empty file gives one).
-    bool sendable() const { return !problem || *problem == ImageProblem::Empty; }
+    // True when there is an image to send.
+    bool sendable() const { return !problem; }
 };
 
 // How many blocks the image of a file of `fileSize` bytes has.

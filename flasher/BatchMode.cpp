@@ -5,12 +5,14 @@
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortScan.h"
+#include "flasher/FileChoice.h"
 #include "flasher/FlasherTexts.h"
 #include "flasher/UploadCommand.h"
 #include "flasher/update/UpdateBatch.h"
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/VersionQuery.h"
 #include "shell/ConsoleSink.h"
+#include "shell/Interruption.h"
 #include "shell/OptionTable.h"
 
 #include <optional>
@@ -68,16 +70,25 @@ struct Job
 // usage error.
 QString readPort(Job &job, const QString &value)
 {
-    const std::optional<devicelink::PortArgument> given =
-        devicelink::ParsePortArgument(value, job.portDir);
-    if (!given)
-        return QStringLiteral("--port erwartet eine Zahl von 1 bis 99, COMn oder einen Gerätepfad");
-    if (given->device.isEmpty() && (given->comNumber < 1 || given->comNumber > 99))
-        return QStringLiteral("--port erwartet eine Zahl von 1 bis 99");
-    job.device = given->device;
-    // A device no COM number leads to still needs a number for the log; the port ignores it.
-    job.port = given->comNumber > 0 ? given->comNumber : 1;
-    return {};
+    const PortArgument given = parsePortArgument(value, job.portDir);
+    job.device = given.device;
+    job.port = given.numberForOpen();
+    return given.error;
+}
+
+// The window offers each upload only for its kind of file; a firmware sent into the EEPROM or an
+// image file into the firmware area would leave a gauge that no longer starts.
+QString readFirmwareFile(Job &, const QString &path)
+{
+    return FitsFirmwareUpload(path)
+               ? QString()
+               : QStringLiteral("--firmware erwartet eine Datei mit der Endung .bin");
+}
+QString readEepromFile(Job &, const QString &path)
+{
+    return FitsEepromUpload(path)
+               ? QString()
+               : QStringLiteral("--eeprom erwartet eine Datei mit der Endung .eep");
 }
 
 QString readSpeed(Job &job, const QString &value)
@@ -255,25 +266,18 @@ Table makeTable()
     program.exitStatuses.append(
         {shell::NewerFirmware, QStringLiteral("--update ohne --yes: eine neuere Firmware ist "
                                               "verfügbar (0: die installierte ist aktuell)")});
+    program.exitStatuses.append(shell::Interruption::exitStatuses());
     const auto upload = [](UploadKind kind) {
         return [kind](Job &job, const QString &path) { return runUpload(kind, job, path); };
     };
     return Table(
         program,
         {
-            {Option::Firmware,
-             QStringLiteral("firmware"),
-             QStringLiteral("DATEI"),
-             QStringLiteral("Firmwaredatei (.bin) hochladen."),
-             true,
-             {},
+            {Option::Firmware, QStringLiteral("firmware"), QStringLiteral("DATEI"),
+             QStringLiteral("Firmwaredatei (.bin) hochladen."), true, readFirmwareFile,
              upload(UploadKind::Firmware)},
-            {Option::Eeprom,
-             QStringLiteral("eeprom"),
-             QStringLiteral("DATEI"),
-             QStringLiteral("EEPROM-Datei (.eep) hochladen."),
-             true,
-             {},
+            {Option::Eeprom, QStringLiteral("eeprom"), QStringLiteral("DATEI"),
+             QStringLiteral("EEPROM-Datei (.eep) hochladen."), true, readEepromFile,
              upload(UploadKind::Eeprom)},
             {Option::Search,
              QStringLiteral("search"),

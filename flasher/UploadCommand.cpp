@@ -30,11 +30,11 @@ UploadButtons ButtonsWhileTransferring(UploadKind kind)
 UploadButtons ButtonsAfterUpload(UploadKind kind, TransferOutcome outcome)
 {
     const bool firmware = kind == UploadKind::Firmware;
-    if (outcome == TransferResult::FileMissing) {
+    if (outcome == TransferResult::FileMissing || outcome == TransferResult::FileEmpty) {
         UploadButtons buttons{false};
         if (!firmware)
             buttons.eeprom = false;
-        buttons.fileMissing = true;
+        buttons.fileMissing = outcome == TransferResult::FileMissing;
         return buttons;
     }
     if (!TransferRan(outcome))
@@ -66,8 +66,13 @@ TransferOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
         case ImageProblem::TooLarge:
             hooks.Add_Item(LinkTexts::imageTooLarge(ImageBlockCount(loaded.fileSize)));
             break;
-        default:
-            // Must not send the image of an earlier upload instead.
+        case ImageProblem::Empty:
+            // It would go out as one block of zeros and "succeed": nothing is sent at all.
+            hooks.Add_Item(FlasherTexts::fileEmpty(request.path));
+            break;
+        case ImageProblem::Unreadable:
+            // Must not send the image of an earlier upload instead. (Asked before emptiness: a
+            // file the system cannot read may claim to be empty, too.)
             hooks.Add_Item(FlasherTexts::fileUnreadable(request.path));
         }
         port.close();

@@ -40,8 +40,8 @@ struct UploadButtons
 
 // Once the file is loaded and the transfer starts.
 UploadButtons ButtonsWhileTransferring(UploadKind kind);
-// When the command has ended with `outcome`. Endings before the transfer other than a missing
-// file leave every control as it was before the click.
+// When the command has ended with `outcome`. An empty file disables the buttons as a missing one
+// does; the other endings before the transfer leave every control as it was before the click.
 UploadButtons ButtonsAfterUpload(UploadKind kind, devicelink::TransferOutcome outcome);
 
 devicelink::TransferVariant VariantFor(UploadKind kind);

@@ -20,20 +20,26 @@ private slots:
         QTest::addColumn<int>("status"); // -1: the window opens
         // The first line on stderr, or text on stdout with its blanks collapsed.
         QTest::addColumn<QString>("said");
-        const auto row = [](bool flasher, const char *line, int status, const char *said) {
-            QTest::addRow("%s %s", flasher ? "flasher" : "configurator", line)
-                << flasher << QString(line).split(' ') << status << QString::fromUtf8(said);
+        const auto row = [](bool flasher, const QByteArray &line, int status, const QString &said) {
+            QTest::addRow("%s %s", flasher ? "flasher" : "configurator", line.constData())
+                << flasher << QString(line).split(' ') << status << said;
         };
+        const char *portError = "--port erwartet eine Zahl von 1 bis 99, COMn oder einen "
+                                "Gerätepfad, nicht \"%1\"";
         row(true, "--port 3", 2,
             "ein Befehl fehlt: --firmware, --eeprom, --search, --info, --update oder --list-ports");
         row(true, "--search --info", 2, "nur ein Befehl auf einmal");
-        row(true, "--info --port 0", 2, "--port erwartet eine Zahl von 1 bis 99");
-        row(true, "--info --port tty0", 2,
-            "--port erwartet eine Zahl von 1 bis 99, COMn oder einen Gerätepfad");
+        for (const char *port : {"0", "100", "tty0"})
+            row(true, QByteArray("--info --port ") + port, 2, QString(portError).arg(port));
         row(true, "--info --speed 9600", 2, "--speed erwartet 4800, 19200 oder 38400");
         row(true, "--info COM3", 2, "unerwartetes Argument \"COM3\"");
         row(true, "--update --download-timeout 3601", 2,
             "--download-timeout erwartet Sekunden von 1 bis 3600");
+        // A file of the wrong kind is a wrong call, whether it exists or not.
+        for (const char *file : {"cfg.eep", "fw.bin.old"})
+            row(true, QByteArray("--firmware ") + file, 2,
+                "--firmware erwartet eine Datei mit der Endung .bin");
+        row(true, "--eeprom fw.bin", 2, "--eeprom erwartet eine Datei mit der Endung .eep");
         row(true, "--update-url http://localhost", -1, "");
         row(true, "--list-ports --list-ports", 0, "Kein serieller Port gefunden");
         row(true, "-h", 0, "--trace Jedes gesendete (>) und empfangene (<) Byte mit");
@@ -55,13 +61,16 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, said);
         const QString name = flasher ? "iveva-flasher" : "iveva-configurator";
+        QTemporaryDir work;
+        // A wrong call is refused before the log is opened or a port is touched.
+        if (flasher && status == 2)
+            arguments << "--log" << work.filePath("log");
         const shell::CommandLine line =
             flasher ? flasher::BatchMode::parse(QStringList{name} + arguments)
                     : configurator::BatchMode::parse(QStringList{name} + arguments);
         QCOMPARE(line.runsBatch() || !line.error().isEmpty(), status >= 0);
         if (status < 0)
             return;
-        QTemporaryDir work;
         shell::RunContext context = testContext();
         context.workingFolder = work.path();
         QString out, err;
@@ -70,9 +79,10 @@ private slots:
             flasher ? flasher::BatchMode::Run(line, context, {}, outStream, errStream, false)
                     : configurator::BatchMode::run(line, context, outStream, errStream);
         QCOMPARE(ran, status);
-        if (status == 2)
+        if (status == 2) {
             QCOMPARE(err, name + ": " + said + "\n" + name + " --help zeigt die Optionen.\n");
-        else
+            QVERIFY(!QFile::exists(work.filePath("log")));
+        } else
             QVERIFY2(err.startsWith(said) || out.simplified().contains(said),
                      qPrintable(out + err));
     }
