@@ -23,7 +23,7 @@ AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks,
         const bool opened = PortTest(port, n);
         if (!opened && port.openError() == SerialPort::OpenError::Missing)
             continue;
-        ProbedPort probe{n, port.deviceName(), port.openError(), port.errorString(), {}};
+        ProbedPort probe{n, port.deviceName(), port.openError(), port.errorString(), {}, {}};
         if (opened)
             probe.error = SerialPort::OpenError::None;
         else if (probe.error == SerialPort::OpenError::None)
