@@ -6,6 +6,7 @@
 #include "configurator/core/PortFile.h"
 #include "configurator/core/ValueTable.h"
 #include "devicelink/ComPort.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/PortDevices.h"
 #include "shell/ConsoleSink.h"
 #include "shell/Interruption.h"
@@ -34,6 +35,7 @@ enum class Option
     Upload,
     Port,
     Log,
+    Quiet,
     Trace
 };
 
@@ -45,6 +47,7 @@ struct Job
     QString portText; // --port; empty: the port in port.dll
     double stoich = AnalogCharacteristic::fuels().at(AnalogCharacteristic::defaultFuel()).stoich;
     QString logPath;
+    bool quiet = false;
     bool trace = false;
 
     ConfigSettings settings;
@@ -123,7 +126,12 @@ bool upload(const Job &job, const QString &portText)
     if (ConfigUpload::portNumberFromText(number) != 0 &&
         !save(imagePath, job.settings, *job.console))
         return false;
-    return ConfigUpload::run(port, number, imagePath, job.console->hooks()) == TransferResult::Sent;
+    const TransferOutcome outcome =
+        ConfigUpload::run(port, number, imagePath, job.console->hooks());
+    if (outcome == LinkFailure::NoHandshake)
+        job.console->failedWithoutLine();
+    job.console->endOperation();
+    return outcome == TransferResult::Sent;
 }
 
 // --stoich: a plain decimal from 1 to 30 with comma or point.
@@ -253,6 +261,11 @@ Table makeTable()
              {},
              std::nullopt,
              true},
+            {Option::Quiet, QStringLiteral("quiet"), QString(),
+             QStringLiteral("Von --upload nur die Schlusszeile ausgeben, keine Zeile je Schritt; "
+                            "Fehler stehen auf der Standardfehlerausgabe, --log erhält weiter jede "
+                            "Zeile."),
+             true, shell::Set(&Job::quiet)},
             shell::TraceRow(Option::Trace, &Job::trace),
         });
 }
@@ -276,7 +289,7 @@ shell::CommandLine parse(const QStringList &arguments)
 }
 
 int run(const shell::CommandLine &commandLine, const shell::RunContext &context, QTextStream &out,
-        QTextStream &err)
+        QTextStream &err, bool batched)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
@@ -287,7 +300,7 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     if (const QString error = table().read(commandLine, job); !error.isEmpty())
         return shell::usageError(err, program(), error);
 
-    shell::ConsoleSink console(out, err, false);
+    shell::ConsoleSink console(out, err, {program().name, false, batched});
     // The log covers the whole run, wherever --log stands among the ordered options.
     if (!job.logPath.isEmpty()) {
         QString why;
@@ -297,15 +310,21 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             return shell::Failure;
         }
     }
+    // Only an upload looks for ports.
+    if (const QString hint = LinkHints::missingPortDir(context.link.portDir);
+        !hint.isEmpty() && commandLine.isSet(int(Option::Upload)))
+        console.explain(hint);
+    if (job.quiet)
+        console.setQuiet({}, true);
     if (job.trace)
         job.link.trace = console.wireTrace();
     job.console = &console;
     for (const auto &[option, value] : table().actions(commandLine)) {
         // Later steps would build on what failed.
         if (const int status = option->handle(job, value); status != shell::Success)
-            return status;
+            return console.finish(status);
     }
-    return shell::Success;
+    return console.finish(shell::Success);
 }
 
 } // namespace BatchMode

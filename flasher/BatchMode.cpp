@@ -2,6 +2,7 @@
 
 #include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortScan.h"
@@ -15,6 +16,9 @@
 #include "shell/Interruption.h"
 #include "shell/OptionTable.h"
 
+#include <QRegularExpression>
+
+#include <algorithm>
 #include <optional>
 
 namespace flasher {
@@ -26,6 +30,7 @@ namespace BatchMode {
 namespace {
 
 const QList<int> Speeds = {4800, 19200, 38400};
+const QString InstalledLine = QStringLiteral("auf dem Gerät installierte Firmware Version: ");
 
 using Console = shell::ConsoleSink;
 
@@ -45,6 +50,7 @@ enum class Option
     DownloadTimeout,
     UpdateUrl,
     Log,
+    Quiet,
     Trace
 };
 
@@ -57,6 +63,7 @@ struct Job
     int speed = 19200;
     UpdateBatchOptions update;
     QString logPath;
+    bool quiet = false;
     bool trace = false;
 
     // Set once every option has been read.
@@ -128,13 +135,6 @@ int listPorts(SerialPort &port, Console &console)
     return shell::Success;
 }
 
-// The ports the scan left out for lack of rights or because they are busy.
-void printScanProblems(const AvailablePorts &ports, Console &console)
-{
-    for (const QString &line : ScanProblemLines(ports))
-        console.print(line);
-}
-
 // Each command's exit status, from the outcome of its operation.
 int exitStatusFor(const TransferOutcome &outcome)
 {
@@ -174,9 +174,10 @@ int choosePort(const Job &job)
     if (job.port > 0)
         return job.port;
     const AvailablePorts ports = ScanAvailablePorts(*job.chosenPort, LinkHooks());
-    printScanProblems(ports, *job.console);
+    ReportScanProblems(ports, job.console->hooks());
     if (ports.numbers.isEmpty()) {
-        job.console->print(QStringLiteral("Kein verfügbarer Comport gefunden"));
+        job.console->printProgress(QStringLiteral("Kein verfügbarer Comport gefunden"));
+        job.console->explain(LinkHints::noPort());
         return 0;
     }
     return ports.numbers.first();
@@ -190,7 +191,8 @@ int runUpload(UploadKind kind, Job &job, const QString &path)
     const UploadRequest request{kind, PortDisplayEntry(comNumber), job.speed, path};
     const TransferOutcome outcome =
         RunUploadCommand(*job.chosenPort, request, job.console->hooks());
-    job.console->finishPercent();
+    if (outcome == LinkFailure::NoHandshake)
+        job.console->failedWithoutLine();
     return exitStatusFor(outcome);
 }
 
@@ -198,11 +200,13 @@ int runUpload(UploadKind kind, Job &job, const QString &path)
 int runSearch(Job &job, const QString &)
 {
     const AvailablePorts ports = ScanAvailablePorts(*job.anyPort, LinkHooks());
-    printScanProblems(ports, *job.console);
+    ReportScanProblems(ports, job.console->hooks());
     QByteArray receiveText;
     const SearchResult result =
         SearchDevice(*job.anyPort, ports.numbers, job.speed, SearchVariant::flasher(), receiveText,
                      job.console->hooks());
+    if (ports.numbers.isEmpty())
+        job.console->failedWithoutLine(); // "Gerät suchen..." is no failure: the hint says it
     return exitStatusFor(result);
 }
 
@@ -228,10 +232,13 @@ int runUpdate(Job &job, const QString &)
         return shell::Failure;
     options.baudRate = job.speed;
     Console &console = *job.console;
-    const FirmwareInfo::Outcome outcome =
-        UpdateBatch::run(options, *job.chosenPort, console.hooks(),
-                         [&console](const QString &line) { console.print(line); });
-    console.finishPercent();
+    // The questions, answered from the options, are lines of the operation.
+    const FirmwareInfo::Outcome outcome = UpdateBatch::run(
+        options, *job.chosenPort, console.hooks(), [&console](const QString &line) {
+            console.printProgress(line);
+            console.flush();
+        });
+    console.endOperation();
     return exitStatusFor(outcome);
 }
 
@@ -244,6 +251,33 @@ int saveUpdateUrl(Job &job, const QString &text)
     UpdateClient::saveBaseUrl(text);
     job.console->print(QStringLiteral("Update-Server gespeichert: ") + url.toString());
     return shell::Success;
+}
+
+// What --quiet leaves on the standard output besides the port table and the messages.
+void setQuiet(Option command, Console &console)
+{
+    const auto startsWith = [](const QStringList &starts) {
+        return [starts](const QString &line) {
+            return std::any_of(starts.cbegin(), starts.cend(),
+                               [&line](const QString &start) { return line.startsWith(start); });
+        };
+    };
+    if (command == Option::Info)
+        console.setQuiet(startsWith({InstalledLine}), false);
+    else if (command == Option::Search)
+        console.setQuiet(
+            [](const QString &line) {
+                static const QRegularExpression found(
+                    QStringLiteral("^Port \\d+ Gerät gefunden!$"));
+                return found.match(line).hasMatch();
+            },
+            false);
+    else if (command == Option::Update)
+        console.setQuiet(startsWith({InstalledLine, QStringLiteral("Verfügbare Firmwareversion: "),
+                                     QStringLiteral("SHA-256: ")}),
+                         true);
+    else // the uploads and the rest: their result line
+        console.setQuiet({}, true);
 }
 
 int listPortsCommand(Job &job, const QString &)
@@ -355,6 +389,12 @@ Table makeTable()
              false},
             {Option::Log, QStringLiteral("log"), QStringLiteral("DATEI"), shell::LogOptionHelp(),
              true, shell::Keep(&Job::logPath)},
+            {Option::Quiet, QStringLiteral("quiet"), QString(),
+             QStringLiteral("Nur das Ergebnis ausgeben: die Schlusszeile eines Uploads, die "
+                            "Versionszeilen, die Fundzeile der Suche, die Porttabelle; keine Zeile "
+                            "je Block und keine Prozentanzeige. Fehler stehen auf der "
+                            "Standardfehlerausgabe, --log erhält weiter jede Zeile."),
+             true, shell::Set(&Job::quiet)},
             shell::TraceRow(Option::Trace, &Job::trace),
         });
 }
@@ -383,7 +423,8 @@ QString updateUrlOption(const shell::CommandLine &commandLine)
 }
 
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        const QString &updateUrl, QTextStream &out, QTextStream &err, bool percentLine)
+        const QString &updateUrl, QTextStream &out, QTextStream &err, bool percentLine,
+        bool batched)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
@@ -405,7 +446,7 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     if (const QString error = table().read(commandLine, job); !error.isEmpty())
         return usageError(err, error);
 
-    Console console(out, err, percentLine);
+    Console console(out, err, {program().name, percentLine, batched});
     if (!job.logPath.isEmpty()) {
         QString why;
         if (!console.appendTo(job.logPath, &why)) {
@@ -424,8 +465,12 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     job.anyPort = &anyPort;
     job.chosenPort = job.device.isEmpty() ? static_cast<SerialPort *>(&anyPort)
                                           : &pinned.emplace(anyPort, job.device);
+    if (const QString hint = LinkHints::missingPortDir(context.link.portDir); !hint.isEmpty())
+        console.explain(hint);
+    if (job.quiet)
+        setQuiet(command->id, console);
     // The value of the last of them, as every option's value is.
-    return command->handle(job, commandLine.value(int(command->id)));
+    return console.finish(command->handle(job, commandLine.value(int(command->id))));
 }
 
 } // namespace BatchMode

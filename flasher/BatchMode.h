@@ -19,10 +19,12 @@ shell::CommandLine parse(const QStringList &arguments);
 QString updateUrlOption(const shell::CommandLine &commandLine);
 
 // Runs the command the command line names on the ports of `context` (`updateUrl` is the update
-// server to use). Log lines go to `out`; usage errors, the wire trace and the percentage as one
+// server to use). Log lines go to `out`, in batches when `batched` is set (a pipe or a file);
+// usage errors, explanations, a failure once more, the wire trace and the percentage as one
 // updating line when `percentLine` is set (a terminal) go to `err`.
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        const QString &updateUrl, QTextStream &out, QTextStream &err, bool percentLine);
+        const QString &updateUrl, QTextStream &out, QTextStream &err, bool percentLine,
+        bool batched = false);
 
 } // namespace BatchMode
 

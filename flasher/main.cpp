@@ -1,6 +1,7 @@
 // iveva-flasher: the update window, or one batch command when the arguments name one.
 
 #include "devicelink/ComPort.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/ui/LogListMenu.h"
 #include "flasher/BatchMode.h"
 #include "flasher/ui/Form1.h"
@@ -56,8 +57,9 @@ int main(int argc, char *argv[])
         QTextStream err(stderr);
         if (!context && !shell::answersWithoutContext(commandLine))
             return shell::usageError(err, BatchMode::program(), contextError);
-        const int status = BatchMode::Run(commandLine, context.value_or(shell::RunContext()),
-                                          updateUrl, out, err, isatty(fileno(stderr)) != 0);
+        const int status =
+            BatchMode::Run(commandLine, context.value_or(shell::RunContext()), updateUrl, out, err,
+                           isatty(fileno(stderr)) != 0, isatty(fileno(stdout)) == 0);
         return shell::Interruption::exitStatus(err, BatchMode::program().name).value_or(status);
     }
 
@@ -74,6 +76,9 @@ int main(int argc, char *argv[])
     devicelink::LogListMenu::offerWireTrace(link.trace);
     Form1 window([link] { return std::make_unique<devicelink::ComPort>(link); });
     window.setUpdateUrl(updateUrl);
+    if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);
+        !hint.isEmpty())
+        window.addHint(hint);
     window.show();
     return app.exec();
 }

@@ -13,6 +13,8 @@ class TestOptionTable : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QVERIFY(QDir().mkpath(testContext().link.portDir)); }
+
     void commandLines_data()
     {
         QTest::addColumn<bool>("flasher");
