@@ -283,11 +283,6 @@ const shell::Program &program()
     return table().program();
 }
 
-shell::CommandLine parse(const QStringList &arguments)
-{
-    return table().parse(arguments);
-}
-
 int run(const shell::CommandLine &commandLine, const shell::RunContext &context, QTextStream &out,
         QTextStream &err, bool batched)
 {

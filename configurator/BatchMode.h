@@ -13,8 +13,6 @@ namespace BatchMode {
 
 // The configurator's options: they decide between window and batch mode and make up --help.
 const shell::Program &program();
-// The arguments (the program's name first) read against the configurator's options.
-shell::CommandLine parse(const QStringList &arguments);
 
 // Runs the command line. Results and log lines go to `out` (in batches when `batched`: a pipe
 // or a file), problems and explanations to `err`; files without a folder (configs.eep,

@@ -36,7 +36,8 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    const shell::CommandLine commandLine = BatchMode::parse(arguments);
+    const shell::CommandLine commandLine =
+        shell::CommandLine::parse(BatchMode::program(), arguments);
     // The run's context, read once: nothing below main() looks at the environment.
     QString contextError;
     const std::optional<shell::RunContext> context = shell::readRunContext(&contextError);

@@ -412,11 +412,6 @@ const shell::Program &program()
     return table().program();
 }
 
-shell::CommandLine parse(const QStringList &arguments)
-{
-    return table().parse(arguments);
-}
-
 QString updateUrlOption(const shell::CommandLine &commandLine)
 {
     return commandLine.value(int(Option::UpdateUrl));

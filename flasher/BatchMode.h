@@ -13,8 +13,6 @@ namespace BatchMode {
 
 // The flasher's options: they decide between window and batch mode and make up --help.
 const shell::Program &program();
-// The arguments (the program's name first) read against the flasher's options.
-shell::CommandLine parse(const QStringList &arguments);
 // The update server --update-url names; empty when none.
 QString updateUrlOption(const shell::CommandLine &commandLine);
 

@@ -71,10 +71,6 @@ public:
     }
 
     const Program &program() const { return m_program; }
-    CommandLine parse(const QStringList &arguments) const
-    {
-        return CommandLine::parse(m_program, arguments);
-    }
 
     // Reads every given option into `run`, row by row and in the order given; the first usage
     // error, empty when there is none.

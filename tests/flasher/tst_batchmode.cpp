@@ -51,7 +51,7 @@ Output runBatch(const QStringList &arguments, bool viaProgram, const QString &po
     }
     QTextStream out(&output.out), err(&output.err);
     const shell::CommandLine commandLine =
-        BatchMode::parse(QStringList{"iveva-flasher"} + arguments);
+        shell::CommandLine::parse(BatchMode::program(), QStringList{"iveva-flasher"} + arguments);
     const QString updateUrl =
         UpdateClient::chooseBaseUrl(BatchMode::updateUrlOption(commandLine), {}, {});
     output.status = BatchMode::Run(commandLine, testContext(), updateUrl, out, err, true, true);

@@ -67,9 +67,9 @@ private slots:
         // A wrong call is refused before the log is opened or a port is touched.
         if (flasher && status == 2)
             arguments << "--log" << work.filePath("log");
-        const shell::CommandLine line =
-            flasher ? flasher::BatchMode::parse(QStringList{name} + arguments)
-                    : configurator::BatchMode::parse(QStringList{name} + arguments);
+        const shell::CommandLine line = shell::CommandLine::parse(
+            flasher ? flasher::BatchMode::program() : configurator::BatchMode::program(),
+            QStringList{name} + arguments);
         QCOMPARE(line.runsBatch() || !line.error().isEmpty(), status >= 0);
         if (status < 0)
             return;
