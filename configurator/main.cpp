@@ -1,7 +1,7 @@
 // iveva-configurator: the settings editor of the IVEVA gauge, or, with options, its batch mode.
 
 #include "configurator/BatchMode.h"
-#include "configurator/ui/Form1.h"
+#include "configurator/ui/MainWindow.h"
 #include "configurator/ui/UserDialogs.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
         return shell::UsageError;
     }
     StandardDialogs dialogs;
-    Form1 window(dialogs, *context);
+    MainWindow window(dialogs, *context);
     window.show();
     return app.exec();
 }

@@ -19,23 +19,23 @@ QString PercentText(int percent)
     return QString::number(percent) + QStringLiteral(" %");
 }
 
-UploadButtons ButtonsWhileTransferring(UploadKind kind)
+UploadCommandState StateWhileTransferring(UploadKind kind)
 {
-    UploadButtons buttons{false, std::nullopt, false, true};
+    UploadCommandState state{false, std::nullopt, false, true};
     if (kind == UploadKind::Eeprom)
-        buttons.eeprom = false;
-    return buttons;
+        state.eepromUpload = false;
+    return state;
 }
 
-UploadButtons ButtonsAfterUpload(UploadKind kind, TransferOutcome outcome)
+UploadCommandState StateAfterUpload(UploadKind kind, TransferOutcome outcome)
 {
     const bool firmware = kind == UploadKind::Firmware;
     if (outcome == TransferOutcome::FileMissing) {
-        UploadButtons buttons{false};
+        UploadCommandState state{false};
         if (!firmware)
-            buttons.eeprom = false;
-        buttons.fileMissing = true;
-        return buttons;
+            state.eepromUpload = false;
+        state.fileMissing = true;
+        return state;
     }
     if (!TransferRan(outcome))
         return {};

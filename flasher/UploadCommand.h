@@ -25,28 +25,28 @@ struct UploadRequest
     QString path; // the file to send
 };
 
-// What the update window sets on its controls in a phase of an upload command; an empty field
-// leaves the control as it is.
-struct UploadButtons
+// What the update window offers in a phase of an upload command; an empty field leaves it as
+// it is.
+struct UploadCommandState
 {
-    std::optional<bool> firmware;   // cmd_Upload enabled
-    std::optional<bool> eeprom;     // Command2 enabled
-    std::optional<bool> fileChoice; // cmd_Search_File enabled
-    std::optional<bool> infoShown;  // lbl_info visible
-    bool fileMissing = false;       // txt_File shows "Datei existiert nicht" in red
+    std::optional<bool> firmwareUpload; // the firmware upload can be started
+    std::optional<bool> eepromUpload;   // the EEPROM upload can be started
+    std::optional<bool> fileChoice;     // another file can be chosen
+    std::optional<bool> resetHint;      // the hint to reset the controller is shown
+    bool fileMissing = false;           // the chosen file becomes "Datei existiert nicht"
 
-    bool operator==(const UploadButtons &) const = default;
+    bool operator==(const UploadCommandState &) const = default;
 };
 
 // Once the file is loaded and the transfer starts.
-UploadButtons ButtonsWhileTransferring(UploadKind kind);
+UploadCommandState StateWhileTransferring(UploadKind kind);
 // When the command has ended with `outcome`. Endings before the transfer other than a missing
 // file leave every control as it was before the click.
-UploadButtons ButtonsAfterUpload(UploadKind kind, devicelink::TransferOutcome outcome);
+UploadCommandState StateAfterUpload(UploadKind kind, devicelink::TransferOutcome outcome);
 
 devicelink::TransferVariant VariantFor(UploadKind kind);
 
-// The percentage as Label4 shows it: "38 %".
+// The percentage beside the progress bar: "38 %".
 QString PercentText(int percent);
 
 // The upload command's steps, shared by the window and the batch mode: the port number from the

@@ -2,7 +2,7 @@
 
 #include "devicelink/ComPort.h"
 #include "flasher/BatchMode.h"
-#include "flasher/ui/Form1.h"
+#include "flasher/ui/UpdateWindow.h"
 #include "flasher/update/UpdateClient.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
@@ -64,7 +64,8 @@ int main(int argc, char *argv[])
         QMessageBox::critical(nullptr, QStringLiteral("DEVAZ update-tool"), contextError);
         return shell::UsageError;
     }
-    Form1 window([link = context->link] { return std::make_unique<devicelink::ComPort>(link); });
+    UpdateWindow window(
+        [link = context->link] { return std::make_unique<devicelink::ComPort>(link); });
     window.setUpdateUrl(updateUrl);
     window.show();
     return app.exec();

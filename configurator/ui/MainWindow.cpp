@@ -1,4 +1,4 @@
-#include "configurator/ui/Form1.h"
+#include "configurator/ui/MainWindow.h"
 
 #include "devicelink/ComPort.h"
 
@@ -8,9 +8,9 @@
 #include "configurator/core/PortFile.h"
 #include "configurator/core/ValueTable.h"
 #include "configurator/ui/CharacteristicWindow.h"
-#include "configurator/ui/Form2.h"
-#include "configurator/ui/Form3.h"
 #include "configurator/ui/FormLayout.h"
+#include "configurator/ui/PortDialog.h"
+#include "configurator/ui/UploadWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -47,8 +47,8 @@ QString comportCaption(const QString &number)
 
 } // namespace
 
-Form1::Form1(UserDialogs &dialogs, const shell::RunContext &context, QWidget *parent)
-    : QMainWindow(parent), openfile(dialogs), m_dialogs(dialogs), m_context(context)
+MainWindow::MainWindow(UserDialogs &dialogs, const shell::RunContext &context, QWidget *parent)
+    : QMainWindow(parent), m_fileDialog(dialogs), m_dialogs(dialogs), m_context(context)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(BatchMode::program().window);
@@ -58,62 +58,63 @@ Form1::Form1(UserDialogs &dialogs, const shell::RunContext &context, QWidget *pa
     buildMenus();
     buildControls();
     setFixedSize(px(ClientWidth), px(ClientHeight) + menuBar()->sizeHint().height());
-    Form_Load();
+    showStartState();
 }
 
-Form1::~Form1()
+MainWindow::~MainWindow()
 {
     // The other windows are not children of this one: they stay open after "beenden", and go
     // when the program ends.
-    delete m_form2;
-    delete m_form3;
+    delete m_portDialog;
+    delete m_uploadWindow;
 }
 
-Form2 *Form1::portDialog() const
+PortDialog *MainWindow::portDialog() const
 {
-    return m_form2;
+    return m_portDialog;
 }
 
-Form3 *Form1::uploadWindow() const
+UploadWindow *MainWindow::uploadWindow() const
 {
-    return m_form3;
+    return m_uploadWindow;
 }
 
-CharacteristicWindow *Form1::characteristicWindow() const
+CharacteristicWindow *MainWindow::characteristicWindow() const
 {
     return m_characteristic;
 }
 
-void Form1::buildMenus()
+void MainWindow::buildMenus()
 {
     QMenu *datei = menuBar()->addMenu(QStringLiteral("Datei"));
-    open = datei->addAction(QStringLiteral("öffnen"), QKeySequence(Qt::CTRL | Qt::Key_O), this,
-                            &Form1::open_Click);
-    open->setObjectName(QStringLiteral("open"));
-    save = datei->addAction(QStringLiteral("speichern"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
-                            &Form1::save_Click);
-    save->setObjectName(QStringLiteral("save"));
+    m_openAction = datei->addAction(QStringLiteral("öffnen"), QKeySequence(Qt::CTRL | Qt::Key_O),
+                                    this, &MainWindow::onOpenTriggered);
+    m_openAction->setObjectName(QStringLiteral("open"));
+    m_saveAction = datei->addAction(QStringLiteral("speichern"), QKeySequence(Qt::CTRL | Qt::Key_S),
+                                    this, &MainWindow::onSaveTriggered);
+    m_saveAction->setObjectName(QStringLiteral("save"));
     datei->addSeparator();
-    ende = datei->addAction(QStringLiteral("beenden"), this, &Form1::ende_Click);
-    ende->setObjectName(QStringLiteral("ende"));
+    m_quitAction = datei->addAction(QStringLiteral("beenden"), this, &MainWindow::onQuitTriggered);
+    m_quitAction->setObjectName(QStringLiteral("ende"));
 
     QMenu *kommunikation = menuBar()->addMenu(QStringLiteral("Kommunikation"));
-    comport = kommunikation->addAction(QStringLiteral("Com-Port:"), this, &Form1::comport_Click);
-    comport->setObjectName(QStringLiteral("comport"));
+    m_portAction =
+        kommunikation->addAction(QStringLiteral("Com-Port:"), this, &MainWindow::onPortTriggered);
+    m_portAction->setObjectName(QStringLiteral("comport"));
     kommunikation->addSeparator();
-    uploadconfig =
+    m_uploadAction =
         kommunikation->addAction(QStringLiteral("Konfiguration hochladen"),
-                                 QKeySequence(Qt::Key_F1), this, &Form1::uploadconfig_Click);
-    uploadconfig->setObjectName(QStringLiteral("uploadconfig"));
+                                 QKeySequence(Qt::Key_F1), this, &MainWindow::onUploadTriggered);
+    m_uploadAction->setObjectName(QStringLiteral("uploadconfig"));
 
     QMenu *ansicht = menuBar()->addMenu(QStringLiteral("Ansicht"));
-    kennlinie =
-        ansicht->addAction(QStringLiteral("Kennlinie Analogausgang…"),
-                           QKeySequence(Qt::CTRL | Qt::Key_K), this, &Form1::kennlinie_Click);
-    kennlinie->setObjectName(QStringLiteral("kennlinie"));
+    m_characteristicAction = ansicht->addAction(QStringLiteral("Kennlinie Analogausgang…"),
+                                                QKeySequence(Qt::CTRL | Qt::Key_K), this,
+                                                &MainWindow::onCharacteristicTriggered);
+    m_characteristicAction->setObjectName(QStringLiteral("kennlinie"));
 }
 
-QComboBox *Form1::addList(QWidget *frame, S::Setting setting, int left, int top, int width)
+QComboBox *MainWindow::addList(QWidget *frame, S::Setting setting, int left, int top, int width)
 {
     auto *list = new QComboBox(frame);
     list->setObjectName(S::controlName(setting));
@@ -121,11 +122,12 @@ QComboBox *Form1::addList(QWidget *frame, S::Setting setting, int left, int top,
     for (const ValueEntry &entry : ValueTable::entries(setting))
         list->addItem(entry.text);
     list->setGeometry(FormLayout::rect(left, top, width, ListHeight));
+    m_controls[setting] = list;
     return list;
 }
 
-QCheckBox *Form1::addCheck(QGroupBox *frame, S::Setting setting, const QString &caption, int left,
-                           int top, int width, int height)
+QCheckBox *MainWindow::addCheck(QGroupBox *frame, S::Setting setting, const QString &caption,
+                                int left, int top, int width, int height)
 {
     auto *box = new QCheckBox(caption, frame);
     box->setObjectName(S::controlName(setting));
@@ -136,10 +138,11 @@ QCheckBox *Form1::addCheck(QGroupBox *frame, S::Setting setting, const QString &
     });
     // Up to the frame's inner edge.
     m_captions.append({box, left, top, width, height, frame->width() * 15 - FrameBorder});
+    m_controls[setting] = box;
     return box;
 }
 
-QGroupBox *Form1::addFrame(const QString &caption, int left, int top, int width, int height)
+QGroupBox *MainWindow::addFrame(const QString &caption, int left, int top, int width, int height)
 {
     auto *frame = new QGroupBox(caption, centralWidget());
     frame->setGeometry(FormLayout::rect(left, top, width, height));
@@ -147,56 +150,52 @@ QGroupBox *Form1::addFrame(const QString &caption, int left, int top, int width,
     return frame;
 }
 
-void Form1::addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight)
+void MainWindow::addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight)
 {
     m_captions.append({new QLabel(caption, frame), left, top, 0, 0, maxRight});
 }
 
-void Form1::buildControls()
+void MainWindow::buildControls()
 {
     setCentralWidget(new QWidget(this));
 
-    warn_lam[1] =
-        addList(addFrame(QStringLiteral("Warnung Lambda (wenn <)"), 30, 60, 2265, FrameHeight),
-                S::LambdaWarnBelow, 120, 240, 1965);
-    warn_lam[0] =
-        addList(addFrame(QStringLiteral("Warnung Lambda (wenn >)"), 2340, 60, 2235, FrameHeight),
-                S::LambdaWarnAbove, 120, 240, 1965);
-    warn_egt =
-        addList(addFrame(QStringLiteral("Warnung Abgastemperatur"), 30, 750, 2235, FrameHeight),
-                S::EgtWarn, 120, 240, 1965);
-    warn_boost =
-        addList(addFrame(QStringLiteral("Warnung Ladedruck"), 2340, 750, 2235, FrameHeight),
-                S::BoostWarn, 120, 240, 1965);
-    daem = addList(addFrame(QStringLiteral("Anzeige verzögern um:"), 30, 1440, 2235, FrameHeight),
-                   S::DisplayDelay, 150, 240, 1935);
-    kontrast = addList(addFrame(QStringLiteral("Kontrast"), 2340, 1440, 2235, FrameHeight),
-                       S::Contrast, 150, 240, 1935);
+    addList(addFrame(QStringLiteral("Warnung Lambda (wenn <)"), 30, 60, 2265, FrameHeight),
+            S::LambdaWarnBelow, 120, 240, 1965);
+    addList(addFrame(QStringLiteral("Warnung Lambda (wenn >)"), 2340, 60, 2235, FrameHeight),
+            S::LambdaWarnAbove, 120, 240, 1965);
+    addList(addFrame(QStringLiteral("Warnung Abgastemperatur"), 30, 750, 2235, FrameHeight),
+            S::EgtWarn, 120, 240, 1965);
+    addList(addFrame(QStringLiteral("Warnung Ladedruck"), 2340, 750, 2235, FrameHeight),
+            S::BoostWarn, 120, 240, 1965);
+    addList(addFrame(QStringLiteral("Anzeige verzögern um:"), 30, 1440, 2235, FrameHeight),
+            S::DisplayDelay, 150, 240, 1935);
+    addList(addFrame(QStringLiteral("Kontrast"), 2340, 1440, 2235, FrameHeight), S::Contrast, 150,
+            240, 1935);
 
     QGroupBox *options = addFrame(QStringLiteral("weitere Optionen"), 30, 2130, 4545, 1965);
     addLabel(options, QStringLiteral("Startwert:"), 360, 270, 1080 - CaptionGap);
-    slot = addList(options, S::StartValue, 1080, 210, 2955);
-    Check1 = addCheck(options, S::FourthPositionShown,
-                      QStringLiteral("4. Displayposition anzeigen:"), 90, 540, 4395, CheckHeight);
-    slot3sel = addList(options, S::FourthPositionContent, 360, 780, 3675);
-    Check2 = addCheck(options, S::SwitchToMeasuredValue,
-                      QStringLiteral("bei Warnwert überschritten, zum Messwert umschalten"), 90,
-                      1110, 4275, CheckHeight);
-    Check3 = addCheck(options, S::NoLeanWarningUnderVacuum,
-                      QStringLiteral("Bei Unterdruck keine Magergemischwarnung"), 90, 1350, 4275,
-                      CheckHeight);
+    addList(options, S::StartValue, 1080, 210, 2955);
+    addCheck(options, S::FourthPositionShown, QStringLiteral("4. Displayposition anzeigen:"), 90,
+             540, 4395, CheckHeight);
+    addList(options, S::FourthPositionContent, 360, 780, 3675);
+    addCheck(options, S::SwitchToMeasuredValue,
+             QStringLiteral("bei Warnwert überschritten, zum Messwert umschalten"), 90, 1110, 4275,
+             CheckHeight);
+    addCheck(options, S::NoLeanWarningUnderVacuum,
+             QStringLiteral("Bei Unterdruck keine Magergemischwarnung"), 90, 1350, 4275,
+             CheckHeight);
     addLabel(options, QStringLiteral("Unterdruckschwelle:"), 390, 1650, 1890 - CaptionGap);
-    unterdruckschwelle = addList(options, S::VacuumThreshold, 1890, 1590, 2115);
+    addList(options, S::VacuumThreshold, 1890, 1590, 2115);
 
     QGroupBox *analog = addFrame(QStringLiteral("Analog-Ausgang"), 30, 4140, 4545, 1485);
-    da = addCheck(analog, S::AnalogConverterFitted,
-                  QStringLiteral("Digital-/ Analogwandler verbaut"), 120, 270, 3405, 195);
+    addCheck(analog, S::AnalogConverterFitted, QStringLiteral("Digital-/ Analogwandler verbaut"),
+             120, 270, 3405, 195);
     addLabel(analog, QStringLiteral("Lambda:"), 390, 540, 1740 - CaptionGap);
     addLabel(analog, QStringLiteral("--->> Spannung:"), 1740, 540, 4545 - FrameBorder);
-    da_lam[0] = addList(analog, S::AnalogLambda0, 390, 780, 1245);
-    da_volt[0] = addList(analog, S::AnalogVoltage0, 1710, 780, 1245);
-    da_lam[1] = addList(analog, S::AnalogLambda1, 390, 1110, 1245);
-    da_volt[1] = addList(analog, S::AnalogVoltage1, 1710, 1110, 1245);
+    addList(analog, S::AnalogLambda0, 390, 780, 1245);
+    addList(analog, S::AnalogVoltage0, 1710, 780, 1245);
+    addList(analog, S::AnalogLambda1, 390, 1110, 1245);
+    addList(analog, S::AnalogVoltage1, 1710, 1110, 1245);
 
     FormLayout::fitCaptions(this, m_captions);
 
@@ -206,58 +205,36 @@ void Form1::buildControls()
     port->setGeometry(-2000, -2000, 60, 20);
     port->hide();
 
-    const QList<QWidget *> order{warn_egt,   warn_boost, warn_lam[0], warn_lam[1],        daem,
-                                 Check1,     Check2,     Check3,      unterdruckschwelle, kontrast,
-                                 slot3sel,   slot,       da,          da_lam[0],          da_lam[1],
-                                 da_volt[0], da_volt[1]};
-    for (QWidget *w : order)
-        w->setFocusPolicy(Qt::StrongFocus);
+    const QList<S::Setting> order{S::EgtWarn,
+                                  S::BoostWarn,
+                                  S::LambdaWarnAbove,
+                                  S::LambdaWarnBelow,
+                                  S::DisplayDelay,
+                                  S::FourthPositionShown,
+                                  S::SwitchToMeasuredValue,
+                                  S::NoLeanWarningUnderVacuum,
+                                  S::VacuumThreshold,
+                                  S::Contrast,
+                                  S::FourthPositionContent,
+                                  S::StartValue,
+                                  S::AnalogConverterFitted,
+                                  S::AnalogLambda0,
+                                  S::AnalogLambda1,
+                                  S::AnalogVoltage0,
+                                  S::AnalogVoltage1};
+    for (S::Setting setting : order)
+        control(setting)->setFocusPolicy(Qt::StrongFocus);
     for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+        setTabOrder(control(order[i - 1]), control(order[i]));
 }
 
-QWidget *Form1::control(S::Setting setting) const
+QWidget *MainWindow::control(S::Setting setting) const
 {
-    switch (setting) {
-    case S::LambdaWarnBelow:
-        return warn_lam[1];
-    case S::LambdaWarnAbove:
-        return warn_lam[0];
-    case S::EgtWarn:
-        return warn_egt;
-    case S::BoostWarn:
-        return warn_boost;
-    case S::DisplayDelay:
-        return daem;
-    case S::Contrast:
-        return kontrast;
-    case S::StartValue:
-        return slot;
-    case S::FourthPositionShown:
-        return Check1;
-    case S::FourthPositionContent:
-        return slot3sel;
-    case S::SwitchToMeasuredValue:
-        return Check2;
-    case S::NoLeanWarningUnderVacuum:
-        return Check3;
-    case S::VacuumThreshold:
-        return unterdruckschwelle;
-    case S::AnalogConverterFitted:
-        return da;
-    case S::AnalogLambda0:
-        return da_lam[0];
-    case S::AnalogLambda1:
-        return da_lam[1];
-    case S::AnalogVoltage0:
-        return da_volt[0];
-    case S::AnalogVoltage1:
-        return da_volt[1];
-    }
-    return nullptr;
+    const auto found = m_controls.find(setting);
+    return found == m_controls.end() ? nullptr : found->second;
 }
 
-ConfigSettings Form1::settings() const
+ConfigSettings MainWindow::settings() const
 {
     ConfigSettings result;
     for (S::Setting setting : S::allSettings()) {
@@ -270,7 +247,7 @@ ConfigSettings Form1::settings() const
     return result;
 }
 
-void Form1::showSettings(const ConfigSettings &settings)
+void MainWindow::showSettings(const ConfigSettings &settings)
 {
     for (S::Setting setting : S::allSettings()) {
         const int value = settings.value(setting);
@@ -287,17 +264,17 @@ void Form1::showSettings(const ConfigSettings &settings)
         m_characteristic->refresh();
 }
 
-void Form1::Form_Load()
+void MainWindow::showStartState()
 {
     const QString n = QString::number(portFile().readPort());
     port->setText(n);
-    comport->setText(comportCaption(n));
+    m_portAction->setText(comportCaption(n));
     showSettings(ConfigSettings());
 }
 
-void Form1::open_Click()
+void MainWindow::onOpenTriggered()
 {
-    openfile.ShowOpen(this, [this](const QString &name) {
+    m_fileDialog.ShowOpen(this, [this](const QString &name) {
         if (name.isEmpty())
             return;
         ConfigSettings current = settings();
@@ -306,9 +283,9 @@ void Form1::open_Click()
     });
 }
 
-void Form1::save_Click()
+void MainWindow::onSaveTriggered()
 {
-    openfile.ShowSave(this, [this](const QString &name) {
+    m_fileDialog.ShowSave(this, [this](const QString &name) {
         if (name.isEmpty())
             return; // cancelled: nothing is written
         // The settings as they are when the user has chosen the name.
@@ -319,13 +296,13 @@ void Form1::save_Click()
     });
 }
 
-void Form1::uploadconfig_Click()
+void MainWindow::onUploadTriggered()
 {
     // The running upload has read configs.eep already: rewriting it now would upload nothing
     // new while the upload's success is reported, or hand it a half-written file.
-    if (m_form3 && m_form3->uploading()) {
-        m_form3->refuseNewSettings();
-        m_form3->raise();
+    if (m_uploadWindow && m_uploadWindow->uploading()) {
+        m_uploadWindow->refuseNewSettings();
+        m_uploadWindow->raise();
         return;
     }
     if (!WriteConfigImageFile(imagePath(), settings())) {
@@ -336,66 +313,69 @@ void Form1::uploadconfig_Click()
                                    QDir::toNativeSeparators(m_context.workingFolder)));
         return;
     }
-    if (!m_form3) {
-        QPointer<Form1> self(this);
-        m_form3 = new Form3([self] { return self ? self->port->text() : QString(); }, comPorts(),
-                            imagePath());
+    if (!m_uploadWindow) {
+        QPointer<MainWindow> self(this);
+        m_uploadWindow = new UploadWindow([self] { return self ? self->port->text() : QString(); },
+                                          comPorts(), imagePath());
     }
     // An open upload window becomes active again, which starts its next upload after a failure.
-    m_form3->show();
-    m_form3->raise();
-    m_form3->activateWindow();
+    m_uploadWindow->show();
+    m_uploadWindow->raise();
+    m_uploadWindow->activateWindow();
 }
 
-void Form1::comport_Click()
+void MainWindow::onPortTriggered()
 {
-    if (!m_form2)
-        m_form2 = new Form2(this, m_dialogs, comPorts());
-    m_form2->show();
-    m_form2->raise();
-    m_form2->activateWindow();
+    if (!m_portDialog)
+        m_portDialog = new PortDialog(this, m_dialogs, comPorts());
+    m_portDialog->show();
+    m_portDialog->raise();
+    m_portDialog->activateWindow();
 }
 
-void Form1::ende_Click()
+void MainWindow::onQuitTriggered()
 {
     close();
 }
 
-void Form1::kennlinie_Click()
+void MainWindow::onCharacteristicTriggered()
 {
     if (!m_characteristic) {
         m_characteristic = new CharacteristicWindow([this] { return settings(); }, this);
         // Live: any of the five analog controls, whoever changes it.
         const auto refresh = [this] { m_characteristic->refresh(); };
-        connect(da, &QCheckBox::stateChanged, m_characteristic, refresh);
-        for (QComboBox *list : {da_lam[0], da_lam[1], da_volt[0], da_volt[1]})
-            connect(list, &QComboBox::currentIndexChanged, m_characteristic, refresh);
+        connect(static_cast<QCheckBox *>(control(S::AnalogConverterFitted)),
+                &QCheckBox::stateChanged, m_characteristic, refresh);
+        for (S::Setting setting :
+             {S::AnalogLambda0, S::AnalogLambda1, S::AnalogVoltage0, S::AnalogVoltage1})
+            connect(static_cast<QComboBox *>(control(setting)), &QComboBox::currentIndexChanged,
+                    m_characteristic, refresh);
     }
     m_characteristic->show();
     m_characteristic->raise();
     m_characteristic->activateWindow();
 }
 
-void Form1::storePort(quint8 portNumber)
+void MainWindow::storePort(quint8 portNumber)
 {
     const QString n = QString::number(portNumber);
-    comport->setText(comportCaption(n));
+    m_portAction->setText(comportCaption(n));
     port->setText(n);
     // A port file that cannot be written keeps its old port; the window shows the new one.
     portFile().writePort(portNumber);
 }
 
-PortFile Form1::portFile() const
+PortFile MainWindow::portFile() const
 {
     return PortFile(QDir(m_context.workingFolder).filePath(PortFile::defaultFileName()));
 }
 
-QString Form1::imagePath() const
+QString MainWindow::imagePath() const
 {
     return QDir(m_context.workingFolder).filePath(ConfigUpload::imageFileName());
 }
 
-PortFactory Form1::comPorts() const
+PortFactory MainWindow::comPorts() const
 {
     return [link = m_context.link] { return std::make_unique<ComPort>(link); };
 }

@@ -1,7 +1,7 @@
-#include "configurator/ui/Form2.h"
+#include "configurator/ui/PortDialog.h"
 
-#include "configurator/ui/Form1.h"
 #include "configurator/ui/FormLayout.h"
+#include "configurator/ui/MainWindow.h"
 #include "configurator/ui/OwnActivation.h"
 #include "configurator/ui/UserDialogs.h"
 #include "devicelink/BootloaderTransfer.h"
@@ -33,10 +33,10 @@ const QString ScanText = QStringLiteral("verfügbare COM-Ports suchen, bitte war
 
 } // namespace
 
-Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, PortFactory ports)
+PortDialog::PortDialog(MainWindow *mainWindow, UserDialogs &dialogs, PortFactory ports)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_form1(mainWindow), m_dialogs(dialogs), m_ports(std::move(ports))
+      m_mainWindow(mainWindow), m_dialogs(dialogs), m_ports(std::move(ports))
 {
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -44,59 +44,59 @@ Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, PortFactory ports)
 
     auto *frame = new QGroupBox(QStringLiteral("Kommunikationseinstellungen"), this);
     frame->setGeometry(FormLayout::rect(120, 90, 4260, 1380));
-    Label2 = new QLabel(QStringLiteral("Port:"), frame);
-    Label2->setObjectName(QStringLiteral("Label2"));
+    auto *portCaption = new QLabel(QStringLiteral("Port:"), frame);
+    portCaption->setObjectName(QStringLiteral("Label2"));
 
-    ComboPort = new QComboBox(frame);
-    ComboPort->setObjectName(QStringLiteral("ComboPort"));
-    ComboPort->setGeometry(FormLayout::rect(960, 330, 3120, 315));
-    Command4 = new QPushButton(QStringLiteral("Gerät suchen"), frame);
-    Command4->setObjectName(QStringLiteral("Command4"));
-    Command4->setGeometry(FormLayout::rect(960, 810, 3120, 375));
-    Command4->setEnabled(false);
-    connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
+    m_portList = new QComboBox(frame);
+    m_portList->setObjectName(QStringLiteral("ComboPort"));
+    m_portList->setGeometry(FormLayout::rect(960, 330, 3120, 315));
+    m_searchButton = new QPushButton(QStringLiteral("Gerät suchen"), frame);
+    m_searchButton->setObjectName(QStringLiteral("Command4"));
+    m_searchButton->setGeometry(FormLayout::rect(960, 810, 3120, 375));
+    m_searchButton->setEnabled(false);
+    connect(m_searchButton, &QPushButton::clicked, this, &PortDialog::onSearchClicked);
 
-    Label1 = new QLabel(ScanText, this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    m_status = new QLabel(ScanText, this);
+    m_status->setObjectName(QStringLiteral("Label1"));
 
     FormLayout::fitCaptions(this, {{frame, 120, 90, 4260, 1380, 4380},
-                                   {Label2, 180, 390, 0, 0, 930},
-                                   {Command4, 960, 810, 3120, 375, 4080},
-                                   {Label1, 120, 1590, 4260, 0, 4380}});
+                                   {portCaption, 180, 390, 0, 0, 930},
+                                   {m_searchButton, 960, 810, 3120, 375, 4080},
+                                   {m_status, 120, 1590, 4260, 0, 4380}});
 
-    List3 = new QListWidget(this);
-    List3->setObjectName(QStringLiteral("List3"));
-    List3->hide();
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->hide();
+    m_portNumbers = new QListWidget(this);
+    m_portNumbers->setObjectName(QStringLiteral("List3"));
+    m_portNumbers->hide();
+    m_receiveText = new QLineEdit(this);
+    m_receiveText->setObjectName(QStringLiteral("Text1"));
+    m_receiveText->hide();
 
     setFixedSize(px(4500), px(1950));
 
     // The dialog has no log list: what the device link reports shows in the status line.
     m_link = new WindowLink(this, nullptr);
-    connect(&m_link->jobs(), &devicelink::JobRunner::lines, Label1,
+    connect(&m_link->jobs(), &devicelink::JobRunner::lines, m_status,
             [this](const QList<devicelink::JobRunner::LogLine> &batch) {
-                Label1->setText(batch.last().text);
+                m_status->setText(batch.last().text);
             });
-    connect(m_link, &WindowLink::idle, this, &Form2::idle);
-    new OwnActivation(this, [this] { Form_Activate(); });
+    connect(m_link, &WindowLink::idle, this, &PortDialog::idle);
+    new OwnActivation(this, [this] { onActivated(); });
 }
 
-bool Form2::busy() const
+bool PortDialog::busy() const
 {
     return m_link->busy();
 }
 
-void Form2::Form_Activate()
+void PortDialog::onActivated()
 {
     // Activations during the scan or the search (the find message closing) start nothing.
     if (m_link->busy() || !isVisible())
         return;
-    ComboPort->clear();
-    List3->clear();
-    Command4->setEnabled(false);
-    Label1->setText(ScanText);
+    m_portList->clear();
+    m_portNumbers->clear();
+    m_searchButton->setEnabled(false);
+    m_status->setText(ScanText);
 
     const PortFactory ports = m_ports;
     m_link->start<std::optional<AvailablePorts>>(
@@ -109,23 +109,23 @@ void Form2::Form_Activate()
         [this](const std::optional<AvailablePorts> &found) {
             if (!found || m_link->closing())
                 return; // so nothing gets stored
-            ComboPort->addItems(found->entries);
+            m_portList->addItems(found->entries);
             for (int i = 0; i < found->toolTips.size(); ++i)
-                ComboPort->setItemData(i, found->toolTips[i], Qt::ToolTipRole);
+                m_portList->setItemData(i, found->toolTips[i], Qt::ToolTipRole);
             for (int n : found->numbers)
-                List3->addItem(QString::number(n));
-            ComboPort->setCurrentIndex(found->entries.isEmpty() ? -1 : 0);
+                m_portNumbers->addItem(QString::number(n));
+            m_portList->setCurrentIndex(found->entries.isEmpty() ? -1 : 0);
             // Ports left out for lack of rights or because another program holds them.
-            Label1->setText(ScanProblemLines(*found).join(QLatin1Char('\n')));
-            Command4->setEnabled(true);
+            m_status->setText(ScanProblemLines(*found).join(QLatin1Char('\n')));
+            m_searchButton->setEnabled(true);
         });
 }
 
-void Form2::Command4_Click()
+void PortDialog::onSearchClicked()
 {
     QList<int> numbers;
-    for (int i = 0; i < List3->count(); ++i)
-        numbers.append(List3->item(i)->text().toInt());
+    for (int i = 0; i < m_portNumbers->count(); ++i)
+        numbers.append(m_portNumbers->item(i)->text().toInt());
     const PortFactory ports = m_ports;
     using Search = std::pair<SearchResult, QByteArray>;
     // The find message waits for the user while the port is still open; the job waits for it
@@ -150,35 +150,35 @@ void Form2::Command4_Click()
             return search;
         },
         [this](const Search &search) {
-            Text1->setText(QString::fromLatin1(search.second));
+            m_receiveText->setText(QString::fromLatin1(search.second));
             if (!search.first.found())
                 return; // the selection stays as it was
-            ComboPort->setCurrentIndex(search.first.index);
+            m_portList->setCurrentIndex(search.first.index);
             close();
         });
 }
 
-void Form2::closeEvent(QCloseEvent *event)
+void PortDialog::closeEvent(QCloseEvent *event)
 {
     // A running scan or search is cancelled first; the dialog closes itself once it has ended.
     if (!m_link->mayClose()) {
         event->ignore();
         return;
     }
-    Form_Unload();
+    storeChosenPort();
     event->accept();
 }
 
-void Form2::Form_Unload()
+void PortDialog::storeChosenPort()
 {
-    const int index = ComboPort->currentIndex();
-    if (index < 0 || index >= List3->count() || !m_form1)
+    const int index = m_portList->currentIndex();
+    if (index < 0 || index >= m_portNumbers->count() || !m_mainWindow)
         return; // no port listed: the stored one stays
     bool ok = false;
-    const uint n = List3->item(index)->text().toUInt(&ok);
+    const uint n = m_portNumbers->item(index)->text().toUInt(&ok);
     if (!ok || n > 255)
         return;
-    m_form1->storePort(quint8(n));
+    m_mainWindow->storePort(quint8(n));
 }
 
 } // namespace configurator

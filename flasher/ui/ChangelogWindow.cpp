@@ -1,17 +1,19 @@
-#include "flasher/ui/Form2.h"
+#include "flasher/ui/ChangelogWindow.h"
 
 #include <QLabel>
 
 namespace flasher {
 
-Form2::Form2(QWidget *parent) : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint)
+ChangelogWindow::ChangelogWindow(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint)
 {
     setWindowTitle(QStringLiteral("CHANGELOG"));
     setFixedSize(935, 676);
-    Label1 = new QLabel(QStringLiteral("Label1"), this);
-    Label1->setGeometry(8, 10, 915, 661);
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1->setWordWrap(true);
+    m_text = new QLabel(QStringLiteral("Label1"), this);
+    m_text->setObjectName(QStringLiteral("Label1"));
+    m_text->setGeometry(8, 10, 915, 661);
+    m_text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_text->setWordWrap(true);
 }
 
 } // namespace flasher

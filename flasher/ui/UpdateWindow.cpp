@@ -1,4 +1,4 @@
-#include "flasher/ui/Form1.h"
+#include "flasher/ui/UpdateWindow.h"
 
 #include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
@@ -55,17 +55,17 @@ QString qtFilter(const QString &filter)
 }
 
 QFileDialog *fileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &fileName,
-                        const Form1::Chosen &chosen)
+                        const UpdateWindow::Chosen &chosen)
 {
     return makeFileDialog(parent, mode,
                           mode == QFileDialog::AcceptOpen ? QStringLiteral("Datei öffnen")
                                                           : QStringLiteral("Speichern unter"),
-                          fileName, qtFilter(Form1::fileFilter()), chosen);
+                          fileName, qtFilter(UpdateWindow::fileFilter()), chosen);
 }
 
 } // namespace
 
-Form1::Form1(PortFactory ports, QWidget *parent)
+UpdateWindow::UpdateWindow(PortFactory ports, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_ports(std::move(ports))
 {
     m_openFileDialog = [this](QWidget *parent, const QString &name, const Chosen &chosen) {
@@ -79,26 +79,26 @@ Form1::Form1(PortFactory ports, QWidget *parent)
         askYesNoBox(title, text, answer);
     };
     buildControls();
-    m_link = new WindowLink(this, List1);
-    connect(m_link, &WindowLink::idle, this, &Form1::idle);
-    // The transfer's notices: the percentage in Label4 and the bar, lbl_info hidden on the
-    // bootloader's answer.
+    m_link = new WindowLink(this, m_log);
+    connect(m_link, &WindowLink::idle, this, &UpdateWindow::idle);
+    // The transfer's notices: the percentage in m_percentLabel and the bar, m_resetHint hidden on
+    // the bootloader's answer.
     connect(&m_link->jobs(), &devicelink::JobRunner::percent, this, [this](int percent) {
-        Label4->setText(PercentText(percent));
-        ProgressBar1->setValue(percent);
+        m_percentLabel->setText(PercentText(percent));
+        m_progressBar->setValue(percent);
     });
-    connect(&m_link->jobs(), &devicelink::JobRunner::entryAnswer, lbl_info, &QWidget::hide);
-    devicelink::LogListMenu::attach(List1);
-    Form_Load();
+    connect(&m_link->jobs(), &devicelink::JobRunner::entryAnswer, m_resetHint, &QWidget::hide);
+    devicelink::LogListMenu::attach(m_log);
+    startUp();
 }
 
-bool Form1::busy() const
+bool UpdateWindow::busy() const
 {
     return m_link->busy();
 }
 
-void Form1::askYesNoBox(const QString &title, const QString &text,
-                        const std::function<void(bool)> &answer)
+void UpdateWindow::askYesNoBox(const QString &title, const QString &text,
+                               const std::function<void(bool)> &answer)
 {
     auto *box =
         new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, this);
@@ -110,108 +110,110 @@ void Form1::askYesNoBox(const QString &title, const QString &text,
     m_link->openQuestion(box);
 }
 
-Form1::~Form1() = default;
+UpdateWindow::~UpdateWindow() = default;
 
-QString Form1::fileFilter()
+QString UpdateWindow::fileFilter()
 {
     return QStringLiteral("Firmwarefile (*.bin)|*.bin|EEPROM-File (*.eep)|*.eep");
 }
 
-void Form1::buildControls()
+void UpdateWindow::buildControls()
 {
     setWindowTitle(BatchMode::program().window);
     setFixedSize(ClientWidth, ClientHeight);
 
-    cmd_Search_File = new QPushButton(QStringLiteral("Datei öffnen"), this);
-    cmd_Search_File->setObjectName(QStringLiteral("cmd_Search_File"));
-    cmd_Upload = new QPushButton(QStringLiteral("Firmware hochladen"), this);
-    cmd_Upload->setObjectName(QStringLiteral("cmd_Upload"));
-    cmd_Upload->setEnabled(false);
-    Command2 = new QPushButton(QStringLiteral("EEPROM hochladen"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setEnabled(false);
+    m_openFileButton = new QPushButton(QStringLiteral("Datei öffnen"), this);
+    m_openFileButton->setObjectName(QStringLiteral("cmd_Search_File"));
+    m_firmwareButton = new QPushButton(QStringLiteral("Firmware hochladen"), this);
+    m_firmwareButton->setObjectName(QStringLiteral("cmd_Upload"));
+    m_firmwareButton->setEnabled(false);
+    m_eepromButton = new QPushButton(QStringLiteral("EEPROM hochladen"), this);
+    m_eepromButton->setObjectName(QStringLiteral("Command2"));
+    m_eepromButton->setEnabled(false);
 
     auto *settingsFrame = new QGroupBox(QStringLiteral("Kommunikationseinstellungen"), this);
-    auto *Label2 = new QLabel(QStringLiteral("Port:"), settingsFrame);
-    Label2->setObjectName(QStringLiteral("Label2"));
+    auto *portCaption = new QLabel(QStringLiteral("Port:"), settingsFrame);
+    portCaption->setObjectName(QStringLiteral("Label2"));
     auto *portList = new PortComboBox(settingsFrame);
     portList->setAboutToOpen(
-        [this](const PortComboBox::Open &open) { ComboPort_AboutToOpen(open); });
-    ComboPort = portList;
-    ComboPort->setObjectName(QStringLiteral("ComboPort"));
-    auto *Label3 = new QLabel(QStringLiteral("Geschwindigkeit:"), settingsFrame);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Combospeed = new QComboBox(settingsFrame);
-    Combospeed->setObjectName(QStringLiteral("Combospeed"));
-    ProgressBar1 = new QProgressBar(settingsFrame);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(0);
-    ProgressBar1->setTextVisible(false);
-    Label4 = new QLabel(QStringLiteral("0%"), settingsFrame);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label4->setMinimumWidth(Label4->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
-    Command3 = new QPushButton(QStringLiteral("Firmware-Info"), settingsFrame);
-    Command3->setObjectName(QStringLiteral("Command3"));
-    Command4 = new QPushButton(QStringLiteral("Gerät suchen"), settingsFrame);
-    Command4->setObjectName(QStringLiteral("Command4"));
+        [this](const PortComboBox::Open &open) { onPortListAboutToOpen(open); });
+    m_portList = portList;
+    m_portList->setObjectName(QStringLiteral("ComboPort"));
+    auto *speedCaption = new QLabel(QStringLiteral("Geschwindigkeit:"), settingsFrame);
+    speedCaption->setObjectName(QStringLiteral("Label3"));
+    m_speedList = new QComboBox(settingsFrame);
+    m_speedList->setObjectName(QStringLiteral("Combospeed"));
+    m_progressBar = new QProgressBar(settingsFrame);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
+    m_percentLabel = new QLabel(QStringLiteral("0%"), settingsFrame);
+    m_percentLabel->setObjectName(QStringLiteral("Label4"));
+    m_percentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_percentLabel->setMinimumWidth(
+        m_percentLabel->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
+    m_firmwareInfoButton = new QPushButton(QStringLiteral("Firmware-Info"), settingsFrame);
+    m_firmwareInfoButton->setObjectName(QStringLiteral("Command3"));
+    m_searchButton = new QPushButton(QStringLiteral("Gerät suchen"), settingsFrame);
+    m_searchButton->setObjectName(QStringLiteral("Command4"));
 
     auto *settingsGrid = new QGridLayout(settingsFrame);
-    settingsGrid->addWidget(Label2, 0, 0);
-    settingsGrid->addWidget(ComboPort, 0, 1, 1, 2);
-    settingsGrid->addWidget(Label3, 1, 0);
-    settingsGrid->addWidget(Combospeed, 1, 1, 1, 2);
+    settingsGrid->addWidget(portCaption, 0, 0);
+    settingsGrid->addWidget(m_portList, 0, 1, 1, 2);
+    settingsGrid->addWidget(speedCaption, 1, 0);
+    settingsGrid->addWidget(m_speedList, 1, 1, 1, 2);
     auto *progressRow = new QHBoxLayout;
-    progressRow->addWidget(ProgressBar1, 1);
-    progressRow->addWidget(Label4);
+    progressRow->addWidget(m_progressBar, 1);
+    progressRow->addWidget(m_percentLabel);
     settingsGrid->addLayout(progressRow, 2, 0, 1, 3);
-    settingsGrid->addWidget(Command3, 3, 0, 1, 1);
-    settingsGrid->addWidget(Command4, 3, 2, 1, 1);
+    settingsGrid->addWidget(m_firmwareInfoButton, 3, 0, 1, 1);
+    settingsGrid->addWidget(m_searchButton, 3, 2, 1, 1);
     settingsGrid->setColumnStretch(1, 1);
 
     auto *logFrame = new QGroupBox(QStringLiteral("Log:"), this);
-    List1 = new QListWidget(logFrame);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_log = new QListWidget(logFrame);
+    m_log->setObjectName(QStringLiteral("List1"));
+    m_log->setSelectionMode(QAbstractItemView::SingleSelection);
     auto *logLayout = new QVBoxLayout(logFrame);
-    logLayout->addWidget(List1);
+    logLayout->addWidget(m_log);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(4);
-    layout->addWidget(cmd_Search_File);
-    layout->addWidget(cmd_Upload);
-    layout->addWidget(Command2);
+    layout->addWidget(m_openFileButton);
+    layout->addWidget(m_firmwareButton);
+    layout->addWidget(m_eepromButton);
     layout->addWidget(settingsFrame);
     layout->addWidget(logFrame, 1);
 
     // Not part of the layout: they hold working data and lie outside the visible area.
-    txt_File = new QLineEdit(this);
-    txt_File->setObjectName(QStringLiteral("txt_File"));
-    txt_File->setReadOnly(true);
-    txt_File->setGeometry(OutsideX, 10, 200, 24);
-    lbl_info = new QLabel(QStringLiteral("Bitte Controllerreset auslösen..."), this);
-    lbl_info->setObjectName(QStringLiteral("lbl_info"));
-    lbl_info->setGeometry(OutsideX, 40, 200, 24);
-    lbl_info->hide();
+    m_fileField = new QLineEdit(this);
+    m_fileField->setObjectName(QStringLiteral("txt_File"));
+    m_fileField->setReadOnly(true);
+    m_fileField->setGeometry(OutsideX, 10, 200, 24);
+    m_resetHint = new QLabel(QStringLiteral("Bitte Controllerreset auslösen..."), this);
+    m_resetHint->setObjectName(QStringLiteral("lbl_info"));
+    m_resetHint->setGeometry(OutsideX, 40, 200, 24);
+    m_resetHint->hide();
 
-    connect(cmd_Search_File, &QPushButton::clicked, this, &Form1::cmd_Search_File_Click);
-    connect(cmd_Upload, &QPushButton::clicked, this, &Form1::cmd_Upload_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(m_openFileButton, &QPushButton::clicked, this, &UpdateWindow::onOpenFileClicked);
+    connect(m_firmwareButton, &QPushButton::clicked, this, &UpdateWindow::onFirmwareClicked);
+    connect(m_eepromButton, &QPushButton::clicked, this, &UpdateWindow::onEepromClicked);
+    connect(m_firmwareInfoButton, &QPushButton::clicked, this,
+            &UpdateWindow::onFirmwareInfoClicked);
+    connect(m_searchButton, &QPushButton::clicked, this, &UpdateWindow::onSearchClicked);
 }
 
-void Form1::Form_Load()
+void UpdateWindow::startUp()
 {
-    Combospeed->addItems(
+    m_speedList->addItems(
         {QStringLiteral("4800"), QStringLiteral("19200"), QStringLiteral("38400")});
-    Combospeed->setCurrentIndex(1);
+    m_speedList->setCurrentIndex(1);
     scanPorts();
 }
 
-void Form1::scanPorts(std::function<void()> then)
+void UpdateWindow::scanPorts(std::function<void()> then)
 {
     const PortFactory ports = m_ports;
     m_link->start<AvailablePorts>(
@@ -222,13 +224,13 @@ void Form1::scanPorts(std::function<void()> then)
             return found;
         },
         [this, then = std::move(then)](const AvailablePorts &found) {
-            RefillPortList(*ComboPort, List3, found);
+            RefillPortList(*m_portList, m_portNumbers, found);
             if (then && !m_link->closing())
                 then();
         });
 }
 
-void Form1::ComboPort_AboutToOpen(const std::function<void()> &open)
+void UpdateWindow::onPortListAboutToOpen(const std::function<void()> &open)
 {
     // An adapter plugged in since the last scan shows up when the list is opened. Not during a
     // job: the port it holds would show as busy.
@@ -238,46 +240,46 @@ void Form1::ComboPort_AboutToOpen(const std::function<void()> &open)
         scanPorts(open);
 }
 
-void Form1::cmd_Search_File_Click()
+void UpdateWindow::onOpenFileClicked()
 {
-    cmd_Upload->setEnabled(false);
-    Command2->setEnabled(false);
+    m_firmwareButton->setEnabled(false);
+    m_eepromButton->setEnabled(false);
     m_openFileDialog(this, m_dialogFileName, [this](const std::optional<QString> &chosen) {
         // A cancel keeps the name the dialog held before, and the choice runs on with it.
         if (chosen)
             m_dialogFileName = *chosen;
         const FileChoice choice = ChooseFile(m_dialogFileName);
-        txt_File->setText(choice.fieldText);
+        m_fileField->setText(choice.fieldText);
         setFileFieldColour(choice.exists ? FileFoundColour : FileMissingColour);
-        cmd_Upload->setEnabled(choice.firmwareUsable);
-        Command2->setEnabled(choice.eepromUsable);
+        m_firmwareButton->setEnabled(choice.firmwareUsable);
+        m_eepromButton->setEnabled(choice.eepromUsable);
         m_link->listLine(choice.logLine);
     });
 }
 
-void Form1::cmd_Upload_Click()
+void UpdateWindow::onFirmwareClicked()
 {
     runUpload(UploadKind::Firmware);
 }
 
-void Form1::Command2_Click()
+void UpdateWindow::onEepromClicked()
 {
     runUpload(UploadKind::Eeprom);
 }
 
 // What the firmware information command asks of the window, from the job's thread: message
 // boxes and the save dialog (the same dialog as the file choice, so it keeps the name chosen
-// last) answered on the window's thread, the wait cursor and the buttons that programming
+// last) answered on the window's thread, the wait cursor and the state that programming
 // disables. Closing the window answers an open question with No and the save dialog with a
 // cancel.
-class Form1::FirmwareInfoWindowUi : public FirmwareInfoUi
+class UpdateWindow::FirmwareInfoWindowUi : public FirmwareInfoUi
 {
 public:
-    explicit FirmwareInfoWindowUi(Form1 &window) : m_window(window) {}
+    explicit FirmwareInfoWindowUi(UpdateWindow &window) : m_window(window) {}
 
     bool askYesNo(Question, const QString &prompt, const QString &title) override
     {
-        Form1 &w = m_window;
+        UpdateWindow &w = m_window;
         return w.m_link
             ->ask(
                 [&w, title, prompt](const devicelink::JobRunner::Answer &answer) {
@@ -288,7 +290,7 @@ public:
     }
     QString chooseCopyTarget(const QString &presetName) override
     {
-        Form1 &w = m_window;
+        UpdateWindow &w = m_window;
         return w.m_link
             ->ask(
                 [&w, presetName](const devicelink::JobRunner::Answer &answer) {
@@ -305,23 +307,23 @@ public:
     }
     void setWaitCursor(bool waiting) override
     {
-        Form1 &w = m_window;
+        UpdateWindow &w = m_window;
         w.m_link->jobs().post([&w, waiting] { w.setWaitCursor(waiting); });
     }
     void programmingStarts() override
     {
-        Form1 &w = m_window;
+        UpdateWindow &w = m_window;
         w.m_link->jobs().post([&w] {
-            w.cmd_Search_File->setEnabled(false);
-            w.cmd_Upload->setEnabled(false);
+            w.m_openFileButton->setEnabled(false);
+            w.m_firmwareButton->setEnabled(false);
         });
     }
 
 private:
-    Form1 &m_window;
+    UpdateWindow &m_window;
 };
 
-void Form1::setWaitCursor(bool waiting)
+void UpdateWindow::setWaitCursor(bool waiting)
 {
     if (waiting == m_waitCursor)
         return;
@@ -332,7 +334,7 @@ void Form1::setWaitCursor(bool waiting)
         QGuiApplication::restoreOverrideCursor();
 }
 
-void Form1::Command3_Click()
+void UpdateWindow::onFirmwareInfoClicked()
 {
     const QString folder = m_downloadFolder.isEmpty() ? UpdateFolder::pick() : m_downloadFolder;
     const QUrl server = UpdateClient::baseUrlFromText(m_updateUrl);
@@ -340,8 +342,8 @@ void Form1::Command3_Click()
         m_link->listLine(problem);
         return;
     }
-    const int comNumber = PortNumberFromEntry(ComboPort->currentText());
-    const int baudRate = Combospeed->currentText().toInt();
+    const int comNumber = PortNumberFromEntry(m_portList->currentText());
+    const int baudRate = m_speedList->currentText().toInt();
     const PortFactory ports = m_ports;
     const bool started = m_link->start<QByteArray>(
         [this, ports, server, comNumber, baudRate, folder](const LinkHooks &hooks) {
@@ -353,23 +355,23 @@ void Form1::Command3_Click()
             return receiveText;
         },
         [this](const QByteArray &receiveText) {
-            Text1 = receiveText;
+            m_receiveText = receiveText;
             setWaitCursor(false);
             // The command's common ending, whichever way it went; the job closed the port.
-            cmd_Upload->setEnabled(true);
-            Command2->setEnabled(false);
-            cmd_Search_File->setEnabled(true);
-            lbl_info->hide();
-            Command3->setEnabled(true);
+            m_firmwareButton->setEnabled(true);
+            m_eepromButton->setEnabled(false);
+            m_openFileButton->setEnabled(true);
+            m_resetHint->hide();
+            m_firmwareInfoButton->setEnabled(true);
         });
     if (started)
-        Command3->setEnabled(false);
+        m_firmwareInfoButton->setEnabled(false);
 }
 
-void Form1::Command4_Click()
+void UpdateWindow::onSearchClicked()
 {
-    const QList<int> numbers = List3;
-    const int baudRate = Combospeed->currentText().toInt();
+    const QList<int> numbers = m_portNumbers;
+    const int baudRate = m_speedList->currentText().toInt();
     const PortFactory ports = m_ports;
     using Search = std::pair<SearchResult, QByteArray>;
     m_link->start<Search>(
@@ -380,52 +382,52 @@ void Form1::Command4_Click()
             return search;
         },
         [this](const Search &search) {
-            Text1 = search.second;
+            m_receiveText = search.second;
             if (search.first.found())
-                ComboPort->setCurrentIndex(search.first.index);
+                m_portList->setCurrentIndex(search.first.index);
         });
 }
 
-void Form1::runUpload(UploadKind kind)
+void UpdateWindow::runUpload(UploadKind kind)
 {
     // The transfer keeps the port, speed and file it started with, whatever the lists show later.
-    const UploadRequest request{kind, ComboPort->currentText(), Combospeed->currentText().toInt(),
-                                txt_File->text()};
+    const UploadRequest request{kind, m_portList->currentText(), m_speedList->currentText().toInt(),
+                                m_fileField->text()};
     const PortFactory ports = m_ports;
     devicelink::JobRunner &jobs = m_link->jobs();
     m_link->start<TransferOutcome>(
         [this, ports, request, &jobs](const LinkHooks &hooks) {
             return RunUploadCommand(*ports(), request, hooks, [this, &jobs, kind = request.kind] {
-                jobs.post([this, kind] { applyButtons(ButtonsWhileTransferring(kind)); });
+                jobs.post([this, kind] { applyState(StateWhileTransferring(kind)); });
             });
         },
-        [this, kind](TransferOutcome outcome) { applyButtons(ButtonsAfterUpload(kind, outcome)); });
+        [this, kind](TransferOutcome outcome) { applyState(StateAfterUpload(kind, outcome)); });
 }
 
-void Form1::applyButtons(const UploadButtons &buttons)
+void UpdateWindow::applyState(const UploadCommandState &state)
 {
-    if (buttons.firmware)
-        cmd_Upload->setEnabled(*buttons.firmware);
-    if (buttons.eeprom)
-        Command2->setEnabled(*buttons.eeprom);
-    if (buttons.fileChoice)
-        cmd_Search_File->setEnabled(*buttons.fileChoice);
-    if (buttons.infoShown)
-        lbl_info->setVisible(*buttons.infoShown);
-    if (buttons.fileMissing) {
-        txt_File->setText(FlasherTexts::fileMissingField());
+    if (state.firmwareUpload)
+        m_firmwareButton->setEnabled(*state.firmwareUpload);
+    if (state.eepromUpload)
+        m_eepromButton->setEnabled(*state.eepromUpload);
+    if (state.fileChoice)
+        m_openFileButton->setEnabled(*state.fileChoice);
+    if (state.resetHint)
+        m_resetHint->setVisible(*state.resetHint);
+    if (state.fileMissing) {
+        m_fileField->setText(FlasherTexts::fileMissingField());
         setFileFieldColour(FileMissingColour);
     }
 }
 
-void Form1::setFileFieldColour(const QColor &colour)
+void UpdateWindow::setFileFieldColour(const QColor &colour)
 {
-    QPalette palette = txt_File->palette();
+    QPalette palette = m_fileField->palette();
     palette.setColor(QPalette::Text, colour);
-    txt_File->setPalette(palette);
+    m_fileField->setPalette(palette);
 }
 
-void Form1::closeEvent(QCloseEvent *event)
+void UpdateWindow::closeEvent(QCloseEvent *event)
 {
     // During a job the close cancels it; the window closes once the job has ended.
     if (m_link->mayClose())

@@ -160,14 +160,14 @@ private slots:
                  arguments.contains(ee) ? filePattern(300) : QByteArray());
     }
 
-    // Endings the window tests miss: an EEPROM file gone turns both upload buttons off; an
-    // unreadable file stops before the transfer and leaves the buttons as they were.
+    // Endings the window tests miss: an EEPROM file gone turns both upload state off; an
+    // unreadable file stops before the transfer and leaves the state as they were.
     void buttonsAfterUpload()
     {
-        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferOutcome::FileMissing) ==
-                (UploadButtons{false, false, {}, {}, true}));
-        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferOutcome::FileUnreadable) ==
-                UploadButtons{});
+        QVERIFY(StateAfterUpload(UploadKind::Eeprom, TransferOutcome::FileMissing) ==
+                (UploadCommandState{false, false, {}, {}, true}));
+        QVERIFY(StateAfterUpload(UploadKind::Eeprom, TransferOutcome::FileUnreadable) ==
+                UploadCommandState{});
     }
 
     void usageErrors_data()
