@@ -140,7 +140,8 @@ bool upload(const ConfigSettings &settings, const QString &portText,
     // A wrong port is refused before configs.eep is written (the upload logs why).
     if (ConfigUpload::portNumberFromText(number) != 0 && !save(imagePath, settings, console))
         return false;
-    return ConfigUpload::run(port, number, imagePath, console.hooks()) == TransferOutcome::Ok;
+    return ConfigUpload::run(port, ConfigUpload::portNumberFromText(number), imagePath,
+                             console.hooks()) == TransferOutcome::Ok;
 }
 
 // The stoichiometric ratio --stoich gives, or Benzin's. Nothing for text that is no plain

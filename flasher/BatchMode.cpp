@@ -187,7 +187,7 @@ int runUpload(UploadKind kind, const QString &path, const Settings &settings, Se
     const int comNumber = choosePort(settings, port, console);
     if (comNumber == 0)
         return shell::Failure;
-    const UploadRequest request{kind, PortDisplayEntry(comNumber), settings.speed, path};
+    const UploadRequest request{kind, comNumber, settings.speed, path};
     const TransferOutcome outcome = RunUploadCommand(port, request, console.hooks());
     console.finishPercent();
     return exitStatusFor(outcome);
@@ -197,10 +197,8 @@ int runSearch(const Settings &settings, SerialPort &port, Console &console)
 {
     const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
     printScanProblems(ports, console);
-    QByteArray receiveText;
-    const SearchResult result =
-        SearchDevice(port, ports.numbers, settings.speed, SearchVariant::flasher(), receiveText,
-                     console.hooks());
+    const SearchResult result = SearchDevice(port, ports.numbers, settings.speed,
+                                             SearchVariant::flasher(), console.hooks());
     return exitStatusFor(result.outcome);
 }
 
@@ -210,9 +208,8 @@ int runInfo(const Settings &settings, SerialPort &port, Console &console)
     const int comNumber = choosePort(settings, port, console);
     if (comNumber == 0)
         return shell::Failure;
-    QByteArray receiveText;
     const InstalledVersion installed =
-        QueryInstalledVersion(port, comNumber, settings.speed, receiveText, console.hooks());
+        QueryInstalledVersion(port, comNumber, settings.speed, console.hooks());
     port.close();
     return exitStatusFor(installed.outcome);
 }

@@ -2,7 +2,6 @@
 
 #include "devicelink/FlashImage.h"
 #include "devicelink/LinkTexts.h"
-#include "devicelink/PortScan.h"
 #include "flasher/FlasherTexts.h"
 
 namespace flasher {
@@ -47,12 +46,11 @@ TransferOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
                                  const LinkHooks &hooks,
                                  const std::function<void()> &transferStarting)
 {
-    const int comNumber = PortNumberFromEntry(request.portEntry);
-    if (comNumber < 1) {
+    if (request.comNumber < 1) {
         hooks.Add_Item(LinkTexts::noPortChosen());
         return TransferOutcome::NoPort;
     }
-    if (!OpenPortForTransfer(port, comNumber, request.baudRate, hooks))
+    if (!OpenPortForTransfer(port, request.comNumber, request.baudRate, hooks))
         return TransferOutcome::PortOpenFailed;
 
     if (!FileExists(request.path)) {

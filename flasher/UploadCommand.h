@@ -20,7 +20,7 @@ enum class UploadKind
 struct UploadRequest
 {
     UploadKind kind = UploadKind::Firmware;
-    QString portEntry; // the chosen port entry, e.g. "COM 3 verfügbar"
+    int comNumber = 0; // the chosen port; below 1: none
     int baudRate = 19200;
     QString path; // the file to send
 };
@@ -49,8 +49,8 @@ devicelink::TransferVariant VariantFor(UploadKind kind);
 // The percentage beside the progress bar: "38 %".
 QString PercentText(int percent);
 
-// The upload command's steps, shared by the window and the batch mode: the port number from the
-// entry, opening the port, the file test, loading the file and the transfer. `transferStarting`
+// The upload command's steps, shared by the window and the batch mode: the port check, opening
+// the port, the file test, loading the file and the transfer. `transferStarting`
 // runs once the file has been loaded, right before the bootloader transfer starts. The port is
 // closed when it returns. Ends in NoPort, PortOpenFailed, FileMissing, FileUnreadable or the
 // transfer's own outcome.

@@ -18,7 +18,6 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 
 namespace configurator {
@@ -40,9 +39,9 @@ constexpr int FrameHeight = 645;
 constexpr int FrameBorder = 60;
 constexpr int CaptionGap = 30;
 
-QString comportCaption(const QString &number)
+QString comportCaption(int portNumber)
 {
-    return QStringLiteral("Com-Port: ") + number;
+    return QStringLiteral("Com-Port: ") + QString::number(portNumber);
 }
 
 } // namespace
@@ -199,12 +198,6 @@ void MainWindow::buildControls()
 
     FormLayout::fitCaptions(this, m_captions);
 
-    // Kept out of sight, as the other windows only read and write its text.
-    port = new QLineEdit(centralWidget());
-    port->setObjectName(QStringLiteral("port"));
-    port->setGeometry(-2000, -2000, 60, 20);
-    port->hide();
-
     const QList<S::Setting> order{S::EgtWarn,
                                   S::BoostWarn,
                                   S::LambdaWarnAbove,
@@ -266,9 +259,8 @@ void MainWindow::showSettings(const ConfigSettings &settings)
 
 void MainWindow::showStartState()
 {
-    const QString n = QString::number(portFile().readPort());
-    port->setText(n);
-    m_portAction->setText(comportCaption(n));
+    m_portNumber = portFile().readPort();
+    m_portAction->setText(comportCaption(m_portNumber));
     showSettings(ConfigSettings());
 }
 
@@ -315,7 +307,7 @@ void MainWindow::onUploadTriggered()
     }
     if (!m_uploadWindow) {
         QPointer<MainWindow> self(this);
-        m_uploadWindow = new UploadWindow([self] { return self ? self->port->text() : QString(); },
+        m_uploadWindow = new UploadWindow([self] { return self ? self->m_portNumber : 0; },
                                           comPorts(), imagePath());
     }
     // An open upload window becomes active again, which starts its next upload after a failure.
@@ -358,9 +350,8 @@ void MainWindow::onCharacteristicTriggered()
 
 void MainWindow::storePort(quint8 portNumber)
 {
-    const QString n = QString::number(portNumber);
-    m_portAction->setText(comportCaption(n));
-    port->setText(n);
+    m_portNumber = portNumber;
+    m_portAction->setText(comportCaption(m_portNumber));
     // A port file that cannot be written keeps its old port; the window shows the new one.
     portFile().writePort(portNumber);
 }

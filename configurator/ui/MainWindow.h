@@ -16,7 +16,6 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
-class QLineEdit;
 
 namespace configurator {
 
@@ -31,7 +30,8 @@ class UploadWindow;
 // window; the setting controls (warn_lam(0), Check1, da, ...) are m_controls; the menu commands
 // open, save, ende, comport, uploadconfig and kennlinie are m_openAction, m_saveAction,
 // m_quitAction, m_portAction, m_uploadAction and m_characteristicAction, run by
-// onOpenTriggered() and so on (Form_Load: showStartState()); openfile is m_fileDialog.
+// onOpenTriggered() and so on (Form_Load: showStartState()); openfile is m_fileDialog, and the
+// hidden field port is m_portNumber.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -46,7 +46,7 @@ public:
     ConfigSettings settings() const;
     void showSettings(const ConfigSettings &settings);
 
-    // The port dialog's close stores its port here: caption, `port` and the port file.
+    // The port dialog's close stores its port here: caption, m_portNumber and the port file.
     void storePort(quint8 portNumber);
 
     // The control that shows a setting.
@@ -74,7 +74,7 @@ private:
                         int left, int top, int width, int height);
     void addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight);
 
-    QLineEdit *port = nullptr; // hidden: the current COM port number as decimal text
+    int m_portNumber = 0; // what port.dll holds, or the port chosen since; uploads use it
 
     // The control of each setting; its objectName is the setting's control name
     // ("warn_lam(0)" for a member of an array).

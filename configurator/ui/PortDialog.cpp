@@ -8,17 +8,17 @@
 #include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/ui/PortListEntries.h"
 #include "devicelink/ui/WindowLink.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 
 #include <optional>
+
 #include <utility>
 
 namespace configurator {
@@ -64,13 +64,6 @@ PortDialog::PortDialog(MainWindow *mainWindow, UserDialogs &dialogs, PortFactory
                                    {m_searchButton, 960, 810, 3120, 375, 4080},
                                    {m_status, 120, 1590, 4260, 0, 4380}});
 
-    m_portNumbers = new QListWidget(this);
-    m_portNumbers->setObjectName(QStringLiteral("List3"));
-    m_portNumbers->hide();
-    m_receiveText = new QLineEdit(this);
-    m_receiveText->setObjectName(QStringLiteral("Text1"));
-    m_receiveText->hide();
-
     setFixedSize(px(4500), px(1950));
 
     // The dialog has no log list: what the device link reports shows in the status line.
@@ -81,6 +74,12 @@ PortDialog::PortDialog(MainWindow *mainWindow, UserDialogs &dialogs, PortFactory
             });
     connect(m_link, &WindowLink::idle, this, &PortDialog::idle);
     new OwnActivation(this, [this] { onActivated(); });
+}
+
+PortDialog::~PortDialog()
+{
+    // The job may still reach for the dialog: it ends before the members go.
+    m_link->shutDown();
 }
 
 bool PortDialog::busy() const
@@ -94,7 +93,6 @@ void PortDialog::onActivated()
     if (m_link->busy() || !isVisible())
         return;
     m_portList->clear();
-    m_portNumbers->clear();
     m_searchButton->setEnabled(false);
     m_status->setText(ScanText);
 
@@ -109,12 +107,7 @@ void PortDialog::onActivated()
         [this](const std::optional<AvailablePorts> &found) {
             if (!found || m_link->closing())
                 return; // so nothing gets stored
-            m_portList->addItems(found->entries);
-            for (int i = 0; i < found->toolTips.size(); ++i)
-                m_portList->setItemData(i, found->toolTips[i], Qt::ToolTipRole);
-            for (int n : found->numbers)
-                m_portNumbers->addItem(QString::number(n));
-            m_portList->setCurrentIndex(found->entries.isEmpty() ? -1 : 0);
+            RefillPortList(*m_portList, *found);
             // Ports left out for lack of rights or because another program holds them.
             m_status->setText(ScanProblemLines(*found).join(QLatin1Char('\n')));
             m_searchButton->setEnabled(true);
@@ -123,37 +116,33 @@ void PortDialog::onActivated()
 
 void PortDialog::onSearchClicked()
 {
-    QList<int> numbers;
-    for (int i = 0; i < m_portNumbers->count(); ++i)
-        numbers.append(m_portNumbers->item(i)->text().toInt());
+    const QList<int> numbers = ListedPortNumbers(*m_portList);
     const PortFactory ports = m_ports;
-    using Search = std::pair<SearchResult, QByteArray>;
     // The find message waits for the user while the port is still open; the job waits for it
-    // on its own thread. Closing the dialog takes the message away.
-    const auto announce = [this](int n, const QString &version) {
+    // on its own thread. Closing the dialog takes the message away. The job's runner outlives
+    // the job; the dialog is only touched on its own thread.
+    const auto announce = [jobs = &m_link->jobs(),
+                           dialog = QPointer<PortDialog>(this)](int n, const QString &version) {
         const QString text = QStringLiteral("Gerät gefunden an Port:") + QString::number(n) +
                              QStringLiteral("! Auf dem Gerät installierte Firmware Version: V") +
                              version;
-        m_link->ask(
-            [this, text](const devicelink::JobRunner::Answer &answer) {
-                m_dialogs.showInformation(this, QStringLiteral("Gerät gefunden"), text,
-                                          [answer] { answer(true); });
+        jobs->ask(
+            [dialog, text](const devicelink::JobRunner::Answer &answer) {
+                if (dialog)
+                    dialog->m_dialogs.showInformation(dialog, QStringLiteral("Gerät gefunden"),
+                                                      text, [answer] { answer(true); });
             },
             false);
     };
-    m_link->start<Search>(
+    m_link->start<SearchResult>(
         [ports, numbers, announce](const LinkHooks &hooks) {
-            Search search;
-            search.first =
-                SearchDevice(*ports(), numbers, ConfigurationBaudRate,
-                             SearchVariant::configurator(), search.second, hooks, announce);
-            return search;
+            return SearchDevice(*ports(), numbers, ConfigurationBaudRate,
+                                SearchVariant::configurator(), hooks, announce);
         },
-        [this](const Search &search) {
-            m_receiveText->setText(QString::fromLatin1(search.second));
-            if (!search.first.found())
+        [this](const SearchResult &search) {
+            if (!search.found())
                 return; // the selection stays as it was
-            m_portList->setCurrentIndex(search.first.index);
+            m_portList->setCurrentIndex(search.index);
             close();
         });
 }
@@ -171,13 +160,9 @@ void PortDialog::closeEvent(QCloseEvent *event)
 
 void PortDialog::storeChosenPort()
 {
-    const int index = m_portList->currentIndex();
-    if (index < 0 || index >= m_portNumbers->count() || !m_mainWindow)
+    const int n = ChosenPort(*m_portList).comNumber;
+    if (n < 1 || !m_mainWindow)
         return; // no port listed: the stored one stays
-    bool ok = false;
-    const uint n = m_portNumbers->item(index)->text().toUInt(&ok);
-    if (!ok || n > 255)
-        return;
     m_mainWindow->storePort(quint8(n));
 }
 

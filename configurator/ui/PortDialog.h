@@ -8,8 +8,6 @@
 
 class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QPushButton;
 
 namespace devicelink {
@@ -36,6 +34,7 @@ class PortDialog : public QWidget
 public:
     // Every scan and search makes its port with `ports`.
     PortDialog(MainWindow *mainWindow, UserDialogs &dialogs, devicelink::PortFactory ports);
+    ~PortDialog() override;
 
     bool busy() const;
 
@@ -54,8 +53,6 @@ private:
     QLabel *m_status = nullptr; // status line
     QComboBox *m_portList = nullptr;
     QPushButton *m_searchButton = nullptr;
-    QListWidget *m_portNumbers = nullptr; // hidden: the port numbers, parallel to m_portList
-    QLineEdit *m_receiveText = nullptr;   // hidden: what the device search read
 
     QPointer<MainWindow> m_mainWindow;
     UserDialogs &m_dialogs;

@@ -16,10 +16,11 @@ namespace configurator {
 
 using namespace devicelink;
 
-UploadWindow::UploadWindow(std::function<QString()> portText, PortFactory ports, QString imagePath)
+UploadWindow::UploadWindow(std::function<int()> portNumber, PortFactory ports, QString imagePath)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_portText(std::move(portText)), m_ports(std::move(ports)), m_imagePath(std::move(imagePath))
+      m_portNumber(std::move(portNumber)), m_ports(std::move(ports)),
+      m_imagePath(std::move(imagePath))
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -41,6 +42,11 @@ UploadWindow::UploadWindow(std::function<QString()> portText, PortFactory ports,
     LogListMenu::attach(m_log);
     connect(m_link, &WindowLink::idle, this, &UploadWindow::idle);
     new OwnActivation(this, [this] { onActivated(); });
+}
+
+UploadWindow::~UploadWindow()
+{
+    m_link->shutDown();
 }
 
 bool UploadWindow::busy() const
@@ -65,12 +71,12 @@ void UploadWindow::onActivated()
     // Nothing new while an upload runs or after a success, whose timer closes the window.
     if (uploading() || !isVisible())
         return;
-    const QString portText = m_portText();
+    const int portNumber = m_portNumber();
     const PortFactory ports = m_ports;
     const QString imagePath = m_imagePath;
     m_link->start<TransferOutcome>(
-        [ports, portText, imagePath](const LinkHooks &hooks) {
-            return ConfigUpload::run(*ports(), portText, imagePath, hooks);
+        [ports, portNumber, imagePath](const LinkHooks &hooks) {
+            return ConfigUpload::run(*ports(), portNumber, imagePath, hooks);
         },
         [this](TransferOutcome outcome) {
             if (outcome == TransferOutcome::Ok)

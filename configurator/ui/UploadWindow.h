@@ -27,10 +27,10 @@ class UploadWindow : public QWidget
     Q_OBJECT
 
 public:
-    // `portText` reads the main window's `port` field at the start of each upload; every upload
-    // makes its port with `ports` and sends the image file at `imagePath`.
-    UploadWindow(std::function<QString()> portText, devicelink::PortFactory ports,
-                 QString imagePath);
+    // `portNumber` gives the main window's port at the start of each upload; every upload makes
+    // its port with `ports` and sends the image file at `imagePath`.
+    UploadWindow(std::function<int()> portNumber, devicelink::PortFactory ports, QString imagePath);
+    ~UploadWindow() override;
 
     bool busy() const;
     // An upload runs, or its success is about to close the window.
@@ -50,7 +50,7 @@ private:
 
     QListWidget *m_log = nullptr;
     QTimer *m_closeTimer = nullptr;
-    std::function<QString()> m_portText;
+    std::function<int()> m_portNumber;
     devicelink::PortFactory m_ports;
     const QString m_imagePath; // configs.eep in the working folder
     devicelink::WindowLink *m_link = nullptr;

@@ -5,6 +5,7 @@
 #include "devicelink/PortScan.h"
 #include "devicelink/ui/FileDialog.h"
 #include "devicelink/ui/LogListMenu.h"
+#include "devicelink/ui/PortListEntries.h"
 #include "devicelink/ui/WindowLink.h"
 #include "flasher/BatchMode.h"
 #include "flasher/FileChoice.h"
@@ -21,9 +22,9 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -38,12 +39,6 @@ namespace {
 // The client area of the window: portrait, fixed.
 constexpr int ClientWidth = 308;
 constexpr int ClientHeight = 425;
-// Working controls are parked right of the visible area.
-constexpr int OutsideX = ClientWidth + 40;
-
-const QColor FileFoundColour(53, 94, 234);
-const QColor FileMissingColour(255, 0, 0);
-
 // "Text (*.a)|*.a|..." as Qt's dialog wants it: "Text (*.a);;...".
 QString qtFilter(const QString &filter)
 {
@@ -110,7 +105,11 @@ void UpdateWindow::askYesNoBox(const QString &title, const QString &text,
     m_link->openQuestion(box);
 }
 
-UpdateWindow::~UpdateWindow() = default;
+UpdateWindow::~UpdateWindow()
+{
+    // The job may still post to the controls below: it ends before they go.
+    m_link->shutDown();
+}
 
 QString UpdateWindow::fileFilter()
 {
@@ -153,6 +152,14 @@ void UpdateWindow::buildControls()
     m_percentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_percentLabel->setMinimumWidth(
         m_percentLabel->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
+    // Under the bar while the transfer waits for the controller reset; its line stays reserved,
+    // so nothing moves when it comes and goes.
+    m_resetHint = new QLabel(QStringLiteral("Bitte Controllerreset auslösen..."), settingsFrame);
+    m_resetHint->setObjectName(QStringLiteral("lbl_info"));
+    QSizePolicy hintPolicy = m_resetHint->sizePolicy();
+    hintPolicy.setRetainSizeWhenHidden(true);
+    m_resetHint->setSizePolicy(hintPolicy);
+    m_resetHint->hide();
     m_firmwareInfoButton = new QPushButton(QStringLiteral("Firmware-Info"), settingsFrame);
     m_firmwareInfoButton->setObjectName(QStringLiteral("Command3"));
     m_searchButton = new QPushButton(QStringLiteral("Gerät suchen"), settingsFrame);
@@ -167,8 +174,9 @@ void UpdateWindow::buildControls()
     progressRow->addWidget(m_progressBar, 1);
     progressRow->addWidget(m_percentLabel);
     settingsGrid->addLayout(progressRow, 2, 0, 1, 3);
-    settingsGrid->addWidget(m_firmwareInfoButton, 3, 0, 1, 1);
-    settingsGrid->addWidget(m_searchButton, 3, 2, 1, 1);
+    settingsGrid->addWidget(m_resetHint, 3, 0, 1, 3);
+    settingsGrid->addWidget(m_firmwareInfoButton, 4, 0, 1, 1);
+    settingsGrid->addWidget(m_searchButton, 4, 2, 1, 1);
     settingsGrid->setColumnStretch(1, 1);
 
     auto *logFrame = new QGroupBox(QStringLiteral("Log:"), this);
@@ -186,16 +194,6 @@ void UpdateWindow::buildControls()
     layout->addWidget(m_eepromButton);
     layout->addWidget(settingsFrame);
     layout->addWidget(logFrame, 1);
-
-    // Not part of the layout: they hold working data and lie outside the visible area.
-    m_fileField = new QLineEdit(this);
-    m_fileField->setObjectName(QStringLiteral("txt_File"));
-    m_fileField->setReadOnly(true);
-    m_fileField->setGeometry(OutsideX, 10, 200, 24);
-    m_resetHint = new QLabel(QStringLiteral("Bitte Controllerreset auslösen..."), this);
-    m_resetHint->setObjectName(QStringLiteral("lbl_info"));
-    m_resetHint->setGeometry(OutsideX, 40, 200, 24);
-    m_resetHint->hide();
 
     connect(m_openFileButton, &QPushButton::clicked, this, &UpdateWindow::onOpenFileClicked);
     connect(m_firmwareButton, &QPushButton::clicked, this, &UpdateWindow::onFirmwareClicked);
@@ -224,7 +222,7 @@ void UpdateWindow::scanPorts(std::function<void()> then)
             return found;
         },
         [this, then = std::move(then)](const AvailablePorts &found) {
-            RefillPortList(*m_portList, m_portNumbers, found);
+            RefillPortList(*m_portList, found);
             if (then && !m_link->closing())
                 then();
         });
@@ -249,8 +247,7 @@ void UpdateWindow::onOpenFileClicked()
         if (chosen)
             m_dialogFileName = *chosen;
         const FileChoice choice = ChooseFile(m_dialogFileName);
-        m_fileField->setText(choice.fieldText);
-        setFileFieldColour(choice.exists ? FileFoundColour : FileMissingColour);
+        m_chosenFile = choice.fieldText;
         m_firmwareButton->setEnabled(choice.firmwareUsable);
         m_eepromButton->setEnabled(choice.eepromUsable);
         m_link->listLine(choice.logLine);
@@ -271,56 +268,63 @@ void UpdateWindow::onEepromClicked()
 // boxes and the save dialog (the same dialog as the file choice, so it keeps the name chosen
 // last) answered on the window's thread, the wait cursor and the state that programming
 // disables. Closing the window answers an open question with No and the save dialog with a
-// cancel.
+// cancel. The job's runner outlives the job; the window is only touched on its own thread.
 class UpdateWindow::FirmwareInfoWindowUi : public FirmwareInfoUi
 {
 public:
-    explicit FirmwareInfoWindowUi(UpdateWindow &window) : m_window(window) {}
+    FirmwareInfoWindowUi(devicelink::JobRunner &jobs, QPointer<UpdateWindow> window)
+        : m_jobs(jobs), m_window(std::move(window))
+    {}
 
     bool askYesNo(Question, const QString &prompt, const QString &title) override
     {
-        UpdateWindow &w = m_window;
-        return w.m_link
-            ->ask(
-                [&w, title, prompt](const devicelink::JobRunner::Answer &answer) {
-                    w.m_askYesNo(&w, title, prompt, [answer](bool yes) { answer(yes); });
+        return m_jobs
+            .ask(
+                [w = m_window, title, prompt](const devicelink::JobRunner::Answer &answer) {
+                    if (w)
+                        w->m_askYesNo(w, title, prompt, [answer](bool yes) { answer(yes); });
                 },
                 false)
             .toBool();
     }
     QString chooseCopyTarget(const QString &presetName) override
     {
-        UpdateWindow &w = m_window;
-        return w.m_link
-            ->ask(
-                [&w, presetName](const devicelink::JobRunner::Answer &answer) {
-                    w.m_dialogFileName = presetName;
-                    w.m_saveFileDialog(&w, w.m_dialogFileName,
-                                       [&w, answer](const std::optional<QString> &chosen) {
-                                           if (chosen)
-                                               w.m_dialogFileName = *chosen;
-                                           answer(chosen.value_or(QString()));
-                                       });
+        return m_jobs
+            .ask(
+                [w = m_window, presetName](const devicelink::JobRunner::Answer &answer) {
+                    if (!w)
+                        return;
+                    w->m_dialogFileName = presetName;
+                    w->m_saveFileDialog(w, w->m_dialogFileName,
+                                        [w, answer](const std::optional<QString> &chosen) {
+                                            if (chosen && w)
+                                                w->m_dialogFileName = *chosen;
+                                            answer(chosen.value_or(QString()));
+                                        });
                 },
                 QString())
             .toString();
     }
     void setWaitCursor(bool waiting) override
     {
-        UpdateWindow &w = m_window;
-        w.m_link->jobs().post([&w, waiting] { w.setWaitCursor(waiting); });
+        m_jobs.post([w = m_window, waiting] {
+            if (w)
+                w->setWaitCursor(waiting);
+        });
     }
     void programmingStarts() override
     {
-        UpdateWindow &w = m_window;
-        w.m_link->jobs().post([&w] {
-            w.m_openFileButton->setEnabled(false);
-            w.m_firmwareButton->setEnabled(false);
+        m_jobs.post([w = m_window] {
+            if (!w)
+                return;
+            w->m_openFileButton->setEnabled(false);
+            w->m_firmwareButton->setEnabled(false);
         });
     }
 
 private:
-    UpdateWindow &m_window;
+    devicelink::JobRunner &m_jobs;
+    const QPointer<UpdateWindow> m_window;
 };
 
 void UpdateWindow::setWaitCursor(bool waiting)
@@ -342,20 +346,18 @@ void UpdateWindow::onFirmwareInfoClicked()
         m_link->listLine(problem);
         return;
     }
-    const int comNumber = PortNumberFromEntry(m_portList->currentText());
+    const int comNumber = ChosenPort(*m_portList).comNumber;
     const int baudRate = m_speedList->currentText().toInt();
     const PortFactory ports = m_ports;
-    const bool started = m_link->start<QByteArray>(
-        [this, ports, server, comNumber, baudRate, folder](const LinkHooks &hooks) {
+    const bool started = m_link->start<FirmwareInfo::Outcome>(
+        [jobs = &m_link->jobs(), window = QPointer<UpdateWindow>(this), ports, server, comNumber,
+         baudRate, folder](const LinkHooks &hooks) {
             // The client's network access and the port live on the job's thread.
             UpdateClient client(server);
-            FirmwareInfoWindowUi ui(*this);
-            QByteArray receiveText;
-            FirmwareInfo(*ports(), client, ui, hooks).run(comNumber, baudRate, receiveText, folder);
-            return receiveText;
+            FirmwareInfoWindowUi ui(*jobs, window);
+            return FirmwareInfo(*ports(), client, ui, hooks).run(comNumber, baudRate, folder);
         },
-        [this](const QByteArray &receiveText) {
-            m_receiveText = receiveText;
+        [this](FirmwareInfo::Outcome) {
             setWaitCursor(false);
             // The command's common ending, whichever way it went; the job closed the port.
             m_firmwareButton->setEnabled(true);
@@ -370,35 +372,33 @@ void UpdateWindow::onFirmwareInfoClicked()
 
 void UpdateWindow::onSearchClicked()
 {
-    const QList<int> numbers = m_portNumbers;
+    const QList<int> numbers = ListedPortNumbers(*m_portList);
     const int baudRate = m_speedList->currentText().toInt();
     const PortFactory ports = m_ports;
-    using Search = std::pair<SearchResult, QByteArray>;
-    m_link->start<Search>(
+    m_link->start<SearchResult>(
         [ports, numbers, baudRate](const LinkHooks &hooks) {
-            Search search;
-            search.first = SearchDevice(*ports(), numbers, baudRate, SearchVariant::flasher(),
-                                        search.second, hooks);
-            return search;
+            return SearchDevice(*ports(), numbers, baudRate, SearchVariant::flasher(), hooks);
         },
-        [this](const Search &search) {
-            m_receiveText = search.second;
-            if (search.first.found())
-                m_portList->setCurrentIndex(search.first.index);
+        [this](const SearchResult &search) {
+            if (search.found())
+                m_portList->setCurrentIndex(search.index);
         });
 }
 
 void UpdateWindow::runUpload(UploadKind kind)
 {
     // The transfer keeps the port, speed and file it started with, whatever the lists show later.
-    const UploadRequest request{kind, m_portList->currentText(), m_speedList->currentText().toInt(),
-                                m_fileField->text()};
+    const UploadRequest request{kind, ChosenPort(*m_portList).comNumber,
+                                m_speedList->currentText().toInt(), m_chosenFile};
     const PortFactory ports = m_ports;
-    devicelink::JobRunner &jobs = m_link->jobs();
     m_link->start<TransferOutcome>(
-        [this, ports, request, &jobs](const LinkHooks &hooks) {
-            return RunUploadCommand(*ports(), request, hooks, [this, &jobs, kind = request.kind] {
-                jobs.post([this, kind] { applyState(StateWhileTransferring(kind)); });
+        [jobs = &m_link->jobs(), window = QPointer<UpdateWindow>(this), ports,
+         request](const LinkHooks &hooks) {
+            return RunUploadCommand(*ports(), request, hooks, [jobs, window, kind = request.kind] {
+                jobs->post([window, kind] {
+                    if (window)
+                        window->applyState(StateWhileTransferring(kind));
+                });
             });
         },
         [this, kind](TransferOutcome outcome) { applyState(StateAfterUpload(kind, outcome)); });
@@ -414,17 +414,8 @@ void UpdateWindow::applyState(const UploadCommandState &state)
         m_openFileButton->setEnabled(*state.fileChoice);
     if (state.resetHint)
         m_resetHint->setVisible(*state.resetHint);
-    if (state.fileMissing) {
-        m_fileField->setText(FlasherTexts::fileMissingField());
-        setFileFieldColour(FileMissingColour);
-    }
-}
-
-void UpdateWindow::setFileFieldColour(const QColor &colour)
-{
-    QPalette palette = m_fileField->palette();
-    palette.setColor(QPalette::Text, colour);
-    m_fileField->setPalette(palette);
+    if (state.fileMissing)
+        m_chosenFile = FlasherTexts::fileMissingField();
 }
 
 void UpdateWindow::closeEvent(QCloseEvent *event)

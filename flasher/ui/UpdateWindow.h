@@ -12,7 +12,6 @@
 
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -62,6 +61,9 @@ public:
     // Where "firmware.txt" and "jdwiii.hzg" go; empty: the program's folder or the user's.
     void setDownloadFolder(const QString &folder) { m_downloadFolder = folder; }
 
+    // What the uploads send: the chosen file's path, or "Datei existiert nicht".
+    QString chosenFile() const { return m_chosenFile; }
+
     // A job (scan, search, upload, firmware information) is running.
     bool busy() const;
 
@@ -91,7 +93,6 @@ private:
     void onSearchClicked();
     void runUpload(UploadKind kind);
     void applyState(const UploadCommandState &state);
-    void setFileFieldColour(const QColor &colour);
     void setWaitCursor(bool waiting);
     void askYesNoBox(const QString &title, const QString &text,
                      const std::function<void(bool)> &answer);
@@ -104,15 +105,11 @@ private:
     QComboBox *m_speedList;
     QProgressBar *m_progressBar;
     QLabel *m_percentLabel; // the percentage beside the bar
-    QPushButton
-        *m_firmwareInfoButton;   // "Firmware-Info": reads the installed version, offers the update
+    // "Firmware-Info": reads the installed version, offers the update
+    QPushButton *m_firmwareInfoButton;
     QPushButton *m_searchButton; // "Gerät suchen": searches the ports for the gauge
     QListWidget *m_log;          // the log
-    // Working controls that lie outside the visible area.
-    QLineEdit *m_fileField;   // the chosen file's path, or "Datei existiert nicht"
-    QLabel *m_resetHint;      // shown while the transfer waits for the controller reset
-    QList<int> m_portNumbers; // the port numbers, parallel to m_portList
-    QByteArray m_receiveText; // the receive text of the identification exchange
+    QLabel *m_resetHint;         // under the bar while the transfer waits for the controller reset
 
     devicelink::PortFactory m_ports;
     devicelink::WindowLink *m_link;
@@ -121,6 +118,7 @@ private:
     YesNoQuestion m_askYesNo;
     QString m_updateUrl = QLatin1String(UpdateClient::DefaultBaseUrl);
     QString m_downloadFolder;
+    QString m_chosenFile;
     QString m_dialogFileName; // the file dialog keeps its file name from one use to the next
     bool m_waitCursor = false;
 };

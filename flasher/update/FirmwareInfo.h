@@ -45,16 +45,14 @@ public:
     // what UpdateFolder::pick() gives when none is writable); empty when it can.
     static QString startProblem(const QUrl &server, const QString &downloadFolder);
 
-    // Runs the command on COM `comNumber` (or NoPort) at `baudRate`. `receiveText` is the
-    // window's receive buffer: emptied at the start, it keeps the gauge's answer afterwards.
-    // `downloadFolder` takes "firmware.txt" and "jdwiii.hzg" (see UpdateFolder::pick()).
-    Outcome run(int comNumber, int baudRate, QByteArray &receiveText,
-                const QString &downloadFolder);
+    // Runs the command on COM `comNumber` (or NoPort) at `baudRate`. `downloadFolder` takes
+    // "firmware.txt" and "jdwiii.hzg" (see UpdateFolder::pick()).
+    Outcome run(int comNumber, int baudRate, const QString &downloadFolder);
 
 private:
     // Each stage returns the command's outcome when the command ends in it, nothing when the
     // next stage follows.
-    std::optional<Outcome> queryVersion(int comNumber, int baudRate, QByteArray &receiveText);
+    std::optional<Outcome> queryVersion(int comNumber, int baudRate);
     std::optional<Outcome> checkOnline(const QString &folder);
     std::optional<Outcome> downloadFirmware(const QString &folder);
     std::optional<Outcome> program(const QString &folder);

@@ -358,8 +358,8 @@ private slots:
         dialogs.leaveOpen = true;
         MainWindow form(dialogs, ws.context);
         QPointer<QWidget> window =
-            uploadWindow ? static_cast<QWidget *>(new UploadWindow(
-                               [] { return QStringLiteral("5"); }, ports, ws.path("configs.eep")))
+            uploadWindow ? static_cast<QWidget *>(
+                               new UploadWindow([] { return 5; }, ports, ws.path("configs.eep")))
                          : new PortDialog(&form, dialogs, ports);
         window->show();
         window->activateWindow();

@@ -160,10 +160,16 @@ private slots:
                  arguments.contains(ee) ? filePattern(300) : QByteArray());
     }
 
-    // Endings the window tests miss: an EEPROM file gone turns both upload state off; an
-    // unreadable file stops before the transfer and leaves the state as they were.
-    void buttonsAfterUpload()
+    // Endings the window tests miss: an EEPROM file gone since its choice closes the port opened
+    // for it and turns both uploads off; an unreadable file stops before the transfer and
+    // leaves the state as it was.
+    void missingFiles()
     {
+        ScriptedPort wire;
+        const UploadRequest gone{UploadKind::Eeprom, 3, 19200, QStringLiteral("/nonexistent.eep")};
+        QCOMPARE(RunUploadCommand(wire, gone, LinkHooks()), TransferOutcome::FileMissing);
+        QCOMPARE(wire.openedPorts(), QList<int>{3});
+        QVERIFY(!wire.isOpen());
         QVERIFY(StateAfterUpload(UploadKind::Eeprom, TransferOutcome::FileMissing) ==
                 (UploadCommandState{false, false, {}, {}, true}));
         QVERIFY(StateAfterUpload(UploadKind::Eeprom, TransferOutcome::FileUnreadable) ==
