@@ -10,49 +10,60 @@
 
 using namespace devicelink;
 
-namespace {
-
-// Records what reaches the owner's thread, in order.
-void recordInto(JobRunner &runner, QStringList &seen)
-{
-    QObject::connect(&runner, &JobRunner::lines, [&seen](const QList<JobRunner::LogLine> &batch) {
-        for (const JobRunner::LogLine &line : batch)
-            seen << line.text;
-    });
-    QObject::connect(&runner, &JobRunner::percent,
-                     [&seen](int percent) { seen << QString::number(percent); });
-    QObject::connect(&runner, &JobRunner::finished, [&seen] { seen << "end"; });
-}
-
-} // namespace
-
 class TestJobRunner : public QObject
 {
     Q_OBJECT
 
+    QStringList m_seen; // what reached the owner's thread, in order
+
+    void record(JobRunner *runner)
+    {
+        connect(runner, &JobRunner::lines, this, [this](const QList<JobRunner::LogLine> &batch) {
+            for (const JobRunner::LogLine &line : batch)
+                m_seen << line.text;
+        });
+        connect(runner, &JobRunner::percent, this, [this](int p) { m_seen << QString::number(p); });
+        connect(runner, &JobRunner::finished, this, [this] { m_seen << "end"; });
+    }
+
 private slots:
-    // Everything reported while the owner's thread is busy arrives in one go: the lines in
-    // order, a posted call and the end in their places, of the percentages only the last.
+    void init() { m_seen.clear(); }
+
+    // What a job reports while the owner's thread is busy arrives in one go: the lines in order,
+    // a posted call and the end in their places, of the percentages only the last. A call that
+    // deletes the runner (its window closing) drops everything after it.
+    void order_data()
+    {
+        QTest::addColumn<bool>("deleting");
+        QTest::addColumn<QStringList>("seen");
+        QTest::newRow("kept") << false << QStringList{"a", "b", "20", "call", "c", "done", "end"};
+        QTest::newRow("deleted by its call") << true << QStringList{"a", "b", "20", "call"};
+    }
     void order()
     {
-        JobRunner runner;
-        QStringList seen;
-        recordInto(runner, seen);
+        QFETCH(bool, deleting);
+        QPointer<JobRunner> runner = new JobRunner(this);
+        record(runner);
         std::promise<void> queued;
-        runner.start(
-            [&runner, &seen, &queued](const LinkHooks &hooks) {
+        runner->start(
+            [this, deleting, &queued, jobs = runner.data()](const LinkHooks &hooks) {
                 hooks.Add_Item("a");
                 hooks.percent(10);
                 hooks.percent(20);
                 hooks.listLine("b");
-                runner.post([&seen] { seen << "call"; });
+                jobs->post([this, deleting, jobs] {
+                    m_seen << "call";
+                    if (deleting)
+                        delete jobs;
+                });
                 hooks.listLine("c");
                 queued.set_value();
             },
-            [&seen] { seen << "done"; });
+            [this] { m_seen << "done"; });
         queued.get_future().wait(); // no event loop turn before everything is queued
-        QTRY_VERIFY(!runner.busy());
-        QCOMPARE(seen, QStringList({"a", "b", "20", "call", "c", "done", "end"}));
+        QTRY_VERIFY(!runner || !runner->busy());
+        QTEST(m_seen, "seen");
+        delete runner;
     }
 
     // A question whose dialog the owner's thread has not shown yet when the window closes is
@@ -72,25 +83,6 @@ private slots:
         QTRY_VERIFY(!runner.busy());
         QVERIFY(!shown);
         QCOMPARE(answer, QVariant("fallback"));
-    }
-
-    // A posted call that ends the window (and its runner) drops what the job reported after it.
-    void deletedByPostedCall()
-    {
-        QPointer<JobRunner> runner = new JobRunner;
-        QStringList seen;
-        recordInto(*runner, seen);
-        std::promise<void> queued;
-        runner->start([&, jobs = runner.data()](const LinkHooks &hooks) {
-            hooks.listLine("before");
-            jobs->post([jobs] { delete jobs; });
-            hooks.listLine("after");
-            hooks.percent(50);
-            queued.set_value();
-        });
-        queued.get_future().wait();
-        QTRY_VERIFY(!runner);
-        QCOMPARE(seen, QStringList{"before"});
     }
 };
 
