@@ -4,6 +4,8 @@
 #include "devicelink/LinkTexts.h"
 #include "flasher/FlasherTexts.h"
 
+#include <QFileInfo>
+
 namespace flasher {
 
 using namespace devicelink;
@@ -29,11 +31,11 @@ UploadCommandState StateWhileTransferring(UploadKind kind)
 UploadCommandState StateAfterUpload(UploadKind kind, TransferOutcome outcome)
 {
     const bool firmware = kind == UploadKind::Firmware;
-    if (outcome == TransferOutcome::FileMissing) {
+    if (outcome == TransferOutcome::FileMissing || outcome == TransferOutcome::FileEmpty) {
         UploadCommandState state{false};
         if (!firmware)
             state.eepromUpload = false;
-        state.fileMissing = true;
+        state.fileMissing = outcome == TransferOutcome::FileMissing;
         return state;
     }
     if (!TransferRan(outcome))
@@ -64,6 +66,13 @@ TransferOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
         hooks.Add_Item(FlasherTexts::fileUnreadable(request.path));
         port.close();
         return TransferOutcome::FileUnreadable;
+    }
+    // An empty file would go out as one block of zeros and "succeed": nothing is sent at all.
+    // (Asked after the read: a file the system cannot read may claim to be empty, too.)
+    if (QFileInfo(request.path).size() == 0) {
+        hooks.Add_Item(FlasherTexts::fileEmpty(request.path));
+        port.close();
+        return TransferOutcome::FileEmpty;
     }
     if (transferStarting)
         transferStarting();
