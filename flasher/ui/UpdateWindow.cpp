@@ -87,6 +87,11 @@ UpdateWindow::UpdateWindow(PortFactory ports, QWidget *parent)
     startUp();
 }
 
+void UpdateWindow::addHint(const QString &text)
+{
+    m_link->listLine(QStringLiteral("Hinweis: ") + text);
+}
+
 bool UpdateWindow::busy() const
 {
     return m_link->busy();
@@ -217,8 +222,7 @@ void UpdateWindow::scanPorts(std::function<void()> then)
     m_link->start<AvailablePorts>(
         [ports](const LinkHooks &hooks) {
             AvailablePorts found = ScanAvailablePorts(*ports(), hooks);
-            for (const QString &line : ScanProblemLines(found))
-                hooks.Add_Item(line);
+            ReportScanProblems(found, hooks);
             return found;
         },
         [this, then = std::move(then)](const AvailablePorts &found) {

@@ -64,6 +64,9 @@ public:
     // What the uploads send: the chosen file's path, or "Datei existiert nicht".
     QString chosenFile() const { return m_chosenFile; }
 
+    // Adds "Hinweis: <text>" to the log: an explanation such as a port folder that is missing.
+    void addHint(const QString &text);
+
     // A job (scan, search, upload, firmware information) is running.
     bool busy() const;
 
