@@ -126,8 +126,8 @@ bool upload(const Job &job, const QString &portText)
     if (ConfigUpload::portNumberFromText(number) != 0 &&
         !save(imagePath, job.settings, *job.console))
         return false;
-    const TransferOutcome outcome =
-        ConfigUpload::run(port, number, imagePath, job.console->hooks());
+    const TransferOutcome outcome = ConfigUpload::run(
+        port, ConfigUpload::portNumberFromText(number), imagePath, job.console->hooks());
     if (outcome == LinkFailure::NoHandshake)
         job.console->failedWithoutLine();
     job.console->endOperation();

@@ -22,13 +22,12 @@ int portNumberFromText(const QString &text)
     return n;
 }
 
-TransferOutcome run(SerialPort &port, const QString &portText, const QString &imagePath,
+TransferOutcome run(SerialPort &port, int comNumber, const QString &imagePath,
                     const LinkHooks &hooks)
 {
     // Both checks come before the port is touched, so a wrong port or a missing file never
     // leaves the log saying that the port failed.
-    const int comNumber = portNumberFromText(portText);
-    if (comNumber == 0) {
+    if (comNumber < ComPortNames::FirstCom || comNumber > ComPortNames::LastCom) {
         hooks.Add_Item(
             QStringLiteral("Kein gültiger Com-Port gewählt – bitte unter Kommunikation wählen"));
         return LinkFailure::NoPort;
@@ -44,7 +43,7 @@ TransferOutcome run(SerialPort &port, const QString &portText, const QString &im
         return {LinkFailure::OpenFailed, port.openError()};
 
     const TransferOutcome outcome =
-        UploadImage(port, loaded.image, TransferVariant::configuration(), hooks);
+        UploadImage(port, loaded.image, TransferVariant::eeprom(), hooks);
     // A port that fails during the transfer also ends with the open-failure line, as every
     // port failure of this upload does.
     if (outcome == LinkFailure::PortLost)

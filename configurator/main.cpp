@@ -1,7 +1,7 @@
 // iveva-configurator: the settings editor of the IVEVA gauge, or, with options, its batch mode.
 
 #include "configurator/BatchMode.h"
-#include "configurator/ui/Form1.h"
+#include "configurator/ui/MainWindow.h"
 #include "configurator/ui/UserDialogs.h"
 #include "devicelink/LinkHints.h"
 #include "devicelink/ui/LogListMenu.h"
@@ -69,7 +69,7 @@ int main(int argc, char *argv[])
     windowContext.link.trace = shell::windowTrace();
     devicelink::LogListMenu::offerWireTrace(windowContext.link.trace);
     StandardDialogs dialogs;
-    Form1 window(dialogs, windowContext);
+    MainWindow window(dialogs, windowContext);
     window.show();
     // The main window has no log: a port folder that is not there is worth a message.
     if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);

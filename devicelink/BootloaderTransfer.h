@@ -37,10 +37,8 @@ struct TransferVariant
 
     // The flasher's firmware upload (also the online update): percentage and entry notice.
     static TransferVariant firmware() { return {protocol::EntryFirmware, 100'000}; }
-    // The flasher's EEPROM upload: percentage and entry notice.
+    // The EEPROM uploads: the flasher's, and the configurator's of its settings.
     static TransferVariant eeprom() { return {protocol::EntryEeprom, 1'000'000}; }
-    // The configurator's upload of its settings: always 19200 bit/s, no notices.
-    static TransferVariant configuration() { return {protocol::EntryEeprom, 1'000'000}; }
 };
 
 // The baud rate of the configurator's upload and search.

@@ -60,7 +60,6 @@ bool ComPort::open(int comNumber, const QString &settings)
     if (device.isEmpty()) {
         close();
         m_device.clear();
-        m_lost = false;
         return fail(QStringLiteral("COM%1 gibt es auf diesem System nicht").arg(comNumber),
                     OpenError::Missing);
     }
@@ -72,7 +71,6 @@ bool ComPort::openDevice(const QString &name, const QString &settings)
     close();
     m_error.clear();
     m_openError = OpenError::None;
-    m_lost = false;
 
     // The port is opened by the device a link leads to, so that the lock, named after the
     // device, covers every name of it. A missing device or a link to nothing is never opened.
@@ -124,19 +122,19 @@ bool ComPort::isOpen() const
 bool ComPort::write(const QByteArray &bytes)
 {
     if (!m_port.isOpen())
-        return lose();
+        return false;
     if (m_settings.trace)
         m_settings.trace->sent(bytes);
     if (m_port.write(bytes) != bytes.size())
-        return lose();
+        return false;
     QElapsedTimer clock;
     clock.start();
     while (m_port.bytesToWrite() > 0) {
         if (portFailed() || clock.elapsed() > WriteTimeoutMs)
-            return lose();
+            return false;
         m_port.waitForBytesWritten(50);
     }
-    return !portFailed() || lose();
+    return !portFailed();
 }
 
 PollResult ComPort::poll(qint64 maxPolls)
@@ -148,7 +146,6 @@ PollResult ComPort::poll(qint64 maxPolls)
     clock.start();
     for (;;) {
         if (!m_port.isOpen() || portFailed()) {
-            lose();
             result.lost = true;
             break;
         }
@@ -177,13 +174,6 @@ bool ComPort::fail(const QString &error, OpenError kind)
     m_openError = kind;
     m_port.clearError();
     qCDebug(linkLog) << "open failed:" << m_device << error;
-    return false;
-}
-
-// Marks the port as failed; false, for the write that noticed it.
-bool ComPort::lose()
-{
-    m_lost = true;
     return false;
 }
 

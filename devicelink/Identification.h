@@ -56,11 +56,11 @@ struct SearchResult
 
 // Tries the ports in list order with the identification exchange and stops at the first that
 // answers. `announceFind` runs while that port is still open (the configurator's message box);
-// the flasher variant logs its lines instead. The receive text is empty after a find.
+// the flasher variant logs its lines instead.
 // The port is closed when the search returns.
 SearchResult
 SearchDevice(SerialPort &port, const QList<int> &portNumbers, int baudRate,
-             const SearchVariant &variant, QByteArray &receiveText, const LinkHooks &hooks,
+             const SearchVariant &variant, const LinkHooks &hooks,
              const std::function<void(int portNumber, const QString &version)> &announceFind = {});
 
 } // namespace devicelink

@@ -188,7 +188,7 @@ int runUpload(UploadKind kind, Job &job, const QString &path)
     const int comNumber = choosePort(job);
     if (comNumber == 0)
         return shell::Failure;
-    const UploadRequest request{kind, PortDisplayEntry(comNumber), job.speed, path};
+    const UploadRequest request{kind, comNumber, job.speed, path};
     const TransferOutcome outcome =
         RunUploadCommand(*job.chosenPort, request, job.console->hooks());
     if (outcome == LinkFailure::NoHandshake)
@@ -201,10 +201,8 @@ int runSearch(Job &job, const QString &)
 {
     const AvailablePorts ports = ScanAvailablePorts(*job.anyPort, LinkHooks());
     ReportScanProblems(ports, job.console->hooks());
-    QByteArray receiveText;
-    const SearchResult result =
-        SearchDevice(*job.anyPort, ports.numbers, job.speed, SearchVariant::flasher(), receiveText,
-                     job.console->hooks());
+    const SearchResult result = SearchDevice(*job.anyPort, ports.numbers, job.speed,
+                                             SearchVariant::flasher(), job.console->hooks());
     if (ports.numbers.isEmpty())
         job.console->failedWithoutLine(); // "Gerät suchen..." is no failure: the hint says it
     return exitStatusFor(result);
@@ -216,9 +214,8 @@ int runInfo(Job &job, const QString &)
     const int comNumber = choosePort(job);
     if (comNumber == 0)
         return shell::Failure;
-    QByteArray receiveText;
-    const InstalledVersion installed = QueryInstalledVersion(*job.chosenPort, comNumber, job.speed,
-                                                             receiveText, job.console->hooks());
+    const InstalledVersion installed =
+        QueryInstalledVersion(*job.chosenPort, comNumber, job.speed, job.console->hooks());
     job.chosenPort->close();
     return exitStatusFor(installed);
 }

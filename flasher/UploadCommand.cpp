@@ -2,7 +2,6 @@
 
 #include "devicelink/FlashImage.h"
 #include "devicelink/LinkTexts.h"
-#include "devicelink/PortScan.h"
 #include "flasher/FlasherTexts.h"
 
 namespace flasher {
@@ -19,23 +18,23 @@ QString PercentText(int percent)
     return QString::number(percent) + QStringLiteral(" %");
 }
 
-UploadButtons ButtonsWhileTransferring(UploadKind kind)
+UploadCommandState StateWhileTransferring(UploadKind kind)
 {
-    UploadButtons buttons{false, std::nullopt, false, true};
+    UploadCommandState state{false, std::nullopt, false, true};
     if (kind == UploadKind::Eeprom)
-        buttons.eeprom = false;
-    return buttons;
+        state.eepromUpload = false;
+    return state;
 }
 
-UploadButtons ButtonsAfterUpload(UploadKind kind, TransferOutcome outcome)
+UploadCommandState StateAfterUpload(UploadKind kind, TransferOutcome outcome)
 {
     const bool firmware = kind == UploadKind::Firmware;
     if (outcome == TransferResult::FileMissing || outcome == TransferResult::FileEmpty) {
-        UploadButtons buttons{false};
+        UploadCommandState state{false};
         if (!firmware)
-            buttons.eeprom = false;
-        buttons.fileMissing = outcome == TransferResult::FileMissing;
-        return buttons;
+            state.eepromUpload = false;
+        state.fileMissing = outcome == TransferResult::FileMissing;
+        return state;
     }
     if (!TransferRan(outcome))
         return {};
@@ -47,12 +46,11 @@ TransferOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
                                  const LinkHooks &hooks,
                                  const std::function<void()> &transferStarting)
 {
-    const int comNumber = PortNumberFromEntry(request.portEntry);
-    if (comNumber < 1) {
+    if (request.comNumber < 1) {
         hooks.Add_Item(LinkTexts::noPortChosen());
         return LinkFailure::NoPort;
     }
-    if (!OpenPortForTransfer(port, comNumber, request.baudRate, hooks))
+    if (!OpenPortForTransfer(port, request.comNumber, request.baudRate, hooks))
         return {LinkFailure::OpenFailed, port.openError()};
 
     // A hidden file counts as missing, though it could be read.

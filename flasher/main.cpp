@@ -4,7 +4,7 @@
 #include "devicelink/LinkHints.h"
 #include "devicelink/ui/LogListMenu.h"
 #include "flasher/BatchMode.h"
-#include "flasher/ui/Form1.h"
+#include "flasher/ui/UpdateWindow.h"
 #include "flasher/update/UpdateClient.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
@@ -75,7 +75,7 @@ int main(int argc, char *argv[])
     devicelink::LinkSettings link = context->link;
     link.trace = shell::windowTrace();
     devicelink::LogListMenu::offerWireTrace(link.trace);
-    Form1 window([link] { return std::make_unique<devicelink::ComPort>(link); });
+    UpdateWindow window([link] { return std::make_unique<devicelink::ComPort>(link); });
     window.setUpdateUrl(updateUrl);
     if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);
         !hint.isEmpty())

@@ -85,7 +85,7 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
             QSettings().setValue(FuelKey, AnalogCharacteristic::fuels().at(i).name);
         refresh();
     });
-    connect(kopieren, &QPushButton::clicked, this, &CharacteristicWindow::kopieren_Click);
+    connect(kopieren, &QPushButton::clicked, this, &CharacteristicWindow::onCopyClicked);
     refresh();
 }
 
@@ -123,7 +123,7 @@ void CharacteristicWindow::refresh()
     kopieren->setEnabled(c.hasLine);
 }
 
-void CharacteristicWindow::kopieren_Click()
+void CharacteristicWindow::onCopyClicked()
 {
     QGuiApplication::clipboard()->setText(characteristic().calibrationText());
 }

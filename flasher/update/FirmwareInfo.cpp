@@ -59,8 +59,7 @@ QString FirmwareInfo::copyTargetProblem(const QString &target)
         .arg(QDir::toNativeSeparators(target));
 }
 
-FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray &receiveText,
-                                        const QString &downloadFolder)
+FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, const QString &downloadFolder)
 {
     m_installedVersion.clear();
     m_installedNumber = 0;
@@ -71,7 +70,7 @@ FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray 
     m_client.setCancelCheck([this] { return m_hooks.isCancelled(); });
 
     // Each stage ends the command with an outcome, or hands on to the next one.
-    std::optional<Outcome> outcome = queryVersion(comNumber, baudRate, receiveText);
+    std::optional<Outcome> outcome = queryVersion(comNumber, baudRate);
     if (!outcome)
         outcome = checkOnline(downloadFolder);
     if (!outcome)
@@ -84,11 +83,9 @@ FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray 
     return outcome.value_or(Outcome::Failed);
 }
 
-std::optional<FirmwareInfo::Outcome> FirmwareInfo::queryVersion(int comNumber, int baudRate,
-                                                                QByteArray &receiveText)
+std::optional<FirmwareInfo::Outcome> FirmwareInfo::queryVersion(int comNumber, int baudRate)
 {
-    const InstalledVersion installed =
-        QueryInstalledVersion(m_port, comNumber, baudRate, receiveText, m_hooks);
+    const InstalledVersion installed = QueryInstalledVersion(m_port, comNumber, baudRate, m_hooks);
     if (installed.outcome != VersionAnswer::Found)
         return Outcome::Failed;
     m_installedVersion = installed.version;

@@ -31,9 +31,7 @@ FirmwareInfo::Outcome run(const UpdateBatchOptions &options, SerialPort &port,
 
     UpdateClient client(base, options.limits);
     ConsoleFirmwareInfoUi ui(print, options.yes, options.copyPath);
-    QByteArray receiveText;
-    return FirmwareInfo(port, client, ui, hooks)
-        .run(options.comNumber, options.baudRate, receiveText, folder);
+    return FirmwareInfo(port, client, ui, hooks).run(options.comNumber, options.baudRate, folder);
 }
 
 } // namespace UpdateBatch

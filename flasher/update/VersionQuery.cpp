@@ -27,11 +27,10 @@ InstalledVersion fail(LinkOutcome<VersionAnswer> outcome, SerialPort &port, cons
 } // namespace
 
 InstalledVersion QueryInstalledVersion(SerialPort &port, int comNumber, int baudRate,
-                                       QByteArray &receiveText, const LinkHooks &hooks)
+                                       const LinkHooks &hooks)
 {
     hooks.listLine(QStringLiteral("Geräteinformation werden abrufen..."));
 
-    receiveText.clear();
     if (comNumber < 1)
         return fail(LinkFailure::NoPort, port, hooks, LinkTexts::noPortChosen());
     if (!port.open(comNumber, PortSettings::forBaud(baudRate))) {
@@ -41,6 +40,7 @@ InstalledVersion QueryInstalledVersion(SerialPort &port, int comNumber, int baud
 
     hooks.Add_Item(QStringLiteral("auf Controllerreset warten..."));
     Poller::End end = Poller::End::Lost;
+    QByteArray receiveText;
     if (Identification::sendRequest(port, 1)) {
         Poller poller(port, hooks);
         end = Identification::readAnswer(poller, AnswerBudget, receiveText,

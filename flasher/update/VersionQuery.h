@@ -27,8 +27,8 @@ struct InstalledVersion
 // < 1), sends "d" once, reads up to 100,000 polls until a read brings an "e", and logs one
 // version line for every "d" of the answer, the five characters after it; the last one counts.
 // On every failure it logs its line and closes the port; when Found the port stays open for
-// what follows. `receiveText` is emptied first and keeps the gauge's answer.
+// what follows.
 InstalledVersion QueryInstalledVersion(devicelink::SerialPort &port, int comNumber, int baudRate,
-                                       QByteArray &receiveText, const devicelink::LinkHooks &hooks);
+                                       const devicelink::LinkHooks &hooks);
 
 } // namespace flasher

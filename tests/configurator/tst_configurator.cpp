@@ -5,9 +5,9 @@
 #include "TestContext.h"
 #include "configurator/BatchMode.h"
 #include "configurator/ui/CharacteristicWindow.h"
-#include "configurator/ui/Form1.h"
-#include "configurator/ui/Form2.h"
-#include "configurator/ui/Form3.h"
+#include "configurator/ui/MainWindow.h"
+#include "configurator/ui/PortDialog.h"
+#include "configurator/ui/UploadWindow.h"
 #include "configurator/ui/UserDialogs.h"
 #include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
@@ -125,12 +125,12 @@ void trigger(const QWidget *window, const char *action)
     control<QAction>(window, action)->trigger();
 }
 
-QString comport(const Form1 &form)
+QString comport(const MainWindow &form)
 {
     return control<QAction>(&form, "comport")->text();
 }
 
-QStringList logOf(const Form3 *window)
+QStringList logOf(const UploadWindow *window)
 {
     QStringList lines;
     const QListWidget *list = control<QListWidget>(window, "List1");
@@ -140,7 +140,7 @@ QStringList logOf(const Form3 *window)
 }
 
 // The user turns to the main window and back to `window`: its activation runs again.
-bool reactivate(Form1 &form, QWidget *window)
+bool reactivate(MainWindow &form, QWidget *window)
 {
     form.activateWindow();
     if (!QTest::qWaitFor([&form] { return form.isActiveWindow(); }))
@@ -156,10 +156,10 @@ template <typename Window> bool settled(const QPointer<Window> &window)
 }
 
 // Opens the port dialog from the menu and waits for the scan its activation runs.
-Form2 *openPortDialog(Form1 &form)
+PortDialog *openPortDialog(MainWindow &form)
 {
     trigger(&form, "comport");
-    Form2 *dialog = form.portDialog();
+    PortDialog *dialog = form.portDialog();
     const auto scanned = [dialog] { return control<QPushButton>(dialog, "Command4")->isEnabled(); };
     return dialog && QTest::qWaitFor(scanned, 10'000) ? dialog : nullptr;
 }
@@ -183,7 +183,7 @@ private slots:
         ws.write("first.eep", QByteArray(128, char(0x5A)));
         ws.write("extremes.eep", ExtremesImage);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs, ws.context);
+        MainWindow form(dialogs, ws.context);
         form.show();
         QCOMPARE(comport(form), QStringLiteral("Com-Port: 3"));
         const QString first = ws.path("first.eep"), extremes = ws.path("extremes.eep");
@@ -232,7 +232,7 @@ private slots:
         QVERIFY(QDir().rmdir(ws.path("configs.eep")));
         trigger(&form, "uploadconfig");
         QCOMPARE(ws.read("configs.eep"), ExtremesImage); // written before the upload
-        QPointer<Form3> upload = form.uploadWindow();
+        QPointer<UploadWindow> upload = form.uploadWindow();
         QTRY_VERIFY(upload && upload->busy());
         // Changed settings during the upload leave configs.eep alone, and the window says so.
         control<QComboBox>(&form, "da_volt(0)")->setCurrentIndex(7);
@@ -290,9 +290,9 @@ private slots:
         ws.gauge(2, {.silent = true});
         ws.write("port.dll", "\x09\x01\x02");
         ScriptedDialogs dialogs;
-        Form1 form(dialogs, ws.context);
+        MainWindow form(dialogs, ws.context);
         form.show();
-        QPointer<Form2> dialog = openPortDialog(form);
+        QPointer<PortDialog> dialog = openPortDialog(form);
         // Activated again it scans again, and lists no port twice.
         QVERIFY(dialog && reactivate(form, dialog) && settled(dialog));
         QComboBox *ports = control<QComboBox>(dialog, "ComboPort");
@@ -359,11 +359,11 @@ private slots:
         };
         ScriptedDialogs dialogs;
         dialogs.leaveOpen = true;
-        Form1 form(dialogs, ws.context);
+        MainWindow form(dialogs, ws.context);
         QPointer<QWidget> window =
-            uploadWindow ? static_cast<QWidget *>(new Form3([] { return QStringLiteral("5"); },
-                                                            ports, ws.path("configs.eep")))
-                         : new Form2(&form, dialogs, ports);
+            uploadWindow ? static_cast<QWidget *>(
+                               new UploadWindow([] { return 5; }, ports, ws.path("configs.eep")))
+                         : new PortDialog(&form, dialogs, ports);
         window->show();
         window->activateWindow();
         for (const QString &button : clicks) {

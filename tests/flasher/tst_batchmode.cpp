@@ -213,6 +213,16 @@ private slots:
                  arguments.contains(ee) ? filePattern(300) : QByteArray());
     }
 
+    // An EEPROM file gone since its choice closes the port opened for it.
+    void missingFileClosesThePort()
+    {
+        ScriptedPort wire;
+        const UploadRequest gone{UploadKind::Eeprom, 3, 19200, QStringLiteral("/nonexistent.eep")};
+        QCOMPARE(RunUploadCommand(wire, gone, LinkHooks()), TransferResult::FileMissing);
+        QCOMPARE(wire.openedPorts(), QList<int>{3});
+        QVERIFY(!wire.isOpen());
+    }
+
     // --trace: the exchange's bytes on stderr, one line per write and per read that brought
     // bytes; the log on stdout as without it.
     void traceOnStderr()

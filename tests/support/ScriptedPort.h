@@ -41,7 +41,6 @@ public:
     bool write(const QByteArray &bytes) override;
     devicelink::PollResult poll(qint64 maxPolls) override;
     QString errorString() const override { return QStringLiteral("scripted failure"); }
-    bool connectionLost() const override { return locked(m_lost); }
     OpenError openError() const override { return locked(m_openError); }
     QString deviceName() const override { return locked(m_device); }
 

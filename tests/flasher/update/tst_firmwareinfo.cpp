@@ -225,10 +225,9 @@ private slots:
             closing = c.closeDuringHelper && path == "/DEVAZ/lastfw.bin";
         };
         UpdateClient client(server.baseUrl());
-        QByteArray receiveText;
 
-        const Outcome outcome = FirmwareInfo(port, client, ui, hooks)
-                                    .run(c.com, 19200, receiveText, programFolder.path());
+        const Outcome outcome =
+            FirmwareInfo(port, client, ui, hooks).run(c.com, 19200, programFolder.path());
 
         QCOMPARE(outcome, c.outcome);
         qsizetype at = -1;
