@@ -101,10 +101,6 @@ private slots:
         QTest::newRow("update --yes, no copy, no checksum on the server: the download's printed")
             << 5 << L() << QStringList{"--update", "--yes", "--update-url", "@url"} << 0
             << QStringList{installed, "SHA-256: " + sha, "Hilfsdatei downloaden...", ok};
-        QTest::newRow("update --yes --copy FOLDER")
-            << 5 << L()
-            << QStringList{"--update", "--yes", "--copy", "@dir", "--update-url", "@url"} << 0
-            << QStringList{"Download erfolgreich!", ok};
     }
 
     void commands()

@@ -9,6 +9,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdint>
 #include <cstdio>
 
@@ -31,28 +32,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 #ifndef IVEVA_FUZZ
 int main(int argc, char *argv[])
 {
-    int files = 0, failures = 0;
-    for (int i = 1; i < argc; ++i) {
-        QDirIterator seeds(QString::fromLocal8Bit(argv[i]), QDir::Files);
-        while (seeds.hasNext()) {
-            const QString path = seeds.next();
-            QFile file(path);
-            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-            LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-                                   std::size_t(bytes.size()));
-            const bool isKey = MinisignKey::parse(bytes).has_value();
-            const bool isSignature = MinisignSignature::parse(bytes).has_value();
-            const bool asExpected = path.endsWith(u".pub")       ? isKey && !isSignature
-                                    : path.endsWith(u".minisig") ? isSignature && !isKey
-                                    : path.endsWith(u".bad")     ? !isKey && !isSignature
-                                                                 : true;
-            if (!asExpected)
-                std::fprintf(stderr, "falsch gelesen: %s\n", qPrintable(path));
-            failures += asExpected ? 0 : 1;
-            ++files;
+    int files = 0, wrong = 0;
+    for (QDirIterator seeds(QString::fromLocal8Bit(argc > 1 ? argv[1] : "."), QDir::Files,
+                            QDirIterator::Subdirectories);
+         seeds.hasNext(); ++files) {
+        QFile file(seeds.next());
+        const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                               std::size_t(bytes.size()));
+        const QString kind = QFileInfo(file).suffix();
+        const bool isKey = MinisignKey::parse(bytes).has_value(),
+                   isSignature = MinisignSignature::parse(bytes).has_value();
+        if ((kind == u"pub" || kind == u"minisig" || kind == u"bad") &&
+            (isKey != (kind == u"pub") || isSignature != (kind == u"minisig"))) {
+            std::fprintf(stderr, "falsch gelesen: %s\n", qPrintable(file.fileName()));
+            ++wrong;
         }
     }
-    std::printf("%d Dateien, %d falsch gelesen\n", files, failures);
-    return files > 0 && failures == 0 ? 0 : 1;
+    std::printf("%d Dateien, %d falsch gelesen\n", files, wrong);
+    return files > 0 && wrong == 0 ? 0 : 1;
 }
 #endif
