@@ -348,12 +348,14 @@ void Form1::Command3_Click()
     const int baudRate = Combospeed->currentText().toInt();
     const PortFactory ports = m_ports;
     const bool started = m_link->start<QByteArray>(
-        [this, ports, server, comNumber, baudRate, folder](const LinkHooks &hooks) {
+        [this, ports, server, comNumber, baudRate, folder,
+         signatures = m_signatures](const LinkHooks &hooks) {
             // The client's network access and the port live on the job's thread.
             UpdateClient client(server);
             FirmwareInfoWindowUi ui(*this);
             QByteArray receiveText;
-            FirmwareInfo(*ports(), client, ui, hooks).run(comNumber, baudRate, receiveText, folder);
+            FirmwareInfo(*ports(), client, ui, hooks, signatures)
+                .run(comNumber, baudRate, receiveText, folder);
             return receiveText;
         },
         [this](const QByteArray &receiveText) {
