@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace configurator {
@@ -51,7 +52,7 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
             index = i;
     fuel->setCurrentIndex(index);
 
-    kopieren = new QPushButton(QStringLiteral("Kopieren"), this);
+    kopieren = new QPushButton(QStringLiteral("K&opieren"), this);
     kopieren->setObjectName(QStringLiteral("kopieren"));
     kopieren->setToolTip(
         QStringLiteral("Punkte, Geradengleichung und Tabelle als Text in die Zwischenablage"));
@@ -63,7 +64,10 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
     notes->setWordWrap(true);
 
     auto *fuelRow = new QHBoxLayout;
-    fuelRow->addWidget(new QLabel(QStringLiteral("Kraftstoff:"), this));
+    auto *fuelLabel = new QLabel(QStringLiteral("&Kraftstoff:"), this);
+    fuelLabel->setBuddy(fuel);
+    fuel->setAccessibleName(QStringLiteral("Kraftstoff")); // else the entry is its name
+    fuelRow->addWidget(fuelLabel);
     fuelRow->addWidget(fuel);
     fuelRow->addStretch();
     fuelRow->addWidget(kopieren);
@@ -86,6 +90,7 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
         refresh();
     });
     connect(kopieren, &QPushButton::clicked, this, &CharacteristicWindow::kopieren_Click);
+    new QShortcut(QKeySequence::Cancel, this, this, &QWidget::close);
     refresh();
 }
 

@@ -11,9 +11,24 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QStyle>
 #include <QToolTip>
 
 namespace devicelink {
+
+namespace {
+
+// The list wraps at blanks: a line is cut only where a word is wider than the row.
+bool isCut(const QListWidget &list, const QListWidgetItem &item)
+{
+    const int margin = list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1;
+    const int width = list.visualItemRect(&item).width() - 2 * margin;
+    const QRect needed =
+        list.fontMetrics().boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, item.text());
+    return needed.width() > width;
+}
+
+} // namespace
 
 LogListMenu *LogListMenu::attach(QListWidget *list)
 {
@@ -22,6 +37,11 @@ LogListMenu *LogListMenu::attach(QListWidget *list)
 
 LogListMenu::LogListMenu(QListWidget *list) : QObject(list), m_list(list)
 {
+    // A wrapped row grows downwards; a width change lays the rows out again.
+    m_list->setWordWrap(true);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setResizeMode(QListView::Adjust);
+    m_list->setAccessibleName(QStringLiteral("Log"));
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QWidget::customContextMenuRequested, this, &LogListMenu::showMenu);
     m_list->viewport()->installEventFilter(this);
@@ -61,8 +81,8 @@ void LogListMenu::showMenu(const QPoint &position)
     // menu is open.
     auto *menu = new QMenu(m_list);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(QStringLiteral("Alles kopieren"), this, &LogListMenu::copyAll);
-    menu->addAction(QStringLiteral("Log speichern…"), this, &LogListMenu::askWhereToSave);
+    menu->addAction(QStringLiteral("Alles &kopieren"), this, &LogListMenu::copyAll);
+    menu->addAction(QStringLiteral("Log &speichern…"), this, &LogListMenu::askWhereToSave);
     menu->popup(m_list->viewport()->mapToGlobal(position));
 }
 
@@ -100,9 +120,9 @@ bool LogListMenu::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     const auto *help = static_cast<QHelpEvent *>(event);
     const QListWidgetItem *item = m_list->itemAt(help->pos());
-    const QRect shown = item ? m_list->visualItemRect(item) : QRect();
-    if (item && m_list->fontMetrics().horizontalAdvance(item->text()) > shown.width())
-        QToolTip::showText(help->globalPos(), item->text(), m_list->viewport(), shown);
+    if (item && isCut(*m_list, *item))
+        QToolTip::showText(help->globalPos(), item->text(), m_list->viewport(),
+                           m_list->visualItemRect(item));
     else
         QToolTip::hideText();
     return true;

@@ -8,15 +8,17 @@ class QPoint;
 
 namespace devicelink {
 
-// The context menu of a log list: "Alles kopieren" puts every line on the clipboard,
-// "Log speichern…" writes them to a file for support. A line too long for the list shows
-// whole as its tooltip.
+// What makes a list a log list: long lines wrap within the list's width (the windows keep their
+// width fixed), and a context menu: "Alles kopieren" puts every line on the clipboard,
+// "Log speichern…" writes them to a file for support. A line cut all the same (a path without
+// blanks) shows whole as its tooltip.
 class LogListMenu : public QObject
 {
     Q_OBJECT
 
 public:
-    // Adds the menu and the tooltips to `list`; the object lives as the list's child.
+    // Turns on wrapping, adds the menu and the tooltips to `list`; the object lives as the
+    // list's child.
     static LogListMenu *attach(QListWidget *list);
 
     QStringList lines() const;

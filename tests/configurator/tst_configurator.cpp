@@ -2,6 +2,7 @@
 // a private port folder.
 
 #include "ScriptedPort.h"
+#include "TabChain.h"
 #include "TestContext.h"
 #include "configurator/BatchMode.h"
 #include "configurator/ui/CharacteristicWindow.h"
@@ -10,6 +11,7 @@
 #include "configurator/ui/Form3.h"
 #include "configurator/ui/UserDialogs.h"
 #include "devicelink/LinkTexts.h"
+#include "shell/InstalledProgram.h"
 #include "sim/GaugeSimulator.h"
 
 #include <QtTest>
@@ -126,7 +128,7 @@ void trigger(const QWidget *window, const char *action)
 
 QString comport(const Form1 &form)
 {
-    return control<QAction>(&form, "comport")->text();
+    return control<QAction>(&form, "comport")->iconText(); // without the mnemonic
 }
 
 QStringList logOf(const Form3 *window)
@@ -317,6 +319,83 @@ private slots:
                                   QStringLiteral("Gerät gefunden an Port:20! Auf dem Gerät "
                                                  "installierte Firmware Version: V2.16"))}));
         QCOMPARE(comport(form), QStringLiteral("Com-Port: 20"));
+    }
+
+    // Tab walks each window from its first control on, and a screen reader has a name for each
+    // control it reaches. Long lines wrap in windows whose width stays: the port dialog grows
+    // for its status, the upload window's log row for its line. Escape closes the port
+    // dialog, storing its port, and the characteristic window.
+    void keyboardAndLongLines()
+    {
+        Workspace ws;
+        ScriptedPort wire;
+        wire.openErrors = {{4, SerialPort::OpenError::PermissionDenied},
+                           {5, SerialPort::OpenError::Busy}};
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs, ws.context);
+        form.show();
+        trigger(&form, "kennlinie");
+        QPointer<CharacteristicWindow> characteristic = form.characteristicWindow();
+        QPointer<Form2> dialog = new Form2(&form, dialogs, wire.factory());
+        const QSize dialogSize = dialog->size();
+        dialog->show();
+        dialog->activateWindow();
+        QVERIFY(
+            QTest::qWaitFor([&] { return control<QPushButton>(dialog, "Command4")->isEnabled(); }));
+        auto *upload = new Form3([] { return QStringLiteral("0"); }, wire.factory(), QString());
+        upload->show();
+        upload->activateWindow();
+        QVERIFY(QTest::qWaitFor([upload] { return logOf(upload).value(0).startsWith("Kein"); }));
+
+        const QLabel *status = control<QLabel>(dialog, "Label1");
+        QCOMPARE(status->text().count(QStringLiteral(": belegt")), 1);
+        QCOMPARE(dialog->width(), dialogSize.width());
+        QVERIFY(dialog->height() > dialogSize.height());
+        QVERIFY(status->y() + status->heightForWidth(status->width()) <= dialog->height());
+        QVERIFY(status->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+        const QListWidget *log = control<QListWidget>(upload, "List1");
+        QVERIFY(log->visualItemRect(log->item(0)).height() >= 2 * log->fontMetrics().height());
+
+        const QList<std::pair<QWidget *, QStringList>> windows{
+            {&form,
+             {"warn_egt", "warn_boost", "warn_lam(0)", "warn_lam(1)", "daem", "Check1", "Check2",
+              "Check3", "unterdruckschwelle", "kontrast", "slot3sel", "slot", "da", "da_lam(0)",
+              "da_lam(1)", "da_volt(0)", "da_volt(1)"}},
+            {dialog, {"ComboPort", "Command4", "Label1"}},
+            {upload, {"List1"}},
+            {characteristic, {"fuel", "kopieren"}}};
+        for (const auto &[window, chain] : windows) {
+            QStringList unnamed;
+            QCOMPARE(tabChain(window, &unnamed), chain);
+            QCOMPARE(unnamed, QStringList());
+        }
+        delete upload;
+
+        for (QWidget *window :
+             {static_cast<QWidget *>(dialog), static_cast<QWidget *>(characteristic)}) {
+            window->activateWindow();
+            QVERIFY(QTest::qWaitFor([window] { return window->isActiveWindow(); }));
+            QTest::keyClick(window, Qt::Key_Escape);
+        }
+        QTRY_VERIFY(!dialog && !characteristic->isVisible());
+        QCOMPARE(comport(form), QStringLiteral("Com-Port: 1"));
+    }
+
+    // An installed program lies in bin/ beside share/; a build tree's bin/ has no share/.
+    void installedProgram_data()
+    {
+        QTest::addColumn<QString>("programFolder"); // beside "usr/share"
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("prefix/bin") << "usr/bin" << true;
+        QTest::newRow("bin without share") << "build/bin" << false;
+        QTest::newRow("beside share, not bin") << "usr/programs" << false;
+    }
+    void installedProgram()
+    {
+        QFETCH(QString, programFolder);
+        const QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath("usr/share") && QDir(root.path()).mkpath(programFolder));
+        QTEST(shell::isInstalledProgramFolder(root.filePath(programFolder)), "installed");
     }
 
     void closeDuringJob_data()

@@ -1,6 +1,7 @@
 // The update window, offscreen, against simulated gauges, scripted ports and a local update server.
 
 #include "FlasherTestKit.h"
+#include "TabChain.h"
 #include "TestHttpServer.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortScan.h"
@@ -83,7 +84,7 @@ private slots:
     void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
 
     // Start-up lists the ports and selects the first; opening the list rescans first and keeps
-    // the chosen port; "Gerät suchen" selects the gauge's.
+    // the chosen port; "Gerät suchen" selects the gauge's. Tab walks the window from the top.
     void portList()
     {
         SimulatedPorts ports;
@@ -97,6 +98,11 @@ private slots:
         QCOMPARE(list->currentIndex(), 0);
         QCOMPARE(statesOf(w), States({true, false, false, true, true, false}));
         QVERIFY(!w.rect().intersects(control<QLineEdit>(w, "txt_File")->geometry())); // hidden
+        QStringList unnamed; // Tab from the top, never to the hidden field; every control named
+        QCOMPARE(tabChain(&w, &unnamed),
+                 QStringList({"cmd_Search_File", "cmd_Upload", "Command2", "ComboPort",
+                              "Combospeed", "Command3", "Command4", "List1"}));
+        QCOMPARE(unnamed, QStringList());
 
         ports.add(1, GaugeOptions{.silent = true});
         list->showPopup();
