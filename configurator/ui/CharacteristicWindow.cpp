@@ -72,15 +72,15 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
     fuelRow->addStretch();
     fuelRow->addWidget(kopieren);
 
+    // The table beside the plot, not below it: the window fits a 768-pixel screen.
+    auto *plotRow = new QHBoxLayout;
+    plotRow->addWidget(m_plot, 1);
+    plotRow->addSpacing(12);
+    plotRow->addWidget(table, 0, Qt::AlignTop);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_plot, 1);
+    layout->addLayout(plotRow, 1);
     layout->addLayout(fuelRow);
-    auto *texts = new QHBoxLayout;
-    texts->addWidget(calibration, 0, Qt::AlignTop);
-    texts->addSpacing(24);
-    texts->addWidget(table, 0, Qt::AlignTop);
-    texts->addStretch();
-    layout->addLayout(texts);
+    layout->addWidget(calibration);
     layout->addWidget(resolution);
     layout->addWidget(notes);
 
