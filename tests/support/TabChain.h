@@ -1,21 +1,19 @@
 #pragma once
 
 #include <QAccessible>
-#include <QStringList>
 #include <QWidget>
 
-// The controls that Tab reaches in `window`, in their order, by objectName; those a screen
-// reader would find no name for go to `unnamed` as well.
-inline QStringList tabChain(QWidget *window, QStringList *unnamed)
+// The objectNames of the controls that Tab reaches in `window`, in order; a "?" marks one that a
+// screen reader finds no name for.
+inline QStringList tabChain(QWidget *window)
 {
     QStringList chain;
     for (QWidget *w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
         if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(window) || w->window() != window)
             continue;
-        chain.append(w->objectName());
-        const QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(w);
-        if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
-            unnamed->append(w->objectName());
+        const bool named =
+            !QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty();
+        chain << w->objectName() + (named ? "" : "?");
     }
     return chain;
 }
