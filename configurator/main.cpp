@@ -8,6 +8,7 @@
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
 #include "shell/GermanQtTexts.h"
+#include "shell/InstalledProgram.h"
 #include "shell/Interruption.h"
 #include "shell/RunContext.h"
 
@@ -64,8 +65,12 @@ int main(int argc, char *argv[])
         QMessageBox::critical(nullptr, QStringLiteral("ROZID IVEVA KONFIGURATOR"), contextError);
         return shell::UsageError;
     }
-    // The log lists' "Verbindung protokollieren" traces every port of the windows into trace.log.
     shell::RunContext windowContext = *context;
+    // Started from the menu, the current folder is the user's home: an installed configurator
+    // keeps port.dll and configs.eep in its data folder instead, as the flasher its downloads.
+    if (shell::runsInstalled())
+        windowContext.workingFolder = shell::userDataFolder();
+    // The log lists' "Verbindung protokollieren" traces every port of the windows into trace.log.
     windowContext.link.trace = shell::windowTrace();
     devicelink::LogListMenu::offerWireTrace(windowContext.link.trace);
     StandardDialogs dialogs;

@@ -9,10 +9,13 @@
 #include "flasher/FileChoice.h"
 #include "flasher/FlasherTexts.h"
 #include "flasher/UploadCommand.h"
+#include "flasher/update/TrustedKeys.h"
 #include "flasher/update/UpdateBatch.h"
 #include "flasher/update/UpdateClient.h"
+#include "flasher/update/UpdateFolder.h"
 #include "flasher/update/VersionQuery.h"
 #include "shell/ConsoleSink.h"
+#include "shell/InstalledProgram.h"
 #include "shell/Interruption.h"
 #include "shell/OptionTable.h"
 
@@ -48,6 +51,9 @@ enum class Option
     Yes,
     Copy,
     DownloadTimeout,
+    TrustedKey,
+    RequireSignature,
+    SaveTrustedKey,
     UpdateUrl,
     Log,
     Quiet,
@@ -62,6 +68,7 @@ struct Job
     QString device; // --port named a device: every open goes to it
     int speed = 19200;
     UpdateBatchOptions update;
+    std::optional<MinisignKey> keyToSave; // --save-trusted-key
     QString logPath;
     bool quiet = false;
     bool trace = false;
@@ -116,6 +123,24 @@ QString readDownloadTimeout(Job &job, const QString &value)
             .arg(UpdateBatch::MaxTimeoutSeconds);
     job.update.limits.versionFileMs = job.update.limits.imageMs = seconds * 1000;
     return {};
+}
+
+// --trusted-key: a ".pub" file whose key this run trusts too.
+QString readTrustedKey(Job &job, const QString &path)
+{
+    QString error;
+    const std::optional<MinisignKey> key = TrustedKeys::readFile(path, &error);
+    if (!key)
+        return error;
+    job.update.signatures.keys.add(*key);
+    return {};
+}
+
+QString readKeyToSave(Job &job, const QString &path)
+{
+    QString error;
+    job.keyToSave = TrustedKeys::readFile(path, &error);
+    return job.keyToSave ? QString() : error;
 }
 
 // One line per existing port: COM name, state, device, adapter, VID:PID, tab-separated.
@@ -228,6 +253,7 @@ int runUpdate(Job &job, const QString &)
     if (options.comNumber == 0)
         return shell::Failure;
     options.baudRate = job.speed;
+    options.downloadFolder = UpdateFolder::pick(shell::runsInstalled());
     Console &console = *job.console;
     // The questions, answered from the options, are lines of the operation.
     const FirmwareInfo::Outcome outcome = UpdateBatch::run(
@@ -280,6 +306,15 @@ void setQuiet(Option command, Console &console)
 int listPortsCommand(Job &job, const QString &)
 {
     return listPorts(*job.anyPort, *job.console);
+}
+
+// Keeps the key of a ".pub" file for every later update; from then on updates must be signed.
+int saveTrustedKey(Job &job, const QString &)
+{
+    TrustedKeys::save(*job.keyToSave);
+    job.console->print(QStringLiteral("Vertrauenswürdiger Schlüssel gespeichert: ") +
+                       job.keyToSave->idText());
+    return shell::Success;
 }
 
 using Table = shell::OptionTable<Option, Job>;
@@ -377,6 +412,22 @@ Table makeTable()
                  .arg(DownloadLimits().versionFileMs / 1000)
                  .arg(DownloadLimits().imageMs / 1000),
              true, readDownloadTimeout},
+            {Option::TrustedKey, QStringLiteral("trusted-key"), QStringLiteral("DATEI"),
+             QStringLiteral("Updates mit diesem öffentlichen minisign-Schlüssel (.pub) prüfen; "
+                            "mehrfach möglich."),
+             false, readTrustedKey},
+            {Option::RequireSignature, QStringLiteral("require-signature"), QString(),
+             QStringLiteral("Nur signierte Updates annehmen (immer, wenn ein Schlüssel eingebaut "
+                            "oder gespeichert ist)."),
+             false,
+             [](Job &job, const QString &) {
+                 job.update.signatures.required = true;
+                 return QString();
+             }},
+            {Option::SaveTrustedKey, QStringLiteral("save-trusted-key"), QStringLiteral("DATEI"),
+             QStringLiteral("Öffentlichen minisign-Schlüssel für alle weiteren Aufrufe speichern; "
+                            "Updates müssen dann signiert sein."),
+             true, readKeyToSave, saveTrustedKey},
             // main() reads it before the window or the batch run starts.
             {Option::UpdateUrl, QStringLiteral("update-url"), QStringLiteral("URL"),
              QStringLiteral("Adresse des Update-Servers (sonst %1, die gespeicherte Einstellung "
@@ -414,6 +465,18 @@ QString updateUrlOption(const shell::CommandLine &commandLine)
     return commandLine.value(int(Option::UpdateUrl));
 }
 
+std::optional<SignaturePolicy> windowSignaturePolicy(const shell::CommandLine &commandLine,
+                                                     QString *error)
+{
+    // Without a command, the options given are the window's: the key options among them.
+    Job job;
+    job.update.signatures = SignaturePolicy::standing();
+    *error = table().read(commandLine, job);
+    if (!error->isEmpty())
+        return std::nullopt;
+    return job.update.signatures;
+}
+
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
         const QString &updateUrl, QTextStream &out, QTextStream &err, bool percentLine,
         bool batched)
@@ -435,6 +498,7 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     Job job;
     job.portDir = context.link.portDir;
     job.update.updateUrl = updateUrl;
+    job.update.signatures = SignaturePolicy::standing();
     if (const QString error = table().read(commandLine, job); !error.isEmpty())
         return usageError(err, error);
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "flasher/update/SignatureCheck.h"
 #include "shell/CommandLine.h"
 #include "shell/RunContext.h"
 
 #include <QTextStream>
+
+#include <optional>
 
 namespace flasher {
 
@@ -15,6 +18,11 @@ namespace BatchMode {
 const shell::Program &program();
 // The update server --update-url names; empty when none.
 QString updateUrlOption(const shell::CommandLine &commandLine);
+// The signature policy of the window: the built-in and saved keys, each --trusted-key file, and
+// --require-signature. Empty, with `error` naming the file, when a key file is missing or no
+// minisign public key.
+std::optional<SignaturePolicy> windowSignaturePolicy(const shell::CommandLine &commandLine,
+                                                     QString *error);
 
 // Runs the command the command line names on the ports of `context` (`updateUrl` is the update
 // server to use). Log lines go to `out`, in batches when `batched` is set (a pipe or a file);

@@ -71,12 +71,21 @@ int main(int argc, char *argv[])
         QMessageBox::critical(nullptr, QStringLiteral("DEVAZ update-tool"), contextError);
         return shell::UsageError;
     }
+    // A key file given for the window is checked before the window opens, as in batch mode.
+    QString keyError;
+    const std::optional<SignaturePolicy> signatures =
+        BatchMode::windowSignaturePolicy(commandLine, &keyError);
+    if (!signatures) {
+        QMessageBox::critical(nullptr, QStringLiteral("DEVAZ update-tool"), keyError);
+        return shell::UsageError;
+    }
     // The log lists' "Verbindung protokollieren" traces every port of the window into trace.log.
     devicelink::LinkSettings link = context->link;
     link.trace = shell::windowTrace();
     devicelink::LogListMenu::offerWireTrace(link.trace);
     UpdateWindow window([link] { return std::make_unique<devicelink::ComPort>(link); });
     window.setUpdateUrl(updateUrl);
+    window.setSignaturePolicy(*signatures);
     if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);
         !hint.isEmpty())
         window.addHint(hint);

@@ -41,7 +41,7 @@ constexpr int CaptionGap = 30;
 
 QString comportCaption(int portNumber)
 {
-    return QStringLiteral("Com-Port: ") + QString::number(portNumber);
+    return QStringLiteral("&Com-Port: ") + QString::number(portNumber);
 }
 
 } // namespace
@@ -85,29 +85,30 @@ CharacteristicWindow *MainWindow::characteristicWindow() const
 
 void MainWindow::buildMenus()
 {
-    QMenu *datei = menuBar()->addMenu(QStringLiteral("Datei"));
-    m_openAction = datei->addAction(QStringLiteral("öffnen"), QKeySequence(Qt::CTRL | Qt::Key_O),
+    QMenu *datei = menuBar()->addMenu(QStringLiteral("&Datei"));
+    m_openAction = datei->addAction(QStringLiteral("&öffnen"), QKeySequence(Qt::CTRL | Qt::Key_O),
                                     this, &MainWindow::onOpenTriggered);
     m_openAction->setObjectName(QStringLiteral("open"));
-    m_saveAction = datei->addAction(QStringLiteral("speichern"), QKeySequence(Qt::CTRL | Qt::Key_S),
-                                    this, &MainWindow::onSaveTriggered);
+    m_saveAction =
+        datei->addAction(QStringLiteral("&speichern"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
+                         &MainWindow::onSaveTriggered);
     m_saveAction->setObjectName(QStringLiteral("save"));
     datei->addSeparator();
-    m_quitAction = datei->addAction(QStringLiteral("beenden"), this, &MainWindow::onQuitTriggered);
+    m_quitAction = datei->addAction(QStringLiteral("&beenden"), this, &MainWindow::onQuitTriggered);
     m_quitAction->setObjectName(QStringLiteral("ende"));
 
-    QMenu *kommunikation = menuBar()->addMenu(QStringLiteral("Kommunikation"));
+    QMenu *kommunikation = menuBar()->addMenu(QStringLiteral("&Kommunikation"));
     m_portAction =
-        kommunikation->addAction(QStringLiteral("Com-Port:"), this, &MainWindow::onPortTriggered);
+        kommunikation->addAction(QStringLiteral("&Com-Port:"), this, &MainWindow::onPortTriggered);
     m_portAction->setObjectName(QStringLiteral("comport"));
     kommunikation->addSeparator();
     m_uploadAction =
-        kommunikation->addAction(QStringLiteral("Konfiguration hochladen"),
+        kommunikation->addAction(QStringLiteral("Konfiguration &hochladen"),
                                  QKeySequence(Qt::Key_F1), this, &MainWindow::onUploadTriggered);
     m_uploadAction->setObjectName(QStringLiteral("uploadconfig"));
 
-    QMenu *ansicht = menuBar()->addMenu(QStringLiteral("Ansicht"));
-    m_characteristicAction = ansicht->addAction(QStringLiteral("Kennlinie Analogausgang…"),
+    QMenu *ansicht = menuBar()->addMenu(QStringLiteral("&Ansicht"));
+    m_characteristicAction = ansicht->addAction(QStringLiteral("&Kennlinie Analogausgang…"),
                                                 QKeySequence(Qt::CTRL | Qt::Key_K), this,
                                                 &MainWindow::onCharacteristicTriggered);
     m_characteristicAction->setObjectName(QStringLiteral("kennlinie"));
@@ -121,6 +122,10 @@ QComboBox *MainWindow::addList(QWidget *frame, S::Setting setting, int left, int
     for (const ValueEntry &entry : ValueTable::entries(setting))
         list->addItem(entry.text);
     list->setGeometry(FormLayout::rect(left, top, width, ListHeight));
+    // A screen reader names a combo box by its entry unless it has a name of its own: the
+    // frame's caption, or what the caller gives it instead.
+    if (const auto *groupBox = qobject_cast<QGroupBox *>(frame))
+        list->setAccessibleName(groupBox->title());
     m_controls[setting] = list;
     return list;
 }
@@ -149,9 +154,12 @@ QGroupBox *MainWindow::addFrame(const QString &caption, int left, int top, int w
     return frame;
 }
 
-void MainWindow::addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight)
+QLabel *MainWindow::addLabel(QWidget *frame, const QString &caption, int left, int top,
+                             int maxRight)
 {
-    m_captions.append({new QLabel(caption, frame), left, top, 0, 0, maxRight});
+    auto *label = new QLabel(caption, frame);
+    m_captions.append({label, left, top, 0, 0, maxRight});
+    return label;
 }
 
 void MainWindow::buildControls()
@@ -172,29 +180,41 @@ void MainWindow::buildControls()
             240, 1935);
 
     QGroupBox *options = addFrame(QStringLiteral("weitere Optionen"), 30, 2130, 4545, 1965);
-    addLabel(options, QStringLiteral("Startwert:"), 360, 270, 1080 - CaptionGap);
-    addList(options, S::StartValue, 1080, 210, 2955);
+    QLabel *startValue =
+        addLabel(options, QStringLiteral("&Startwert:"), 360, 270, 1080 - CaptionGap);
+    QComboBox *startValueList = addList(options, S::StartValue, 1080, 210, 2955);
+    startValue->setBuddy(startValueList);
+    startValueList->setAccessibleName(QStringLiteral("Startwert"));
     addCheck(options, S::FourthPositionShown, QStringLiteral("4. Displayposition anzeigen:"), 90,
              540, 4395, CheckHeight);
-    addList(options, S::FourthPositionContent, 360, 780, 3675);
+    addList(options, S::FourthPositionContent, 360, 780, 3675)
+        ->setAccessibleName(QStringLiteral("4. Displayposition"));
     addCheck(options, S::SwitchToMeasuredValue,
              QStringLiteral("bei Warnwert überschritten, zum Messwert umschalten"), 90, 1110, 4275,
              CheckHeight);
     addCheck(options, S::NoLeanWarningUnderVacuum,
              QStringLiteral("Bei Unterdruck keine Magergemischwarnung"), 90, 1350, 4275,
              CheckHeight);
-    addLabel(options, QStringLiteral("Unterdruckschwelle:"), 390, 1650, 1890 - CaptionGap);
-    addList(options, S::VacuumThreshold, 1890, 1590, 2115);
+    QLabel *threshold =
+        addLabel(options, QStringLiteral("&Unterdruckschwelle:"), 390, 1650, 1890 - CaptionGap);
+    QComboBox *thresholdList = addList(options, S::VacuumThreshold, 1890, 1590, 2115);
+    threshold->setBuddy(thresholdList);
+    thresholdList->setAccessibleName(QStringLiteral("Unterdruckschwelle"));
 
     QGroupBox *analog = addFrame(QStringLiteral("Analog-Ausgang"), 30, 4140, 4545, 1485);
     addCheck(analog, S::AnalogConverterFitted, QStringLiteral("Digital-/ Analogwandler verbaut"),
              120, 270, 3405, 195);
     addLabel(analog, QStringLiteral("Lambda:"), 390, 540, 1740 - CaptionGap);
     addLabel(analog, QStringLiteral("--->> Spannung:"), 1740, 540, 4545 - FrameBorder);
-    addList(analog, S::AnalogLambda0, 390, 780, 1245);
-    addList(analog, S::AnalogVoltage0, 1710, 780, 1245);
-    addList(analog, S::AnalogLambda1, 390, 1110, 1245);
-    addList(analog, S::AnalogVoltage1, 1710, 1110, 1245);
+    // The column heads stand for the lists of both rows: each list names its point too.
+    addList(analog, S::AnalogLambda0, 390, 780, 1245)
+        ->setAccessibleName(QStringLiteral("Lambda P0"));
+    addList(analog, S::AnalogVoltage0, 1710, 780, 1245)
+        ->setAccessibleName(QStringLiteral("Spannung P0"));
+    addList(analog, S::AnalogLambda1, 390, 1110, 1245)
+        ->setAccessibleName(QStringLiteral("Lambda P1"));
+    addList(analog, S::AnalogVoltage1, 1710, 1110, 1245)
+        ->setAccessibleName(QStringLiteral("Spannung P1"));
 
     FormLayout::fitCaptions(this, m_captions);
 
@@ -298,7 +318,7 @@ void MainWindow::onUploadTriggered()
         return;
     }
     if (!WriteConfigImageFile(imagePath(), settings())) {
-        m_dialogs.warning(this, QStringLiteral("Konfiguration hochladen"),
+        m_dialogs.warning(this, QStringLiteral("Konfiguration &hochladen"),
                           QStringLiteral("Die Datei \"%1\" im Ordner \"%2\" konnte nicht "
                                          "geschrieben werden. Es wird nichts hochgeladen.")
                               .arg(ConfigUpload::imageFileName(),

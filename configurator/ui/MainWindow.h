@@ -16,6 +16,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 
 namespace configurator {
 
@@ -72,7 +73,7 @@ private:
                        int width);
     QCheckBox *addCheck(QGroupBox *frame, ConfigSettings::Setting setting, const QString &caption,
                         int left, int top, int width, int height);
-    void addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight);
+    QLabel *addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight);
 
     int m_portNumber = 0; // what port.dll holds, or the port chosen since; uploads use it
 

@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <optional>
 
@@ -44,13 +45,15 @@ PortDialog::PortDialog(MainWindow *mainWindow, UserDialogs &dialogs, PortFactory
 
     auto *frame = new QGroupBox(QStringLiteral("Kommunikationseinstellungen"), this);
     frame->setGeometry(FormLayout::rect(120, 90, 4260, 1380));
-    auto *portCaption = new QLabel(QStringLiteral("Port:"), frame);
+    auto *portCaption = new QLabel(QStringLiteral("&Port:"), frame);
     portCaption->setObjectName(QStringLiteral("Label2"));
 
     m_portList = new QComboBox(frame);
     m_portList->setObjectName(QStringLiteral("ComboPort"));
     m_portList->setGeometry(FormLayout::rect(960, 330, 3120, 315));
-    m_searchButton = new QPushButton(QStringLiteral("Gerät suchen"), frame);
+    portCaption->setBuddy(m_portList);
+    m_portList->setAccessibleName(QStringLiteral("Port")); // else the entry is its name
+    m_searchButton = new QPushButton(QStringLiteral("&Gerät suchen"), frame);
     m_searchButton->setObjectName(QStringLiteral("Command4"));
     m_searchButton->setGeometry(FormLayout::rect(960, 810, 3120, 375));
     m_searchButton->setEnabled(false);
@@ -64,13 +67,22 @@ PortDialog::PortDialog(MainWindow *mainWindow, UserDialogs &dialogs, PortFactory
                                    {m_searchButton, 960, 810, 3120, 375, 4080},
                                    {m_status, 120, 1590, 4260, 0, 4380}});
 
-    setFixedSize(px(4500), px(1950));
+    // The status shows whole, however long: it wraps, the dialog grows downwards, and the user
+    // can select and copy it (a hint on rights names a command to run).
+    m_status->setWordWrap(true);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_status->setFixedWidth(px(4260));
+
+    setFixedWidth(px(4500));
+    showStatus(ScanText);
+    // Escape closes the dialog as its close box does, storing the selected port.
+    new QShortcut(QKeySequence::Cancel, this, this, &QWidget::close);
 
     // The dialog has no log list: what the device link reports shows in the status line.
     m_link = new WindowLink(this, nullptr);
     connect(&m_link->jobs(), &devicelink::JobRunner::lines, m_status,
             [this](const QList<devicelink::JobRunner::LogLine> &batch) {
-                m_status->setText(batch.last().text);
+                showStatus(batch.last().text);
             });
     connect(m_link, &WindowLink::idle, this, &PortDialog::idle);
     new OwnActivation(this, [this] { onActivated(); });
@@ -94,7 +106,7 @@ void PortDialog::onActivated()
         return;
     m_portList->clear();
     m_searchButton->setEnabled(false);
-    m_status->setText(ScanText);
+    showStatus(ScanText);
 
     const PortFactory ports = m_ports;
     m_link->start<std::optional<AvailablePorts>>(
@@ -109,9 +121,18 @@ void PortDialog::onActivated()
                 return; // so nothing gets stored
             RefillPortList(*m_portList, *found);
             // Ports left out for lack of rights or because another program holds them.
-            m_status->setText(ScanProblemLines(*found).join(QLatin1Char('\n')));
+            showStatus(ScanProblemLines(*found).join(QLatin1Char('\n')));
             m_searchButton->setEnabled(true);
         });
+}
+
+void PortDialog::showStatus(const QString &text)
+{
+    m_status->setText(text);
+    m_status->setFixedHeight(qMax(0, m_status->heightForWidth(m_status->width())));
+    setFixedHeight(qMax(px(1950), m_status->y() + m_status->height() + px(120)));
+    // Nothing to select in an empty line: Tab passes it by.
+    m_status->setFocusPolicy(text.isEmpty() ? Qt::NoFocus : Qt::StrongFocus);
 }
 
 void PortDialog::onSearchClicked()

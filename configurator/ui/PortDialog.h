@@ -49,6 +49,7 @@ private:
     void onActivated();
     void onSearchClicked();
     void storeChosenPort();
+    void showStatus(const QString &text);
 
     QLabel *m_status = nullptr; // status line
     QComboBox *m_portList = nullptr;

@@ -14,6 +14,7 @@
 #include "flasher/update/FirmwareInfo.h"
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/UpdateFolder.h"
+#include "shell/InstalledProgram.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -103,8 +104,8 @@ void UpdateWindow::askYesNoBox(const QString &title, const QString &text,
     auto *box =
         new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, this);
     // German even where Qt's translations are missing.
-    box->button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
-    box->button(QMessageBox::No)->setText(QStringLiteral("Nein"));
+    box->button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+    box->button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
     connect(box, &QMessageBox::finished, this,
             [answer](int result) { answer(result == QMessageBox::Yes); });
     m_link->openQuestion(box);
@@ -126,27 +127,32 @@ void UpdateWindow::buildControls()
     setWindowTitle(BatchMode::program().window);
     setFixedSize(ClientWidth, ClientHeight);
 
-    m_openFileButton = new QPushButton(QStringLiteral("Datei öffnen"), this);
+    m_openFileButton = new QPushButton(QStringLiteral("&Datei öffnen"), this);
     m_openFileButton->setObjectName(QStringLiteral("cmd_Search_File"));
-    m_firmwareButton = new QPushButton(QStringLiteral("Firmware hochladen"), this);
+    m_firmwareButton = new QPushButton(QStringLiteral("&Firmware hochladen"), this);
     m_firmwareButton->setObjectName(QStringLiteral("cmd_Upload"));
     m_firmwareButton->setEnabled(false);
-    m_eepromButton = new QPushButton(QStringLiteral("EEPROM hochladen"), this);
+    m_eepromButton = new QPushButton(QStringLiteral("&EEPROM hochladen"), this);
     m_eepromButton->setObjectName(QStringLiteral("Command2"));
     m_eepromButton->setEnabled(false);
 
     auto *settingsFrame = new QGroupBox(QStringLiteral("Kommunikationseinstellungen"), this);
-    auto *portCaption = new QLabel(QStringLiteral("Port:"), settingsFrame);
+    auto *portCaption = new QLabel(QStringLiteral("&Port:"), settingsFrame);
     portCaption->setObjectName(QStringLiteral("Label2"));
     auto *portList = new PortComboBox(settingsFrame);
     portList->setAboutToOpen(
         [this](const PortComboBox::Open &open) { onPortListAboutToOpen(open); });
     m_portList = portList;
     m_portList->setObjectName(QStringLiteral("ComboPort"));
-    auto *speedCaption = new QLabel(QStringLiteral("Geschwindigkeit:"), settingsFrame);
+    auto *speedCaption = new QLabel(QStringLiteral("Ge&schwindigkeit:"), settingsFrame);
     speedCaption->setObjectName(QStringLiteral("Label3"));
     m_speedList = new QComboBox(settingsFrame);
     m_speedList->setObjectName(QStringLiteral("Combospeed"));
+    portCaption->setBuddy(m_portList);
+    speedCaption->setBuddy(m_speedList);
+    // A screen reader names a combo box by its entry unless it has a name of its own.
+    m_portList->setAccessibleName(QStringLiteral("Port"));
+    m_speedList->setAccessibleName(QStringLiteral("Geschwindigkeit"));
     m_progressBar = new QProgressBar(settingsFrame);
     m_progressBar->setObjectName(QStringLiteral("ProgressBar1"));
     m_progressBar->setRange(0, 100);
@@ -165,9 +171,9 @@ void UpdateWindow::buildControls()
     hintPolicy.setRetainSizeWhenHidden(true);
     m_resetHint->setSizePolicy(hintPolicy);
     m_resetHint->hide();
-    m_firmwareInfoButton = new QPushButton(QStringLiteral("Firmware-Info"), settingsFrame);
+    m_firmwareInfoButton = new QPushButton(QStringLiteral("Firmware-&Info"), settingsFrame);
     m_firmwareInfoButton->setObjectName(QStringLiteral("Command3"));
-    m_searchButton = new QPushButton(QStringLiteral("Gerät suchen"), settingsFrame);
+    m_searchButton = new QPushButton(QStringLiteral("&Gerät suchen"), settingsFrame);
     m_searchButton->setObjectName(QStringLiteral("Command4"));
 
     auto *settingsGrid = new QGridLayout(settingsFrame);
@@ -184,7 +190,7 @@ void UpdateWindow::buildControls()
     settingsGrid->addWidget(m_searchButton, 4, 2, 1, 1);
     settingsGrid->setColumnStretch(1, 1);
 
-    auto *logFrame = new QGroupBox(QStringLiteral("Log:"), this);
+    auto *logFrame = new QGroupBox(QStringLiteral("&Log:"), this);
     m_log = new QListWidget(logFrame);
     m_log->setObjectName(QStringLiteral("List1"));
     m_log->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -344,7 +350,8 @@ void UpdateWindow::setWaitCursor(bool waiting)
 
 void UpdateWindow::onFirmwareInfoClicked()
 {
-    const QString folder = m_downloadFolder.isEmpty() ? UpdateFolder::pick() : m_downloadFolder;
+    const QString folder =
+        m_downloadFolder.isEmpty() ? UpdateFolder::pick(shell::runsInstalled()) : m_downloadFolder;
     const QUrl server = UpdateClient::baseUrlFromText(m_updateUrl);
     if (const QString problem = FirmwareInfo::startProblem(server, folder); !problem.isEmpty()) {
         m_link->listLine(problem);
@@ -355,11 +362,12 @@ void UpdateWindow::onFirmwareInfoClicked()
     const PortFactory ports = m_ports;
     const bool started = m_link->start<FirmwareInfo::Outcome>(
         [jobs = &m_link->jobs(), window = QPointer<UpdateWindow>(this), ports, server, comNumber,
-         baudRate, folder](const LinkHooks &hooks) {
+         baudRate, folder, signatures = m_signatures](const LinkHooks &hooks) {
             // The client's network access and the port live on the job's thread.
             UpdateClient client(server);
             FirmwareInfoWindowUi ui(*jobs, window);
-            return FirmwareInfo(*ports(), client, ui, hooks).run(comNumber, baudRate, folder);
+            return FirmwareInfo(*ports(), client, ui, hooks, signatures)
+                .run(comNumber, baudRate, folder);
         },
         [this](FirmwareInfo::Outcome) {
             setWaitCursor(false);

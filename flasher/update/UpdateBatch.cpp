@@ -3,7 +3,6 @@
 #include "flasher/update/ConsoleFirmwareInfoUi.h"
 #include "flasher/update/FirmwareInfo.h"
 #include "flasher/update/UpdateClient.h"
-#include "flasher/update/UpdateFolder.h"
 
 #include <QFileInfo>
 
@@ -17,8 +16,7 @@ FirmwareInfo::Outcome run(const UpdateBatchOptions &options, SerialPort &port,
                           const LinkHooks &hooks, const ConsoleFirmwareInfoUi::Print &print)
 {
     const QUrl base = UpdateClient::baseUrlFromText(options.updateUrl);
-    const QString folder =
-        options.downloadFolder.isEmpty() ? UpdateFolder::pick() : options.downloadFolder;
+    const QString &folder = options.downloadFolder;
     QString problem = FirmwareInfo::startProblem(base, folder);
     // A copy path that names a file is checked before anything is fetched; a folder's is once
     // the server has proposed the name.
@@ -31,7 +29,8 @@ FirmwareInfo::Outcome run(const UpdateBatchOptions &options, SerialPort &port,
 
     UpdateClient client(base, options.limits);
     ConsoleFirmwareInfoUi ui(print, options.yes, options.copyPath);
-    return FirmwareInfo(port, client, ui, hooks).run(options.comNumber, options.baudRate, folder);
+    return FirmwareInfo(port, client, ui, hooks, options.signatures)
+        .run(options.comNumber, options.baudRate, folder);
 }
 
 } // namespace UpdateBatch

@@ -4,6 +4,7 @@
 #include "devicelink/SerialPort.h"
 #include "flasher/update/ConsoleFirmwareInfoUi.h"
 #include "flasher/update/FirmwareInfo.h"
+#include "flasher/update/SignatureCheck.h"
 #include "flasher/update/UpdateClient.h"
 
 namespace flasher {
@@ -16,8 +17,9 @@ struct UpdateBatchOptions
     QString updateUrl;      // the update server, as the run context resolved it
     bool yes = false;       // --yes: download and program without asking
     QString copyPath;       // --copy: where the user's copy goes; empty: no copy
-    QString downloadFolder; // empty: the program's folder or the user's data folder
+    QString downloadFolder; // UpdateFolder::pick(); empty: no folder can be used
     DownloadLimits limits;  // --download-timeout sets both total limits
+    SignaturePolicy signatures;
 };
 
 namespace UpdateBatch {

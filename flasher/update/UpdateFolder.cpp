@@ -18,15 +18,6 @@ bool canCreateFilesIn(const QString &folder)
     return probe.open();
 }
 
-// An installed program (bin/ beside share/ under its prefix) never writes into its own
-// folder, even where it could (run as root from /usr/bin).
-bool isInstalledProgramFolder(const QString &folder)
-{
-    const QDir dir(folder);
-    return dir.dirName() == QLatin1String("bin") &&
-           QFileInfo(dir.filePath(QStringLiteral("../share"))).isDir();
-}
-
 } // namespace
 
 namespace UpdateFolder {
@@ -41,10 +32,11 @@ QString choose(const QString &programFolder, const QString &fallbackFolder)
     return fallbackFolder;
 }
 
-QString pick()
+QString pick(bool installed)
 {
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    return choose(isInstalledProgramFolder(programFolder) ? QString() : programFolder,
+    // An installed program never writes into its own folder, even where it could (run as root
+    // from /usr/bin).
+    return choose(installed ? QString() : QCoreApplication::applicationDirPath(),
                   QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 

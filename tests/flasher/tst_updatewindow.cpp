@@ -1,6 +1,7 @@
 // The update window, offscreen, against simulated gauges, scripted ports and a local update server.
 
 #include "FlasherTestKit.h"
+#include "TabChain.h"
 #include "TestHttpServer.h"
 #include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
@@ -85,7 +86,7 @@ private slots:
     void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
 
     // Start-up lists the ports and selects the first; opening the list rescans first and keeps
-    // the chosen port; "Gerät suchen" selects the gauge's.
+    // the chosen port; "Gerät suchen" selects the gauge's. Tab walks the window from the top.
     void portList()
     {
         SimulatedPorts ports;
@@ -100,6 +101,9 @@ private slots:
         QCOMPARE(statesOf(w), States({true, false, false, true, true, false}));
         const QLabel *hint = control<QLabel>(w, "lbl_info"); // its place inside the window
         QVERIFY(w.rect().contains(QRect(hint->mapTo(&w, QPoint()), hint->size())));
+        QCOMPARE(tabChain(&w), // from the top; every control named
+                 QStringList({"cmd_Search_File", "cmd_Upload", "Command2", "ComboPort",
+                              "Combospeed", "Command3", "Command4", "List1"}));
 
         ports.add(1, GaugeOptions{.silent = true});
         list->showPopup();
