@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelink/Printable.h"
 #include "devicelink/SerialPort.h"
 
 #include <QString>
@@ -43,11 +44,11 @@ inline QString openErrorText(SerialPort::OpenError error)
 inline QString openFailureDetail(const QString &device, SerialPort::OpenError error,
                                  const QString &systemText)
 {
-    QString line = device + QStringLiteral(": ") + openErrorText(error);
+    QString line = printable(device) + QStringLiteral(": ") + openErrorText(error);
     if (error == SerialPort::OpenError::Busy)
         line += QStringLiteral(" (von einem anderen Programm geöffnet)");
     else if (error != SerialPort::OpenError::Missing && !systemText.isEmpty())
-        line += QStringLiteral(" (%1)").arg(systemText);
+        line += QStringLiteral(" (%1)").arg(printable(systemText));
     return line;
 }
 inline QString connectionLost()

@@ -4,6 +4,7 @@
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/Printable.h"
 #include "flasher/FlasherTexts.h"
 #include "flasher/UploadCommand.h"
 #include "flasher/update/UpdateBatch.h"
@@ -125,8 +126,10 @@ int listPorts(SerialPort &port, Console &console)
         const QString state = probe.error == SerialPort::OpenError::None
                                   ? QStringLiteral("verfügbar")
                                   : LinkTexts::openErrorText(probe.error);
-        console.print(QStringList{QStringLiteral("COM%1").arg(probe.number), state, probe.device,
-                                  probe.details.description, probe.details.vidPid()}
+        // Tabs separate the fields, so none may come from a device or adapter name.
+        console.print(QStringList{QStringLiteral("COM%1").arg(probe.number), printable(state),
+                                  printable(probe.device), printable(probe.details.description),
+                                  probe.details.vidPid()}
                           .join(QLatin1Char('\t')));
     }
     if (ports.probed.isEmpty())
@@ -246,9 +249,14 @@ int saveUpdateUrl(const QString &text, Console &console, QTextStream &err)
     const QUrl url = UpdateClient::baseUrlFromText(text);
     if (!url.isValid())
         return usageError(err,
-                          QStringLiteral("\"%1\" ist keine http- oder https-Adresse").arg(text));
-    UpdateClient::saveBaseUrl(text);
-    console.print(QStringLiteral("Update-Server gespeichert: ") + url.toString());
+                          QStringLiteral("\"%1\" ist keine http- oder https-Adresse")
+                              .arg(printable(QUrl(text).toDisplayString(QUrl::RemovePassword))));
+    if (const QString why = UpdateClient::saveBaseUrl(text); !why.isEmpty()) {
+        console.printError(QStringLiteral("Update-Server nicht gespeichert: ") + printable(why));
+        return shell::Failure;
+    }
+    console.print(QStringLiteral("Update-Server gespeichert: ") +
+                  printable(url.toDisplayString(QUrl::RemovePassword)));
     return shell::Success;
 }
 
@@ -261,8 +269,7 @@ const shell::Program &program()
 }
 
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        const QString &updateUrl, SerialPort &anyPort, QTextStream &out, QTextStream &err,
-        bool percentLine)
+        SerialPort &anyPort, QTextStream &out, QTextStream &err, bool percentLine)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
@@ -316,7 +323,7 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     if (settings.command == QLatin1String("search"))
         return runSearch(settings, anyPort, console); // searches every port, never one device
     if (settings.command == QLatin1String("update"))
-        return runUpdate(commandLine, updateUrl, settings, port, console, out, err);
+        return runUpdate(commandLine, context.updateUrl, settings, port, console, out, err);
     if (settings.command == QLatin1String("save-update-url"))
         return saveUpdateUrl(file, console, err);
     return runInfo(settings, port, console);
