@@ -47,7 +47,8 @@ QUrl UpdateClient::baseUrlFromText(const QString &text)
 
 QString UpdateClient::saveBaseUrl(const QString &text)
 {
-    return shell::saveSetting(QLatin1String(SettingsKey), text.trimmed());
+    // As an address with its scheme, so a password in "user:secret@host" is seen as one.
+    return shell::saveSetting(QLatin1String(SettingsKey), baseUrlFromText(text).toString());
 }
 
 UpdateClient::UpdateClient(const QUrl &baseUrl, const DownloadLimits &limits)
