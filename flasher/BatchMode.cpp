@@ -222,8 +222,7 @@ int runInfo(const Settings &settings, SerialPort &port, Console &console)
 
 // The firmware information command with the online update, answered from the command line.
 int runUpdate(const shell::CommandLine &commandLine, const QString &updateUrl,
-              const Settings &settings, SerialPort &port, Console &console, QTextStream &out,
-              QTextStream &err)
+              const Settings &settings, SerialPort &port, Console &console, QTextStream &err)
 {
     QString error;
     std::optional<UpdateBatchOptions> read = UpdateBatch::readOptions(commandLine, &error);
@@ -323,7 +322,7 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     if (settings.command == QLatin1String("search"))
         return runSearch(settings, anyPort, console); // searches every port, never one device
     if (settings.command == QLatin1String("update"))
-        return runUpdate(commandLine, context.updateUrl, settings, port, console, out, err);
+        return runUpdate(commandLine, context.updateUrl, settings, port, console, err);
     if (settings.command == QLatin1String("save-update-url"))
         return saveUpdateUrl(file, console, err);
     return runInfo(settings, port, console);
