@@ -6,8 +6,10 @@
 #include "configurator/core/PortFile.h"
 #include "configurator/core/ValueTable.h"
 #include "devicelink/ComPort.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/PortDevices.h"
 #include "shell/ConsoleSink.h"
+#include "shell/Interruption.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,6 +32,7 @@ const QString PortOption = QStringLiteral("port");
 const QString AnalogOption = QStringLiteral("analog");
 const QString StoichOption = QStringLiteral("stoich");
 const QString LogOption = QStringLiteral("log");
+const QString QuietOption = QStringLiteral("quiet");
 
 shell::Program makeProgram()
 {
@@ -63,8 +66,14 @@ shell::Program makeProgram()
          true},
         {LogOption, QStringLiteral("DATEI"),
          QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen."), true},
+        {QuietOption, QString(),
+         QStringLiteral("Von --upload nur die Schlusszeile ausgeben, keine Zeile je Schritt; "
+                        "Fehler stehen auf der Standardfehlerausgabe, --log erhält weiter jede "
+                        "Zeile."),
+         true},
     };
     program.exitStatuses = shell::commonExitStatuses();
+    program.exitStatuses.append(shell::Interruption::exitStatuses());
     return program;
 }
 
@@ -125,22 +134,26 @@ bool upload(const ConfigSettings &settings, const QString &portText,
 {
     ComPort comPort(context.link);
     // A device named by path is opened as that device whatever number the upload uses.
-    const std::optional<devicelink::PortArgument> given =
-        devicelink::ParsePortArgument(portText, context.link.portDir);
+    // A number port.dll holds that is no port is left for the upload to report.
+    const devicelink::PortArgument given =
+        devicelink::parsePortArgument(portText, context.link.portDir);
     std::optional<devicelink::PinnedPort> pinned;
     QString number = portText;
-    if (given && !given->device.isEmpty()) {
-        pinned.emplace(comPort, given->device);
-        number = QString::number(given->comNumber > 0 ? given->comNumber : 1);
-    } else if (given) {
-        number = QString::number(given->comNumber);
+    if (given.isValid()) {
+        if (!given.device.isEmpty())
+            pinned.emplace(comPort, given.device);
+        number = QString::number(given.numberForOpen());
     }
     SerialPort &port = pinned ? static_cast<SerialPort &>(*pinned) : comPort;
     const QString imagePath = QDir(context.workingFolder).filePath(ConfigUpload::imageFileName());
     // A wrong port is refused before configs.eep is written (the upload logs why).
     if (ConfigUpload::portNumberFromText(number) != 0 && !save(imagePath, settings, console))
         return false;
-    return ConfigUpload::run(port, number, imagePath, console.hooks()) == TransferOutcome::Ok;
+    const TransferOutcome outcome = ConfigUpload::run(port, number, imagePath, console.hooks());
+    if (outcome == TransferOutcome::NoHandshake)
+        console.failedWithoutLine();
+    console.endOperation();
+    return outcome == TransferOutcome::Ok;
 }
 
 // The stoichiometric ratio --stoich gives, or Benzin's. Nothing for text that is no plain
@@ -169,7 +182,7 @@ const shell::Program &program()
 }
 
 int run(const shell::CommandLine &commandLine, const shell::RunContext &context, QTextStream &out,
-        QTextStream &err)
+        QTextStream &err, bool batched)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
@@ -180,10 +193,12 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     const QStringList ports = commandLine.values(PortOption);
     if (ports.size() > 1 || (!ports.isEmpty() && !commandLine.isSet(UploadOption)))
         return usageError(QStringLiteral("--port gehört genau einmal zu --upload"));
-    if (!ports.isEmpty() && !devicelink::ParsePortArgument(ports.first(), context.link.portDir))
-        return usageError(QStringLiteral("--port erwartet eine Zahl, COMn oder einen Gerätepfad, "
-                                         "nicht \"%1\"")
-                              .arg(ports.first()));
+    if (!ports.isEmpty()) {
+        const devicelink::PortArgument given =
+            devicelink::parsePortArgument(ports.first(), context.link.portDir);
+        if (!given.isValid())
+            return usageError(given.error);
+    }
     const QStringList stoichs = commandLine.values(StoichOption);
     if (stoichs.size() > 1 || (!stoichs.isEmpty() && !commandLine.isSet(AnalogOption)))
         return usageError(QStringLiteral("--stoich gehört genau einmal zu --analog"));
@@ -195,7 +210,7 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     if (commandLine.values(LogOption).size() > 1)
         return usageError(QStringLiteral("--log nur einmal"));
 
-    shell::ConsoleSink console(out, err, false);
+    shell::ConsoleSink console(out, err, {program().name, false, batched});
     const QDir work(context.workingFolder);
     // The log covers the whole run, wherever --log stands among the ordered options.
     if (commandLine.isSet(LogOption)) {
@@ -207,6 +222,12 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             return shell::Failure;
         }
     }
+    // Only an upload looks for ports.
+    if (const QString hint = LinkHints::missingPortDir(context.link.portDir);
+        !hint.isEmpty() && commandLine.isSet(UploadOption))
+        console.explain(hint);
+    if (commandLine.isSet(QuietOption))
+        console.setQuiet({}, true);
     ConfigSettings settings;
     for (const auto &[name, value] : commandLine.given()) {
         bool ok = true;
@@ -227,9 +248,9 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             ok = upload(settings, portText, context, console);
         }
         if (!ok)
-            return shell::Failure; // later steps would build on what failed
+            return console.finish(shell::Failure); // later steps would build on what failed
     }
-    return shell::Success;
+    return console.finish(shell::Success);
 }
 
 } // namespace BatchMode

@@ -1,9 +1,12 @@
 #include "devicelink/BootloaderTransfer.h"
 
 #include "devicelink/BlockFrame.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/Poller.h"
 #include "devicelink/PortDevices.h"
+#include "devicelink/PortHolder.h"
+#include "devicelink/PortInfoSource.h"
 #include "devicelink/PortSettings.h"
 #include "protocol/ProtocolBytes.h"
 
@@ -102,6 +105,7 @@ private:
 
     Step waitForHandshake()
     {
+        m_bootloaderWaiting = true;
         if (m_hooks.entryAnswer)
             m_hooks.entryAnswer();
         m_hooks.Add_Item(QStringLiteral("Controllerreset empfangen"));
@@ -116,7 +120,6 @@ private:
     Step sendBlock(int b, int blocks)
     {
         const QByteArray frame = BuildBlockFrame(b, m_image.block(b));
-        m_blocksStarted = true;
         for (;;) {
             if (m_hooks.percent)
                 m_hooks.percent(percentOf(b, blocks));
@@ -168,18 +171,23 @@ private:
     {
         switch (step) {
         case Step::NoReset:
-            return end(TransferOutcome::NoReset, QStringLiteral("Reset nicht erkannt!"));
+            end(TransferOutcome::NoReset, QStringLiteral("Reset nicht erkannt!"));
+            m_hooks.hint(LinkHints::noReset());
+            return TransferOutcome::NoReset;
         case Step::NoHandshake:
-            // the log ends at "Controllerreset empfangen"
-            return end(TransferOutcome::NoHandshake, QString());
+            // The log ends at "Controllerreset empfangen"; only the hint says why.
+            end(TransferOutcome::NoHandshake, QString());
+            m_hooks.hint(LinkHints::noHandshake());
+            return TransferOutcome::NoHandshake;
         case Step::Abandon:
             m_port.write(QByteArray(1, Can));
             return end(TransferOutcome::Abandoned, QStringLiteral("Retry error!"));
         case Step::Lost:
             return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
         case Step::Cancelled:
-            // The gauge may be waiting for a block: tell it the image is abandoned.
-            if (m_blocksStarted)
+            // From its echo on, the bootloader waits for a block: tell it the image is abandoned,
+            // or it waits until the gauge is switched off.
+            if (m_bootloaderWaiting)
                 m_port.write(QByteArray(1, Can));
             return end(TransferOutcome::Cancelled, LinkTexts::cancelled());
         case Step::Done:
@@ -203,7 +211,7 @@ private:
     const LinkHooks &m_hooks;
     Poller m_poller;
     int m_nakCount = 0;
-    bool m_blocksStarted = false;
+    bool m_bootloaderWaiting = false; // it answered the entry character
 };
 
 } // namespace
@@ -220,12 +228,18 @@ bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const Li
 void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks)
 {
     hooks.Add_Item(LinkTexts::openFailed());
-    if (!port.deviceName().isEmpty())
+    const QString device = port.deviceName();
+    // Looked up now, while the other program still holds the port.
+    const std::optional<PortHolder> holder =
+        port.openError() == SerialPort::OpenError::Busy ? FindPortHolder(device) : std::nullopt;
+    if (!device.isEmpty())
         hooks.Add_Item(
-            LinkTexts::openFailureDetail(port.deviceName(), port.openError(), port.errorString()));
+            LinkTexts::openFailureDetail(device, port.openError(), port.errorString(), holder));
     if (port.openError() == SerialPort::OpenError::PermissionDenied)
-        hooks.Add_Item(LinkTexts::dialoutHint(devicelink::deviceGroup(port.deviceName())));
+        hooks.Add_Item(LinkTexts::dialoutHint(devicelink::deviceGroup(device)));
     port.close();
+    if (holder && !holder->certain)
+        hooks.hint(ModemManagerHint(SystemPortInfo().describe(device).vidPid()));
 }
 
 TransferOutcome UploadImage(SerialPort &port, const FlashImage &image,

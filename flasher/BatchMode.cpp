@@ -1,17 +1,23 @@
 #include "flasher/BatchMode.h"
 
 #include "devicelink/Identification.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortScan.h"
 #include "devicelink/Printable.h"
+#include "flasher/FileChoice.h"
 #include "flasher/FlasherTexts.h"
 #include "flasher/UploadCommand.h"
 #include "flasher/update/UpdateBatch.h"
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/VersionQuery.h"
 #include "shell/ConsoleSink.h"
+#include "shell/Interruption.h"
 
+#include <QRegularExpression>
+
+#include <algorithm>
 #include <optional>
 
 namespace flasher {
@@ -27,6 +33,8 @@ const QStringList CommandOptions = {QStringLiteral("firmware"),  QStringLiteral(
                                     QStringLiteral("update"),    QStringLiteral("save-update-url"),
                                     QStringLiteral("list-ports")};
 const QList<int> Speeds = {4800, 19200, 38400};
+const QString QuietOption = QStringLiteral("quiet");
+const QString InstalledLine = QStringLiteral("auf dem Gerät installierte Firmware Version: ");
 
 shell::Program makeProgram()
 {
@@ -84,11 +92,18 @@ shell::Program makeProgram()
          false},
         {QStringLiteral("log"), QStringLiteral("DATEI"),
          QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen."), true},
+        {QuietOption, QString(),
+         QStringLiteral("Nur das Ergebnis ausgeben: die Schlusszeile eines Uploads, die "
+                        "Versionszeilen, die Fundzeile der Suche, die Porttabelle; keine Zeile "
+                        "je Block und keine Prozentanzeige. Fehler stehen auf der "
+                        "Standardfehlerausgabe, --log erhält weiter jede Zeile."),
+         true},
     };
     program.exitStatuses = shell::commonExitStatuses();
     program.exitStatuses.append(
         {shell::NewerFirmware, QStringLiteral("--update ohne --yes: eine neuere Firmware ist "
                                               "verfügbar (0: die installierte ist aktuell)")});
+    program.exitStatuses.append(shell::Interruption::exitStatuses());
     return program;
 }
 
@@ -101,22 +116,6 @@ struct Settings
     QString device; // --port named a device: every open goes to it
     int speed = 19200;
 };
-
-// Reads --port: "3", "COM3", a device path or a link to one. Empty when it is fine, else the
-// usage error.
-QString readPortOption(const QString &value, const QString &portDir, Settings &settings)
-{
-    const std::optional<devicelink::PortArgument> given =
-        devicelink::ParsePortArgument(value, portDir);
-    if (!given)
-        return QStringLiteral("--port erwartet eine Zahl von 1 bis 99, COMn oder einen Gerätepfad");
-    if (given->device.isEmpty() && (given->comNumber < 1 || given->comNumber > 99))
-        return QStringLiteral("--port erwartet eine Zahl von 1 bis 99");
-    settings.device = given->device;
-    // A device no COM number leads to still needs a number for the log; the port ignores it.
-    settings.port = given->comNumber > 0 ? given->comNumber : 1;
-    return {};
-}
 
 // One line per existing port: COM name, state, device, adapter, VID:PID, tab-separated.
 int listPorts(SerialPort &port, Console &console)
@@ -135,13 +134,6 @@ int listPorts(SerialPort &port, Console &console)
     if (ports.probed.isEmpty())
         console.printError(QStringLiteral("Kein serieller Port gefunden"));
     return shell::Success;
-}
-
-// The ports the scan left out for lack of rights or because they are busy.
-void printScanProblems(const AvailablePorts &ports, Console &console)
-{
-    for (const QString &line : ScanProblemLines(ports))
-        console.print(line);
 }
 
 // Each command's exit status, from the outcome of its operation.
@@ -176,9 +168,10 @@ int choosePort(const Settings &settings, SerialPort &port, Console &console)
     if (settings.port > 0)
         return settings.port;
     const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
-    printScanProblems(ports, console);
+    ReportScanProblems(ports, console.hooks());
     if (ports.numbers.isEmpty()) {
-        console.print(QStringLiteral("Kein verfügbarer Comport gefunden"));
+        console.printProgress(QStringLiteral("Kein verfügbarer Comport gefunden"));
+        console.explain(LinkHints::noPort());
         return 0;
     }
     return ports.numbers.first();
@@ -192,18 +185,21 @@ int runUpload(UploadKind kind, const QString &path, const Settings &settings, Se
         return shell::Failure;
     const UploadRequest request{kind, PortDisplayEntry(comNumber), settings.speed, path};
     const TransferOutcome outcome = RunUploadCommand(port, request, console.hooks());
-    console.finishPercent();
+    if (outcome == TransferOutcome::NoHandshake)
+        console.failedWithoutLine();
     return exitStatusFor(outcome);
 }
 
 int runSearch(const Settings &settings, SerialPort &port, Console &console)
 {
     const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
-    printScanProblems(ports, console);
+    ReportScanProblems(ports, console.hooks());
     QByteArray receiveText;
     const SearchResult result =
         SearchDevice(port, ports.numbers, settings.speed, SearchVariant::flasher(), receiveText,
                      console.hooks());
+    if (ports.numbers.isEmpty())
+        console.failedWithoutLine(); // "Gerät suchen..." is no failure: the hint says it
     return exitStatusFor(result.outcome);
 }
 
@@ -221,22 +217,21 @@ int runInfo(const Settings &settings, SerialPort &port, Console &console)
 }
 
 // The firmware information command with the online update, answered from the command line.
-int runUpdate(const shell::CommandLine &commandLine, const QString &updateUrl,
-              const Settings &settings, SerialPort &port, Console &console, QTextStream &err)
+int runUpdate(UpdateBatchOptions options, const QString &updateUrl, const Settings &settings,
+              SerialPort &port, Console &console)
 {
-    QString error;
-    std::optional<UpdateBatchOptions> read = UpdateBatch::readOptions(commandLine, &error);
-    if (!read)
-        return usageError(err, error);
-    UpdateBatchOptions options = *read;
     options.updateUrl = updateUrl;
     options.comNumber = choosePort(settings, port, console);
     if (options.comNumber == 0)
         return shell::Failure;
     options.baudRate = settings.speed;
-    const FirmwareInfo::Outcome outcome = UpdateBatch::run(
-        options, port, console.hooks(), [&console](const QString &line) { console.print(line); });
-    console.finishPercent();
+    // The questions, answered from the options, are lines of the operation.
+    const FirmwareInfo::Outcome outcome =
+        UpdateBatch::run(options, port, console.hooks(), [&console](const QString &line) {
+            console.printProgress(line);
+            console.flush();
+        });
+    console.endOperation();
     // Without --yes the download question is answered No: a newer firmware was found.
     if (outcome == FirmwareInfo::Outcome::Declined && !options.yes)
         return shell::NewerFirmware;
@@ -259,6 +254,56 @@ int saveUpdateUrl(const QString &text, Console &console, QTextStream &err)
     return shell::Success;
 }
 
+// What --quiet leaves on the standard output besides the port table and the messages.
+void setQuiet(const QString &command, Console &console)
+{
+    const auto startsWith = [](const QStringList &starts) {
+        return [starts](const QString &line) {
+            return std::any_of(starts.cbegin(), starts.cend(),
+                               [&line](const QString &start) { return line.startsWith(start); });
+        };
+    };
+    if (command == QLatin1String("info"))
+        console.setQuiet(startsWith({InstalledLine}), false);
+    else if (command == QLatin1String("search"))
+        console.setQuiet(
+            [](const QString &line) {
+                static const QRegularExpression found(
+                    QStringLiteral("^Port \\d+ Gerät gefunden!$"));
+                return found.match(line).hasMatch();
+            },
+            false);
+    else if (command == QLatin1String("update"))
+        console.setQuiet(startsWith({InstalledLine, QStringLiteral("Verfügbare Firmwareversion: "),
+                                     QStringLiteral("SHA-256: ")}),
+                         true);
+    else // the uploads and the rest: their result line
+        console.setQuiet({}, true);
+}
+
+// The command the options name; its exit status.
+int runCommand(const QString &file, const QString &updateUrl,
+               const std::optional<UpdateBatchOptions> &updateOptions, const Settings &settings,
+               SerialPort &anyPort, Console &console, QTextStream &err)
+{
+    if (settings.command == QLatin1String("list-ports"))
+        return listPorts(anyPort, console);
+    std::optional<devicelink::PinnedPort> pinned;
+    SerialPort &port =
+        settings.device.isEmpty() ? anyPort : pinned.emplace(anyPort, settings.device);
+    if (settings.command == QLatin1String("firmware"))
+        return runUpload(UploadKind::Firmware, file, settings, port, console);
+    if (settings.command == QLatin1String("eeprom"))
+        return runUpload(UploadKind::Eeprom, file, settings, port, console);
+    if (settings.command == QLatin1String("search"))
+        return runSearch(settings, anyPort, console); // searches every port, never one device
+    if (settings.command == QLatin1String("update"))
+        return runUpdate(*updateOptions, updateUrl, settings, port, console);
+    if (settings.command == QLatin1String("save-update-url"))
+        return saveUpdateUrl(file, console, err);
+    return runInfo(settings, port, console);
+}
+
 } // namespace
 
 const shell::Program &program()
@@ -268,7 +313,7 @@ const shell::Program &program()
 }
 
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        SerialPort &anyPort, QTextStream &out, QTextStream &err, bool percentLine)
+        SerialPort &anyPort, QTextStream &out, QTextStream &err, bool percentLine, bool batched)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
@@ -287,11 +332,21 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             err, QStringLiteral("ein Befehl fehlt: --firmware, --eeprom, --search, --info, "
                                 "--update oder --list-ports"));
     if (commandLine.isSet(QStringLiteral("port"))) {
-        const QString error = readPortOption(commandLine.value(QStringLiteral("port")),
-                                             context.link.portDir, settings);
-        if (!error.isEmpty())
-            return usageError(err, error);
+        const PortArgument given =
+            parsePortArgument(commandLine.value(QStringLiteral("port")), context.link.portDir);
+        if (!given.isValid())
+            return usageError(err, given.error);
+        settings.device = given.device;
+        settings.port = given.numberForOpen();
     }
+    // The window offers each upload only for its kind of file; a firmware sent into the EEPROM
+    // or an image file into the firmware area would leave a gauge that no longer starts.
+    const QString file = commandLine.value(settings.command);
+    if (settings.command == QLatin1String("firmware") && !FitsFirmwareUpload(file))
+        return usageError(err,
+                          QStringLiteral("--firmware erwartet eine Datei mit der Endung .bin"));
+    if (settings.command == QLatin1String("eeprom") && !FitsEepromUpload(file))
+        return usageError(err, QStringLiteral("--eeprom erwartet eine Datei mit der Endung .eep"));
     if (commandLine.isSet(QStringLiteral("speed"))) {
         bool speedOk = false;
         settings.speed = commandLine.value(QStringLiteral("speed")).toInt(&speedOk);
@@ -299,7 +354,15 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             return usageError(err, QStringLiteral("--speed erwartet 4800, 19200 oder 38400"));
     }
 
-    Console console(out, err, percentLine);
+    std::optional<UpdateBatchOptions> updateOptions;
+    if (settings.command == QLatin1String("update")) {
+        QString error;
+        updateOptions = UpdateBatch::readOptions(commandLine, &error);
+        if (!updateOptions)
+            return usageError(err, error);
+    }
+
+    Console console(out, err, {program().name, percentLine, batched});
     if (commandLine.isSet(QStringLiteral("log"))) {
         QString why;
         const QString logPath = commandLine.value(QStringLiteral("log"));
@@ -309,23 +372,12 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             return shell::Failure;
         }
     }
-    if (settings.command == QLatin1String("list-ports"))
-        return listPorts(anyPort, console);
-    std::optional<devicelink::PinnedPort> pinned;
-    SerialPort &port =
-        settings.device.isEmpty() ? anyPort : pinned.emplace(anyPort, settings.device);
-    const QString file = commandLine.value(settings.command);
-    if (settings.command == QLatin1String("firmware"))
-        return runUpload(UploadKind::Firmware, file, settings, port, console);
-    if (settings.command == QLatin1String("eeprom"))
-        return runUpload(UploadKind::Eeprom, file, settings, port, console);
-    if (settings.command == QLatin1String("search"))
-        return runSearch(settings, anyPort, console); // searches every port, never one device
-    if (settings.command == QLatin1String("update"))
-        return runUpdate(commandLine, context.updateUrl, settings, port, console, err);
-    if (settings.command == QLatin1String("save-update-url"))
-        return saveUpdateUrl(file, console, err);
-    return runInfo(settings, port, console);
+    if (const QString hint = LinkHints::missingPortDir(context.link.portDir); !hint.isEmpty())
+        console.explain(hint);
+    if (commandLine.isSet(QuietOption))
+        setQuiet(settings.command, console);
+    return console.finish(
+        runCommand(file, context.updateUrl, updateOptions, settings, anyPort, console, err));
 }
 
 } // namespace BatchMode

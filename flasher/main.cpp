@@ -1,12 +1,14 @@
 // iveva-flasher: the update window, or one batch command when the arguments name one.
 
 #include "devicelink/ComPort.h"
+#include "devicelink/LinkHints.h"
 #include "flasher/BatchMode.h"
 #include "flasher/ui/Form1.h"
 #include "flasher/update/UpdateClient.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
 #include "shell/GermanQtTexts.h"
+#include "shell/Interruption.h"
 #include "shell/RunContext.h"
 
 #include <QApplication>
@@ -46,7 +48,10 @@ int main(int argc, char *argv[])
                                             QLatin1String(UpdateClient::DefaultBaseUrl)};
     QString contextError;
 
+    shell::Interruption::ignoreWriteSignals();
     if (!commandLine.error().isEmpty() || commandLine.runsBatch()) {
+        // Ctrl+C, kill or a closed terminal cancel the running operation like a window's close.
+        shell::Interruption::catchStopSignals();
         QCoreApplication app(argc, argv);
         shell::applyIdentity(app, Identity);
         const std::optional<shell::RunContext> context =
@@ -56,8 +61,10 @@ int main(int argc, char *argv[])
         if (!context && !shell::answersWithoutContext(commandLine))
             return shell::usageError(err, BatchMode::program(), contextError);
         devicelink::ComPort port(context ? context->link : devicelink::LinkSettings());
-        return BatchMode::Run(commandLine, context.value_or(shell::RunContext()), port, out, err,
-                              isatty(fileno(stderr)) != 0);
+        const int status =
+            BatchMode::Run(commandLine, context.value_or(shell::RunContext()), port, out, err,
+                           isatty(fileno(stderr)) != 0, isatty(fileno(stdout)) == 0);
+        return shell::Interruption::exitStatus(err, BatchMode::program().name).value_or(status);
     }
 
     QApplication app(argc, argv);
@@ -71,6 +78,9 @@ int main(int argc, char *argv[])
     }
     Form1 window([link = context->link] { return std::make_unique<devicelink::ComPort>(link); });
     window.setUpdateUrl(context->updateUrl);
+    if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);
+        !hint.isEmpty())
+        window.addHint(hint);
     window.show();
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "TestContext.h"
 #include "TestHttpServer.h"
 #include "devicelink/ComPort.h"
+#include "devicelink/LinkHints.h"
 #include "flasher/BatchMode.h"
 #include "flasher/UploadCommand.h"
 #include "flasher/update/UpdateClient.h"
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <csignal>
 #include <sys/stat.h>
 
 using namespace devicelink;
@@ -29,19 +31,23 @@ struct Output
     QString out, err;
 };
 
-// In process with the percentage on its own line, or through the program itself, then with its
-// settings below `config` when one is named. The test's server answers while the program runs.
-Output runBatch(const QStringList &arguments, bool viaProgram, const QString &config = {})
+// In process with the percentage on its own line and the log in batches, or through the
+// program itself (in another port folder when `portDir` is given, with its settings below
+// `config` when one is named). The test's server answers while the program runs.
+Output runBatch(const QStringList &arguments, bool viaProgram, const QString &portDir = {},
+                const QString &config = {})
 {
     Output output;
     if (viaProgram) {
         QProcess flasher;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!portDir.isEmpty())
+            environment.insert("IVEVA_PORT_DIR", portDir);
         if (!config.isEmpty()) {
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert("XDG_CONFIG_HOME", config);
             environment.remove(UpdateClient::EnvironmentVariable);
-            flasher.setProcessEnvironment(environment);
         }
+        flasher.setProcessEnvironment(environment);
         QEventLoop loop;
         QObject::connect(&flasher, &QProcess::finished, &loop, &QEventLoop::quit);
         QTimer::singleShot(30'000, &loop, &QEventLoop::quit);
@@ -61,7 +67,7 @@ Output runBatch(const QStringList &arguments, bool viaProgram, const QString &co
     shell::RunContext context = testContext();
     context.updateUrl = commandLine.value("update-url");
     ComPort port(context.link);
-    output.status = BatchMode::Run(commandLine, context, port, out, err, true);
+    output.status = BatchMode::Run(commandLine, context, port, out, err, true, true);
     return output;
 }
 
@@ -83,46 +89,69 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("lines"); // printed in this order, among others
+        QTest::addColumn<QString>("hint");      // on stderr; empty: none
         using L = QList<int>;
+        using namespace devicelink::LinkHints;
         const QString ok = "Erfolgreich geflasht!";
         const QString installed = "auf dem Gerät installierte Firmware Version: V2.16";
         // The port in each of its forms; past 256 blocks the block number wraps.
         for (const char *port : {"7", "COM7", "@pty", "@link"})
             QTest::addRow("firmware, --port %s", port)
                 << 7 << L{2} << QStringList{"--firmware", "@fw", "--port", port} << 0
-                << QStringList{"öffne COM-Port", "Blöcke gesamt:  258", ok};
+                << QStringList{"öffne COM-Port", "Blöcke gesamt:  258", ok} << QString();
         QTest::newRow("EEPROM on the first port at 38400")
             << 4 << L() << QStringList{"--eeprom", "@ee", "--speed", "38400"} << 0
-            << QStringList{"Blöcke gesamt:  3", ok};
-        QTest::newRow("missing file") << 4 << L() << QStringList{"--firmware", "@dir/gone.bin"} << 1
-                                      << QStringList{"Datei: @dir/gone.bin existiert nicht"};
+            << QStringList{"Blöcke gesamt:  3", ok} << QString();
+        QTest::newRow("missing file")
+            << 4 << L() << QStringList{"--firmware", "@dir/gone.bin"} << 1
+            << QStringList{"Datei: @dir/gone.bin existiert nicht"} << QString();
+        // Would go out as one block of zeros: the gauge must not see even the entry character.
+        QTest::newRow("empty file") << 4 << L() << QStringList{"--eeprom", "@dir/empty.eep"} << 1
+                                    << QStringList{"Datei ist leer: @dir/empty.eep"} << QString();
         // Exists but cannot be read: must not go out as an empty image that "succeeds".
         QTest::newRow("unreadable file")
-            << 4 << L() << QStringList{"--firmware", "/proc/self/mem"} << 1
-            << QStringList{"Datei: /proc/self/mem kann nicht gelesen werden"};
+            << 4 << L() << QStringList{"--firmware", "@dir/mem.bin"} << 1
+            << QStringList{"Datei: @dir/mem.bin kann nicht gelesen werden"} << QString();
         QTest::newRow("search") << 6 << L{3} << QStringList{"--search"} << 0
                                 << QStringList{"Gerät suchen...", "Port 3 Gerät nicht gefunden",
-                                               "Port 6 Gerät gefunden!", installed};
-        QTest::newRow("search without a gauge") << 0 << L{3} << QStringList{"--search"} << 1
-                                                << QStringList{"Port 3 Gerät nicht gefunden"};
+                                               "Port 6 Gerät gefunden!", installed}
+                                << QString();
+        QTest::newRow("search without a gauge")
+            << 0 << L{3} << QStringList{"--search"} << 1
+            << QStringList{"Port 3 Gerät nicht gefunden"} << noAnswer(1);
         // The "--info" rows run the program itself, which passes the status on.
         QTest::newRow("info") << 5 << L{2} << QStringList{"--info", "--port", "5"} << 0
-                              << QStringList{installed};
+                              << QStringList{installed} << QString();
         QTest::newRow("info without a gauge")
             << 0 << L{5} << QStringList{"--info"} << 1
-            << QStringList{"Gerät nicht gefunden oder Firmware kleiner als V2.16"};
+            << QStringList{"Gerät nicht gefunden oder Firmware kleiner als V2.16"} << QString();
         QTest::newRow("update: versions only")
             << 5 << L() << QStringList{"--update", "--update-url", "@url"} << 3
-            << QStringList{installed, "Verfügbare Firmwareversion: V2.20"};
+            << QStringList{installed, "Verfügbare Firmwareversion: V2.20"} << QString();
         const QString sha =
             QCryptographicHash::hash("new firmware", QCryptographicHash::Sha256).toHex();
         QTest::newRow("update --yes, no copy, no checksum on the server: the download's printed")
             << 5 << L() << QStringList{"--update", "--yes", "--update-url", "@url"} << 0
-            << QStringList{installed, "SHA-256: " + sha, "Hilfsdatei downloaden...", ok};
+            << QStringList{installed, "SHA-256: " + sha, "Hilfsdatei downloaden...", ok}
+            << QString();
         QTest::newRow("update --yes --copy FOLDER")
             << 5 << L()
             << QStringList{"--update", "--yes", "--copy", "@dir", "--update-url", "@url"} << 0
-            << QStringList{"Download erfolgreich!", ok};
+            << QStringList{"Download erfolgreich!", ok} << QString();
+        // Saving over a FIFO or a device would replace it: refused before the server is asked.
+        QTest::newRow("update --yes --copy FIFO")
+            << 5 << L()
+            << QStringList{"--update", "--yes", "--copy", "@dir/fifo", "--update-url", "@url"} << 1
+            << QStringList{"Kopie nach \"@dir/fifo\" nicht möglich: keine gewöhnliche Datei"}
+            << QString();
+        QTest::newRow("search over no port") << 0 << L() << QStringList{"--search"} << 1
+                                             << QStringList{"Gerät suchen..."} << noPort();
+        QTest::newRow("no reset") << 0 << L{3} << QStringList{"--firmware", "@fw", "--port", "3"}
+                                  << 1 << QStringList{"Reset nicht erkannt!"} << noReset();
+        // --quiet: one line; the log file still gets every block.
+        QTest::newRow("quiet") << 7 << L()
+                               << QStringList{"--quiet", "--firmware", "@fw", "--log", "@dir/l"}
+                               << 0 << QStringList{ok} << QString();
     }
 
     void commands()
@@ -132,6 +161,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QStringList, lines);
+        QFETCH(QString, hint);
         SimulatedPorts ports;
         for (int com : silent)
             ports.add(com, GaugeOptions{.silent = true});
@@ -148,6 +178,9 @@ private slots:
         QFile::link(pty, link);
         const QString fw = writeFile(dir, "fw.bin", 257 * 128 + 1),
                       ee = writeFile(dir, "ee.eep", 300);
+        writeFile(dir, "empty.eep", 0);
+        QFile::link("/proc/self/mem", dir.filePath("mem.bin"));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
         const auto resolve = [&](QString text) {
             return text.replace("@pty", pty)
                 .replace("@link", link)
@@ -166,12 +199,27 @@ private slots:
         qsizetype at = 0;
         for (const QString &line : lines)
             QVERIFY2((at = printed.indexOf(resolve(line), at)) >= 0, qPrintable(output.out));
-        QCOMPARE(QFile::exists(dir.filePath("new.bin")), arguments.contains("--copy"));
-        // A transfer's percentage is one line on stderr, redrawn below the log lines.
+        QCOMPARE(QFile::exists(dir.filePath("new.bin")), lines.contains("Download erfolgreich!"));
+        QVERIFY(!QFileInfo(dir.filePath("fifo")).isFile());
+        // A transfer's percentage is one line on stderr, redrawn below the log lines; a failure
+        // repeats its last line there.
         const bool flashed = lines.contains("Erfolgreich geflasht!");
+        const bool quiet = arguments.contains("--quiet");
+        QVERIFY(flashed || !sim || sim->entryCharsReceived() == 0);
         QVERIFY(!output.out.contains('\r'));
-        QCOMPARE(output.err.endsWith("100 %\n"), flashed);
-        QCOMPARE(output.err.isEmpty(), !flashed);
+        QCOMPARE(output.err.contains("\r100 %"), flashed && !quiet);
+        // A search over no port has no failure line to repeat: the hint is all.
+        const bool failureLine = status == 1 && hint != devicelink::LinkHints::noPort();
+        QCOMPARE(output.err.isEmpty(), (!flashed && status != 1) || quiet);
+        QCOMPARE(output.err.endsWith("iveva-flasher: " + printed.value(printed.size() - 1) + '\n'),
+                 failureLine);
+        QCOMPARE(output.err.contains("iveva-flasher: Hinweis: " + hint + '\n'), !hint.isEmpty());
+        if (quiet) {
+            QCOMPARE(printed, lines);
+            QFile log(dir.filePath("l"));
+            QVERIFY(log.open(QIODevice::ReadOnly) &&
+                    log.readAll().contains("sende Blocknummer:  258"));
+        }
         // Only "--eeprom" writes the EEPROM image: the file sent, padded.
         QCOMPARE(sim && sim->waitForImages(1, flashed ? 5s : 0s), flashed);
         QCOMPARE(sim ? sim->lastEepromImage().left(300) : QByteArray(),
@@ -197,8 +245,8 @@ private slots:
         TestHttpServer server;
         server.route("/DEVAZ/firmware.txt").body = "V2.20,x,y";
         const QStringList save{"--save-update-url", server.baseUrl().toString()};
-        QCOMPARE(runBatch(save, true, config.path()).status, 0);
-        const Output update = runBatch({"--update", "--port", "5"}, true, config.path());
+        QCOMPARE(runBatch(save, true, {}, config.path()).status, 0);
+        const Output update = runBatch({"--update", "--port", "5"}, true, {}, config.path());
         QVERIFY2(update.out.contains("Verfügbare Firmwareversion: V2.20"), qPrintable(update.out));
         QCOMPARE(update.status, 3);
     }
@@ -240,10 +288,11 @@ private slots:
             QCOMPARE(mkfifo(qPrintable(folder + "/iveva-flasher.conf"), 0644), 0);
         }
         if (setup == "secret saved")
-            QCOMPARE(runBatch({"--save-update-url", "http://a:geheim@b"}, true, config).status, 0);
+            QCOMPARE(runBatch({"--save-update-url", "http://a:geheim@b"}, true, {}, config).status,
+                     0);
         arguments.replaceInStrings("@log", dir.filePath("log"));
 
-        const Output output = runBatch(arguments, true, config);
+        const Output output = runBatch(arguments, true, {}, config);
 
         QTEST(output.status, "status");
         QFETCH(QString, line);
@@ -261,20 +310,74 @@ private slots:
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
+        // A file of the wrong kind is a wrong call, whether it exists or not.
         for (const char *line :
-             {"--port 3", "--search --info", "--info --port 0", "--info --port tty0",
-              "--info --speed 9600", "--info COM3", "--update --download-timeout 0",
-              "--update --download-timeout 3601"})
+             {"--port 3", "--search --info", "--info --port 0", "--info --port 100",
+              "--info --port tty0", "--info --speed 9600", "--info COM3",
+              "--update --download-timeout 0", "--update --download-timeout 3601",
+              "--firmware cfg.eep", "--eeprom fw.bin", "--firmware fw.bin.old"})
             QTest::newRow(line) << QString(line).split(' ');
     }
 
+    // Refused before the log is opened or a port is touched.
     void usageErrors()
     {
         QFETCH(QStringList, arguments);
-        const Output output = runBatch(arguments, false);
+        QTemporaryDir dir;
+        const Output output =
+            runBatch(arguments + QStringList{"--log", dir.filePath("log")}, false);
         QCOMPARE(output.status, 2);
         QVERIFY(output.out.isEmpty());
         QVERIFY(output.err.startsWith("iveva-flasher: "));
+        QVERIFY(!QFile::exists(dir.filePath("log")));
+    }
+
+    // A signal in the middle of an upload ends it as the window's close does: the gauge's
+    // bootloader gets CAN, so the next upload finds it without a power cycle. That one runs under
+    // a file size limit its log soon passes: the log stops with a word, the upload goes on.
+    void interrupted_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("after"); // the line the signal follows
+        QTest::newRow("SIGINT") << SIGINT << "sende Blocknummer:  5";
+        QTest::newRow("SIGTERM") << SIGTERM << "auf Controllerreset warten...";
+        QTest::newRow("SIGHUP") << SIGHUP << "ACK";
+    }
+
+    void interrupted()
+    {
+        QFETCH(int, signal);
+        QFETCH(QString, after);
+        SimulatedPorts ports;
+        GaugeSimulator &sim = ports.add(7, GaugeOptions{.baud = 19200});
+        QTemporaryDir dir;
+        QProcess flasher;
+        flasher.start(FLASHER_PROGRAM,
+                      {"--firmware", writeFile(dir, "fw.bin", 300 * 128 - 1), "--port", "7"});
+        QString out;
+        while (!out.contains(after + '\n') && flasher.waitForReadyRead(20'000))
+            out += QString::fromUtf8(flasher.readAllStandardOutput());
+        ::kill(pid_t(flasher.processId()), signal);
+        QVERIFY(flasher.waitForFinished(10'000));
+
+        QCOMPARE(flasher.exitCode(), 128 + signal);
+        out += QString::fromUtf8(flasher.readAllStandardOutput());
+        QVERIFY2(out.endsWith("Vorgang abgebrochen, Comport geschlossen\n"), qPrintable(out));
+        QCOMPARE(flasher.readAllStandardError(),
+                 QByteArray("iveva-flasher: unterbrochen (") + QTest::currentDataTag() + ")\n");
+
+        const QString log = dir.filePath("log.txt");
+        flasher.start("/bin/sh",
+                      {"-c", "ulimit -f 1; exec \"$0\" \"$@\"", FLASHER_PROGRAM, "--firmware",
+                       writeFile(dir, "next.bin", 20 * 128), "--port", "7", "--log", log});
+        QVERIFY(flasher.waitForFinished(30'000));
+        QCOMPARE(flasher.exitCode(), 0);
+        QVERIFY(sim.waitForImages(1, 5s));
+        const QByteArray err = flasher.readAllStandardError();
+        QVERIFY2(err.startsWith("Logdatei \"" + log.toUtf8() + "\" nicht beschreibbar: ") &&
+                     err.count('\n') == 1,
+                 err.constData());
+        QVERIFY(QFileInfo(log).size() <= 1024);
     }
 
     // One line per existing port, the same device under two names busy under both; a link to
@@ -286,6 +389,11 @@ private slots:
         const Output none = runBatch({"--list-ports"}, false);
         QCOMPARE(none.out, QString());
         QVERIFY(!none.err.isEmpty());
+        const Output noFolder = runBatch({"--list-ports"}, true, ports.dir() + "/gone");
+        QCOMPARE(noFolder.status, 0);
+        QVERIFY(
+            noFolder.err.startsWith("iveva-flasher: Hinweis: " +
+                                    devicelink::LinkHints::missingPortDir(ports.dir() + "/gone")));
 
         ports.add(2);
         ports.add(4);
@@ -293,14 +401,29 @@ private slots:
         const QString held = QFileInfo(ports.dir() + "/COM4").canonicalFilePath();
         QVERIFY(QFile::link(held, ports.dir() + "/COM5"));
         QVERIFY(QFile::link(ports.dir() + "/gone", ports.dir() + "/COM9"));
+        // The system's own terminals are no ports either, and are never opened.
+        QVERIFY(QFile::link("/dev/ptmx", ports.dir() + "/COM6"));
+        QVERIFY(QFile::link("/dev/tty", ports.dir() + "/COM8"));
         ComPort holder(testContext().link);
         QVERIFY(holder.open(4, QStringLiteral("19200,n,8,1")));
+
+        // The holder is named: this very process, by the 15 characters the system keeps.
+        const Output busy = runBatch({"--info", "--port", "4"}, true);
+        const QString holderLine =
+            QStringLiteral("%1: belegt von %2 (PID %3)")
+                .arg(held, QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15))
+                .arg(QCoreApplication::applicationPid());
+        QVERIFY2(busy.out.contains(holderLine + '\n'), qPrintable(busy.out));
+        QVERIFY(busy.err.endsWith("iveva-flasher: " + holderLine + '\n'));
 
         const Output listed = runBatch({"--list-ports"}, true);
         QCOMPARE(listed.status, 0);
         QCOMPARE(listed.out.split('\n', Qt::SkipEmptyParts),
                  QStringList({"COM2\tverfügbar\t" + free + "\t\t", "COM4\tbelegt\t" + held + "\t\t",
                               "COM5\tbelegt\t" + held + "\t\t"}));
+        // A path to nothing is missing, even where its lock file fails first.
+        const QString nowhere = "/tmp/" + QString(300, 'x') + "/ttyUSB0";
+        QVERIFY(runBatch({"--info", "--port", nowhere}, false).out.contains(": nicht vorhanden"));
     }
 };
 
