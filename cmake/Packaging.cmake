@@ -59,7 +59,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # scripts/package.sh); Qt loads the SVG plugin for the window icons at run time, so no
 # library names it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libsodium23")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 # Without dpkg-shlibdeps CPack quietly leaves Qt out of Depends: refuse such a package.
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/CheckDebDepends.cmake)

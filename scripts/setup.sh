@@ -7,7 +7,7 @@ set -euo pipefail
 IVEVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 iveva_packages=(qt6-base-dev qt6-serialport-dev cmake g++ ninja-build lrzsz fonts-dejavu-core
-    qt6-translations-l10n libqt6svg6 desktop-file-utils appstream man-db)
+    qt6-translations-l10n libqt6svg6 desktop-file-utils appstream man-db libsodium-dev pkg-config)
 
 # The compiler is g++ unless CXX names another: CXX=clang++ builds with Clang into build-clang/,
 # so both builds can stand side by side.
