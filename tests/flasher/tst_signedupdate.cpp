@@ -9,6 +9,7 @@
 #include "flasher/update/TrustedKeys.h"
 #include "flasher/update/UpdateFolder.h"
 
+#include <QCoreApplication>
 #include <QNetworkProxy>
 #include <QSettings>
 #include <QStandardPaths>
@@ -56,6 +57,7 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true); // saved keys stay out of the user's settings
+        QCoreApplication::setOrganizationName("ROZID"); // without one, QSettings writes nothing
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     }
     void cleanup() { QSettings().remove(TrustedKeys::SettingsKey); }
