@@ -35,7 +35,7 @@ TransferOutcome run(SerialPort &port, int comNumber, const QString &imagePath,
     const LoadedImage loaded = LoadImageFile(imagePath);
     if (!loaded.sendable()) {
         hooks.Add_Item(QStringLiteral("Datei %1 nicht lesbar – nichts hochgeladen")
-                           .arg(QFileInfo(imagePath).fileName()));
+                           .arg(printable(QFileInfo(imagePath).fileName())));
         return TransferResult::FileUnreadable;
     }
 

@@ -6,6 +6,7 @@
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/Printable.h"
 #include "flasher/FileChoice.h"
 #include "flasher/FlasherTexts.h"
 #include "flasher/UploadCommand.h"
@@ -18,6 +19,7 @@
 #include "shell/InstalledProgram.h"
 #include "shell/Interruption.h"
 #include "shell/OptionTable.h"
+#include "shell/SavedSettings.h"
 
 #include <QRegularExpression>
 
@@ -151,8 +153,10 @@ int listPorts(SerialPort &port, Console &console)
         const QString state = probe.error == SerialPort::OpenError::None
                                   ? QStringLiteral("verfügbar")
                                   : LinkTexts::openErrorText(probe.error);
-        console.print(QStringList{QStringLiteral("COM%1").arg(probe.number), state, probe.device,
-                                  probe.details.description, probe.details.vidPid()}
+        // Tabs separate the fields, so none may come from a device or adapter name.
+        console.print(QStringList{QStringLiteral("COM%1").arg(probe.number), printable(state),
+                                  printable(probe.device), printable(probe.details.description),
+                                  probe.details.vidPid()}
                           .join(QLatin1Char('\t')));
     }
     if (ports.probed.isEmpty())
@@ -270,9 +274,18 @@ int saveUpdateUrl(Job &job, const QString &text)
     const QUrl url = UpdateClient::baseUrlFromText(text);
     if (!url.isValid())
         return usageError(*job.err,
-                          QStringLiteral("\"%1\" ist keine http- oder https-Adresse").arg(text));
-    UpdateClient::saveBaseUrl(text);
-    job.console->print(QStringLiteral("Update-Server gespeichert: ") + url.toString());
+                          QStringLiteral("\"%1\" ist keine http- oder https-Adresse")
+                              .arg(printable(QUrl(text).toDisplayString(QUrl::RemovePassword))));
+    // As an address with its scheme, so a password in "user:secret@host" is seen as one.
+    if (const QString why =
+            shell::saveSetting(QLatin1String(UpdateClient::SettingsKey), url.toString());
+        !why.isEmpty()) {
+        job.console->printError(QStringLiteral("Update-Server nicht gespeichert: ") +
+                                printable(why));
+        return shell::Failure;
+    }
+    job.console->print(QStringLiteral("Update-Server gespeichert: ") +
+                       printable(url.toDisplayString(QUrl::RemovePassword)));
     return shell::Success;
 }
 
@@ -303,6 +316,12 @@ void setQuiet(Option command, Console &console)
         console.setQuiet({}, true);
 }
 
+// The lines of the keys --save-trusted-key has kept.
+QStringList savedKeyLines()
+{
+    return shell::savedSetting(QLatin1String(TrustedKeys::SettingsKey)).toStringList();
+}
+
 int listPortsCommand(Job &job, const QString &)
 {
     return listPorts(*job.anyPort, *job.console);
@@ -311,7 +330,12 @@ int listPortsCommand(Job &job, const QString &)
 // Keeps the key of a ".pub" file for every later update; from then on updates must be signed.
 int saveTrustedKey(Job &job, const QString &)
 {
-    TrustedKeys::save(*job.keyToSave);
+    const QStringList lines = TrustedKeys::linesWith(savedKeyLines(), *job.keyToSave);
+    if (const QString why = shell::saveSetting(QLatin1String(TrustedKeys::SettingsKey), lines);
+        !why.isEmpty()) {
+        job.console->printError(QStringLiteral("Schlüssel nicht gespeichert: ") + printable(why));
+        return shell::Failure;
+    }
     job.console->print(QStringLiteral("Vertrauenswürdiger Schlüssel gespeichert: ") +
                        job.keyToSave->idText());
     return shell::Success;
@@ -470,16 +494,15 @@ std::optional<SignaturePolicy> windowSignaturePolicy(const shell::CommandLine &c
 {
     // Without a command, the options given are the window's: the key options among them.
     Job job;
-    job.update.signatures = SignaturePolicy::standing();
+    job.update.signatures = SignaturePolicy::standing(savedKeyLines());
     *error = table().read(commandLine, job);
     if (!error->isEmpty())
         return std::nullopt;
     return job.update.signatures;
 }
 
-int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        const QString &updateUrl, QTextStream &out, QTextStream &err, bool percentLine,
-        bool batched)
+int Run(const shell::CommandLine &commandLine, const shell::RunContext &context, QTextStream &out,
+        QTextStream &err, bool percentLine, bool batched)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
@@ -497,8 +520,8 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     }
     Job job;
     job.portDir = context.link.portDir;
-    job.update.updateUrl = updateUrl;
-    job.update.signatures = SignaturePolicy::standing();
+    job.update.updateUrl = context.updateUrl;
+    job.update.signatures = SignaturePolicy::standing(savedKeyLines());
     if (const QString error = table().read(commandLine, job); !error.isEmpty())
         return usageError(err, error);
 

@@ -24,13 +24,12 @@ QString updateUrlOption(const shell::CommandLine &commandLine);
 std::optional<SignaturePolicy> windowSignaturePolicy(const shell::CommandLine &commandLine,
                                                      QString *error);
 
-// Runs the command the command line names on the ports of `context` (`updateUrl` is the update
-// server to use). Log lines go to `out`, in batches when `batched` is set (a pipe or a file);
-// usage errors, explanations, a failure once more, the wire trace and the percentage as one
-// updating line when `percentLine` is set (a terminal) go to `err`.
-int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        const QString &updateUrl, QTextStream &out, QTextStream &err, bool percentLine,
-        bool batched = false);
+// Runs the command the command line names on the ports of `context` (the device link's settings
+// and the update server come from `context`). Log lines go to `out`, in batches when `batched` is
+// set (a pipe or a file); usage errors, explanations, a failure once more, the wire trace and the
+// percentage as one updating line when `percentLine` is set (a terminal) go to `err`.
+int Run(const shell::CommandLine &commandLine, const shell::RunContext &context, QTextStream &out,
+        QTextStream &err, bool percentLine, bool batched = false);
 
 } // namespace BatchMode
 

@@ -31,9 +31,8 @@ void applyIdentity(QCoreApplication &app, const AppIdentity &identity);
 // applyIdentity(), which names the program).
 std::shared_ptr<devicelink::WireTrace> windowTrace();
 
-// Copies each key from `oldSettingsFile` into `newSettingsFile` unless the new file has it
-// already. Both are native-format QSettings files.
-void takeOverSettings(const QString &oldSettingsFile, const QString &newSettingsFile,
-                      const QStringList &keys);
+// Copies each key from `oldSettingsFile` (native format; read only when it is a regular file)
+// into the application's settings unless they have it already.
+void takeOverSettings(const QString &oldSettingsFile, const QStringList &keys);
 
 } // namespace shell

@@ -8,6 +8,7 @@
 #include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/Printable.h"
 #include "devicelink/ui/PortListEntries.h"
 #include "devicelink/ui/WindowLink.h"
 
@@ -146,7 +147,7 @@ void PortDialog::onSearchClicked()
                            dialog = QPointer<PortDialog>(this)](int n, const QString &version) {
         const QString text = QStringLiteral("Gerät gefunden an Port:") + QString::number(n) +
                              QStringLiteral("! Auf dem Gerät installierte Firmware Version: V") +
-                             version;
+                             devicelink::printable(version);
         jobs->ask(
             [dialog, text](const devicelink::JobRunner::Answer &answer) {
                 if (dialog)

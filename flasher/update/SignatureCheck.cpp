@@ -22,11 +22,11 @@ QString signedVersion(const QByteArray &trustedComment)
 
 } // namespace
 
-SignaturePolicy SignaturePolicy::standing()
+SignaturePolicy SignaturePolicy::standing(const QStringList &savedKeyLines)
 {
     SignaturePolicy policy;
     const TrustedKeys builtIn = TrustedKeys::builtIn();
-    const TrustedKeys saved = TrustedKeys::saved();
+    const TrustedKeys saved = TrustedKeys::saved(savedKeyLines);
     policy.required = !builtIn.isEmpty() || !saved.isEmpty();
     policy.keys.add(builtIn);
     policy.keys.add(saved);

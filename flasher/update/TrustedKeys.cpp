@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStringList>
 
 #include <algorithm>
@@ -36,22 +35,20 @@ TrustedKeys TrustedKeys::builtIn()
     return fromKeyLines(QByteArray(IVEVA_BUILTIN_KEYS).split(' '));
 }
 
-TrustedKeys TrustedKeys::saved()
+TrustedKeys TrustedKeys::saved(const QStringList &savedLines)
 {
     QList<QByteArray> lines;
-    for (const QString &line : QSettings().value(QLatin1String(SettingsKey)).toStringList())
+    for (const QString &line : savedLines)
         lines.append(line.toLatin1());
     return fromKeyLines(lines);
 }
 
-void TrustedKeys::save(const MinisignKey &key)
+QStringList TrustedKeys::linesWith(QStringList savedLines, const MinisignKey &key)
 {
-    QSettings settings;
-    QStringList lines = settings.value(QLatin1String(SettingsKey)).toStringList();
     const QString line = QString::fromLatin1(key.keyLine());
-    if (!lines.contains(line))
-        lines.append(line);
-    settings.setValue(QLatin1String(SettingsKey), lines);
+    if (!savedLines.contains(line))
+        savedLines.append(line);
+    return savedLines;
 }
 
 std::optional<MinisignKey> TrustedKeys::readFile(const QString &path, QString *error)

@@ -6,7 +6,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
-#include <QSettings>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
@@ -37,21 +36,6 @@ bool writeAll(QSaveFile &file, const QByteArray &bytes, QString *why)
 
 } // namespace
 
-QString UpdateClient::chooseBaseUrl(const QString &commandLineValue,
-                                    const QString &environmentValue, const QString &savedValue)
-{
-    for (const QString &value : {commandLineValue, environmentValue, savedValue}) {
-        if (!value.trimmed().isEmpty())
-            return value;
-    }
-    return QLatin1String(DefaultBaseUrl);
-}
-
-QString UpdateClient::savedBaseUrl()
-{
-    return QSettings().value(QLatin1String(SettingsKey)).toString();
-}
-
 QUrl UpdateClient::baseUrlFromText(const QString &text)
 {
     QString trimmed = text.trimmed();
@@ -59,11 +43,6 @@ QUrl UpdateClient::baseUrlFromText(const QString &text)
         trimmed.prepend(QLatin1String("http://"));
     const QUrl url(trimmed, QUrl::StrictMode);
     return isWebAddress(url) ? url : QUrl();
-}
-
-void UpdateClient::saveBaseUrl(const QString &text)
-{
-    QSettings().setValue(QLatin1String(SettingsKey), text.trimmed());
 }
 
 UpdateClient::UpdateClient(const QUrl &baseUrl, const DownloadLimits &limits)
@@ -112,7 +91,8 @@ DownloadOutcome UpdateClient::download(const QUrl &source, const QString &target
     if (!isWebAddress(source))
         return fail(DownloadOutcome::BadAddress,
                     source.isEmpty() ? QStringLiteral("keine Adresse")
-                                     : QStringLiteral("ungültige Adresse: ") + source.toString());
+                                     : QStringLiteral("ungültige Adresse: ") +
+                                           source.toDisplayString(QUrl::RemovePassword));
 
     QSaveFile file(targetPath);
     // Unbuffered: a write that fails says so at once, with its errno.

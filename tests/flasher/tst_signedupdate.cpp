@@ -9,6 +9,7 @@
 #include "flasher/update/UpdateFolder.h"
 #include "shell/InstalledProgram.h"
 
+#include <QCoreApplication>
 #include <QNetworkProxy>
 #include <QSettings>
 #include <QStandardPaths>
@@ -56,6 +57,7 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true); // saved keys stay out of the user's settings
+        QCoreApplication::setOrganizationName("ROZID"); // without one, QSettings writes nothing
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     }
     void cleanup() { QSettings().remove(TrustedKeys::SettingsKey); }
@@ -185,8 +187,9 @@ private:
             QTextStream stream(&out);
             const auto line = shell::CommandLine::parse(BatchMode::program(),
                                                         QStringList{"iveva-flasher"} + arguments);
-            status = BatchMode::Run(line, testContext(), BatchMode::updateUrlOption(line), stream,
-                                    stream, false);
+            shell::RunContext context = testContext();
+            context.updateUrl = BatchMode::updateUrlOption(line);
+            status = BatchMode::Run(line, context, stream, stream, false);
         }
         return {status, out.split('\n', Qt::SkipEmptyParts)};
     }

@@ -77,9 +77,9 @@ private slots:
         context.workingFolder = work.path();
         QString out, err;
         QTextStream outStream(&out), errStream(&err);
-        const int ran =
-            flasher ? flasher::BatchMode::Run(line, context, {}, outStream, errStream, false)
-                    : configurator::BatchMode::run(line, context, outStream, errStream);
+        const int ran = flasher
+                            ? flasher::BatchMode::Run(line, context, outStream, errStream, false)
+                            : configurator::BatchMode::run(line, context, outStream, errStream);
         QCOMPARE(ran, status);
         if (status == 2) {
             QCOMPARE(err, name + ": " + said + "\n" + name + " --help zeigt die Optionen.\n");
