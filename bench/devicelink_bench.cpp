@@ -17,7 +17,7 @@
 #include "devicelink/ComPort.h"
 #include "devicelink/Poller.h"
 #include "devicelink/PortScan.h"
-#include "flasher/ui/Form1.h"
+#include "flasher/ui/UpdateWindow.h"
 #include "sim/GaugeSimulator.h"
 
 #include <QApplication>
@@ -40,7 +40,7 @@ using namespace flasher;
 
 using namespace devicelink;
 using namespace sim;
-using flasher::Form1;
+using flasher::UpdateWindow;
 
 namespace {
 
@@ -150,7 +150,7 @@ double ourSecondsPerBlock(const QString &portDir, const QTemporaryDir &dir, cons
         return -1;
     const FlashImage image(file);
     const bool sent =
-        UploadImage(port, image, TransferVariant::firmware(), hooks) == TransferOutcome::Ok;
+        UploadImage(port, image, TransferVariant::firmware(), hooks) == TransferResult::Sent;
     if (!sent || relay.waitForRx(10'000) != 0)
         return -1;
     return secondsBetween(relay.firstForwarded(), relay.lastForwarded()) / image.blockCount();
@@ -310,7 +310,7 @@ void measurePacedTransfer(const QString &portDir)
     ComPort port(linkFor(portDir));
     OpenPortForTransfer(port, 4, 19200, hooks);
     if (UploadImage(port, FlashImage(testFile(64 * 128 - 1)), TransferVariant::firmware(), hooks) !=
-        TransferOutcome::Ok) {
+        TransferResult::Sent) {
         row("transfer failed", QString());
         return;
     }
@@ -357,7 +357,7 @@ bool runUntil(const std::function<bool()> &done, int ms)
     return true;
 }
 
-QPushButton *button(const Form1 &w, const char *name)
+QPushButton *button(const UpdateWindow &w, const char *name)
 {
     return w.findChild<QPushButton *>(QLatin1String(name));
 }
@@ -375,11 +375,11 @@ void measureWindowTimer(const QString &portDir)
         file.write(testFile(512 * 128 - 1)) != 512 * 128 - 1)
         return;
     file.close();
-    Form1 w(portsIn(portDir));
+    UpdateWindow w(portsIn(portDir));
     w.show();
     runUntil([&w] { return !w.busy(); }, 10'000);
     w.setOpenFileDialog(
-        [path](QWidget *, const QString &, const Form1::Chosen &chosen) { chosen(path); });
+        [path](QWidget *, const QString &, const UpdateWindow::Chosen &chosen) { chosen(path); });
     button(w, "cmd_Search_File")->click();
 
     QList<double> lateMs;
@@ -397,7 +397,7 @@ void measureWindowTimer(const QString &portDir)
     sinceTick.start();
     tick.start();
     QEventLoop loop;
-    QObject::connect(&w, &Form1::idle, &loop, &QEventLoop::quit);
+    QObject::connect(&w, &UpdateWindow::idle, &loop, &QEventLoop::quit);
     loop.exec();
     tick.stop();
     const double seconds = double(transfer.nsecsElapsed()) / 1e9;
@@ -435,14 +435,15 @@ void measureCloseDuringJobs(const QString &portDir)
 
     for (const char *job : {"port scan", "device search", "upload", "Firmware-Info question"}) {
         const bool question = QLatin1String(job) == QLatin1String("Firmware-Info question");
-        Form1 w(portsIn(portDir +
-                        (question ? QStringLiteral("/answering") : QStringLiteral("/silent"))));
+        UpdateWindow w(portsIn(
+            portDir + (question ? QStringLiteral("/answering") : QStringLiteral("/silent"))));
         w.show();
         bool asked = false;
         w.setYesNoQuestion(
             [&asked](QWidget *, const QString &, const QString &, auto) { asked = true; });
-        w.setOpenFileDialog(
-            [path](QWidget *, const QString &, const Form1::Chosen &chosen) { chosen(path); });
+        w.setOpenFileDialog([path](QWidget *, const QString &, const UpdateWindow::Chosen &chosen) {
+            chosen(path);
+        });
         if (QLatin1String(job) != QLatin1String("port scan")) {
             runUntil([&w] { return !w.busy(); }, 10'000);
             button(w, "cmd_Search_File")->click();

@@ -10,6 +10,7 @@
 #include "devicelink/PortDevices.h"
 #include "shell/ConsoleSink.h"
 #include "shell/Interruption.h"
+#include "shell/OptionTable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,58 +25,34 @@ namespace BatchMode {
 
 namespace {
 
-const QString OpenOption = QStringLiteral("open");
-const QString SaveOption = QStringLiteral("save");
-const QString PrintOption = QStringLiteral("print");
-const QString UploadOption = QStringLiteral("upload");
-const QString PortOption = QStringLiteral("port");
-const QString AnalogOption = QStringLiteral("analog");
-const QString StoichOption = QStringLiteral("stoich");
-const QString LogOption = QStringLiteral("log");
-const QString QuietOption = QStringLiteral("quiet");
-
-shell::Program makeProgram()
+enum class Option
 {
-    shell::Program program;
-    program.name = QStringLiteral("iveva-configurator");
-    program.window = QStringLiteral("ROZID IVEVA KONFIGURATOR V1.0");
-    program.summary = QStringLiteral(
-        "ROZID IVEVA Konfigurator. Ohne Optionen öffnet sich das Fenster; mit Optionen laufen "
-        "sie ohne Fenster in der angegebenen Reihenfolge, ausgehend von den Grundeinstellungen.");
-    program.options = {
-        {OpenOption, QStringLiteral("DATEI"),
-         QStringLiteral("Einstellungen aus der Abbilddatei DATEI übernehmen."), true},
-        {SaveOption, QStringLiteral("DATEI"),
-         QStringLiteral("Einstellungen als Abbilddatei DATEI speichern."), true},
-        {PrintOption, QString(), QStringLiteral("Jede Einstellung als Zeile ausgeben."), true},
-        {AnalogOption, QString(),
-         QStringLiteral("Kennlinie des Analogausgangs ausgeben: die zwei Punkte, "
-                        "Lambda = a + b * U und eine Tabelle U/V;Lambda;AFR."),
-         true},
-        {StoichOption, QStringLiteral("R"),
-         QStringLiteral("Stöchiometrisches Verhältnis für die AFR-Spalte von --analog, 1 bis 30 "
-                        "(Vorgabe: 14,7 für Benzin)."),
-         true},
-        {UploadOption, QString(),
-         QStringLiteral("Einstellungen nach configs.eep im aktuellen Ordner schreiben und ins "
-                        "Gerät hochladen."),
-         true},
-        {PortOption, QStringLiteral("PORT"),
-         QStringLiteral("COM-Port für --upload: eine Zahl, COMn, ein Gerätepfad wie /dev/ttyUSB0 "
-                        "oder ein Link unter /dev/serial/by-id/ (Vorgabe: der Port aus port.dll)."),
-         true},
-        {LogOption, QStringLiteral("DATEI"),
-         QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen."), true},
-        {QuietOption, QString(),
-         QStringLiteral("Von --upload nur die Schlusszeile ausgeben, keine Zeile je Schritt; "
-                        "Fehler stehen auf der Standardfehlerausgabe, --log erhält weiter jede "
-                        "Zeile."),
-         true},
-    };
-    program.exitStatuses = shell::commonExitStatuses();
-    program.exitStatuses.append(shell::Interruption::exitStatuses());
-    return program;
-}
+    Open,
+    Save,
+    Print,
+    Analog,
+    Stoich,
+    Upload,
+    Port,
+    Log,
+    Quiet,
+    Trace
+};
+
+// What the options set for one run, the settings its steps work on, and where it prints.
+struct Job
+{
+    QDir work;
+    devicelink::LinkSettings link;
+    QString portText; // --port; empty: the port in port.dll
+    double stoich = AnalogCharacteristic::fuels().at(AnalogCharacteristic::defaultFuel()).stoich;
+    QString logPath;
+    bool quiet = false;
+    bool trace = false;
+
+    ConfigSettings settings;
+    shell::ConsoleSink *console = nullptr; // set once every option has been read
+};
 
 void print(const ConfigSettings &settings, shell::ConsoleSink &console)
 {
@@ -129,14 +106,13 @@ bool save(const QString &path, const ConfigSettings &settings, shell::ConsoleSin
     return false;
 }
 
-bool upload(const ConfigSettings &settings, const QString &portText,
-            const shell::RunContext &context, shell::ConsoleSink &console)
+bool upload(const Job &job, const QString &portText)
 {
-    ComPort comPort(context.link);
+    ComPort comPort(job.link);
     // A device named by path is opened as that device whatever number the upload uses.
     // A number port.dll holds that is no port is left for the upload to report.
     const devicelink::PortArgument given =
-        devicelink::parsePortArgument(portText, context.link.portDir);
+        devicelink::parsePortArgument(portText, job.link.portDir);
     std::optional<devicelink::PinnedPort> pinned;
     QString number = portText;
     if (given.isValid()) {
@@ -145,40 +121,166 @@ bool upload(const ConfigSettings &settings, const QString &portText,
         number = QString::number(given.numberForOpen());
     }
     SerialPort &port = pinned ? static_cast<SerialPort &>(*pinned) : comPort;
-    const QString imagePath = QDir(context.workingFolder).filePath(ConfigUpload::imageFileName());
+    const QString imagePath = job.work.filePath(ConfigUpload::imageFileName());
     // A wrong port is refused before configs.eep is written (the upload logs why).
-    if (ConfigUpload::portNumberFromText(number) != 0 && !save(imagePath, settings, console))
+    if (ConfigUpload::portNumberFromText(number) != 0 &&
+        !save(imagePath, job.settings, *job.console))
         return false;
-    const TransferOutcome outcome = ConfigUpload::run(port, number, imagePath, console.hooks());
-    if (outcome == TransferOutcome::NoHandshake)
-        console.failedWithoutLine();
-    console.endOperation();
-    return outcome == TransferOutcome::Ok;
+    const TransferOutcome outcome = ConfigUpload::run(
+        port, ConfigUpload::portNumberFromText(number), imagePath, job.console->hooks());
+    if (outcome == LinkFailure::NoHandshake)
+        job.console->failedWithoutLine();
+    job.console->endOperation();
+    return outcome == TransferResult::Sent;
 }
 
-// The stoichiometric ratio --stoich gives, or Benzin's. Nothing for text that is no plain
-// decimal from 1 to 30.
-std::optional<double> stoichFrom(const QStringList &given)
+// --stoich: a plain decimal from 1 to 30 with comma or point.
+QString readStoich(Job &job, const QString &value)
 {
-    if (given.isEmpty())
-        return AnalogCharacteristic::fuels().at(AnalogCharacteristic::defaultFuel()).stoich;
-    // A plain decimal with comma or point; toDouble() alone would take "1e1" or "inf".
+    // toDouble() alone would take "1e1" or "inf".
     static const QRegularExpression decimal(QStringLiteral("^\\d{1,2}([.,]\\d{1,6})?$"));
-    QString text = given.first().trimmed();
+    QString text = value.trimmed();
     const bool isDecimal = decimal.match(text).hasMatch();
-    const double stoich = text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
-    if (!isDecimal || stoich < AnalogCharacteristic::MinStoich ||
-        stoich > AnalogCharacteristic::MaxStoich)
-        return std::nullopt;
-    return stoich;
+    job.stoich = text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+    if (!isDecimal || job.stoich < AnalogCharacteristic::MinStoich ||
+        job.stoich > AnalogCharacteristic::MaxStoich)
+        return QStringLiteral("--stoich erwartet eine Zahl von 1 bis 30 wie 14,7, nicht \"%1\"")
+            .arg(value);
+    return {};
+}
+
+QString readPort(Job &job, const QString &value)
+{
+    job.portText = value;
+    return devicelink::parsePortArgument(value, job.link.portDir).error;
+}
+
+int status(bool ok)
+{
+    return ok ? shell::Success : shell::Failure;
+}
+
+using Table = shell::OptionTable<Option, Job>;
+
+Table makeTable()
+{
+    shell::Program program;
+    program.name = QStringLiteral("iveva-configurator");
+    program.window = QStringLiteral("ROZID IVEVA KONFIGURATOR V1.0");
+    program.summary = QStringLiteral(
+        "ROZID IVEVA Konfigurator. Ohne Optionen öffnet sich das Fenster; mit Optionen laufen "
+        "sie ohne Fenster in der angegebenen Reihenfolge, ausgehend von den Grundeinstellungen.");
+    program.exitStatuses = shell::commonExitStatuses();
+    program.exitStatuses.append(shell::Interruption::exitStatuses());
+    return Table(
+        program,
+        {
+            {Option::Open,
+             QStringLiteral("open"),
+             QStringLiteral("DATEI"),
+             QStringLiteral("Einstellungen aus der Abbilddatei DATEI übernehmen."),
+             true,
+             {},
+             [](Job &job, const QString &path) {
+                 return status(open(job.work.filePath(path), job.settings, *job.console));
+             }},
+            {Option::Save,
+             QStringLiteral("save"),
+             QStringLiteral("DATEI"),
+             QStringLiteral("Einstellungen als Abbilddatei DATEI speichern."),
+             true,
+             {},
+             [](Job &job, const QString &path) {
+                 return status(save(job.work.filePath(path), job.settings, *job.console));
+             }},
+            {Option::Print,
+             QStringLiteral("print"),
+             QString(),
+             QStringLiteral("Jede Einstellung als Zeile ausgeben."),
+             true,
+             {},
+             [](Job &job, const QString &) {
+                 print(job.settings, *job.console);
+                 return int(shell::Success);
+             }},
+            {Option::Analog,
+             QStringLiteral("analog"),
+             QString(),
+             QStringLiteral("Kennlinie des Analogausgangs ausgeben: die zwei Punkte, "
+                            "Lambda = a + b * U und eine Tabelle U/V;Lambda;AFR."),
+             true,
+             {},
+             [](Job &job, const QString &) {
+                 return status(printAnalog(job.settings, job.stoich, *job.console));
+             }},
+            {Option::Stoich,
+             QStringLiteral("stoich"),
+             QStringLiteral("R"),
+             QStringLiteral(
+                 "Stöchiometrisches Verhältnis für die AFR-Spalte von --analog, 1 bis 30 "
+                 "(Vorgabe: 14,7 für Benzin)."),
+             true,
+             readStoich,
+             {},
+             Option::Analog},
+            {Option::Upload,
+             QStringLiteral("upload"),
+             QString(),
+             QStringLiteral("Einstellungen nach configs.eep im aktuellen Ordner schreiben und ins "
+                            "Gerät hochladen."),
+             true,
+             {},
+             [](Job &job, const QString &) {
+                 const QString portText =
+                     job.portText.isEmpty()
+                         ? QString::number(
+                               PortFile(job.work.filePath(PortFile::defaultFileName())).readPort())
+                         : job.portText;
+                 return status(upload(job, portText));
+             }},
+            {Option::Port,
+             QStringLiteral("port"),
+             QStringLiteral("PORT"),
+             QStringLiteral(
+                 "COM-Port für --upload: eine Zahl, COMn, ein Gerätepfad wie "
+                 "/dev/ttyUSB0 oder ein Link unter /dev/serial/by-id/ (Vorgabe: der Port "
+                 "aus port.dll)."),
+             true,
+             readPort,
+             {},
+             Option::Upload},
+            {Option::Log,
+             QStringLiteral("log"),
+             QStringLiteral("DATEI"),
+             shell::LogOptionHelp(),
+             true,
+             [](Job &job, const QString &path) {
+                 job.logPath = job.work.filePath(path);
+                 return QString();
+             },
+             {},
+             std::nullopt,
+             true},
+            {Option::Quiet, QStringLiteral("quiet"), QString(),
+             QStringLiteral("Von --upload nur die Schlusszeile ausgeben, keine Zeile je Schritt; "
+                            "Fehler stehen auf der Standardfehlerausgabe, --log erhält weiter jede "
+                            "Zeile."),
+             true, shell::Set(&Job::quiet)},
+            shell::TraceRow(Option::Trace, &Job::trace),
+        });
+}
+
+const Table &table()
+{
+    static const Table configurator = makeTable();
+    return configurator;
 }
 
 } // namespace
 
 const shell::Program &program()
 {
-    static const shell::Program configurator = makeProgram();
-    return configurator;
+    return table().program();
 }
 
 int run(const shell::CommandLine &commandLine, const shell::RunContext &context, QTextStream &out,
@@ -187,68 +289,35 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
         return *status;
-    const auto usageError = [&err](const QString &message) {
-        return shell::usageError(err, program(), message);
-    };
-    const QStringList ports = commandLine.values(PortOption);
-    if (ports.size() > 1 || (!ports.isEmpty() && !commandLine.isSet(UploadOption)))
-        return usageError(QStringLiteral("--port gehört genau einmal zu --upload"));
-    if (!ports.isEmpty()) {
-        const devicelink::PortArgument given =
-            devicelink::parsePortArgument(ports.first(), context.link.portDir);
-        if (!given.isValid())
-            return usageError(given.error);
-    }
-    const QStringList stoichs = commandLine.values(StoichOption);
-    if (stoichs.size() > 1 || (!stoichs.isEmpty() && !commandLine.isSet(AnalogOption)))
-        return usageError(QStringLiteral("--stoich gehört genau einmal zu --analog"));
-    const std::optional<double> stoich = stoichFrom(stoichs);
-    if (!stoich)
-        return usageError(
-            QStringLiteral("--stoich erwartet eine Zahl von 1 bis 30 wie 14,7, nicht \"%1\"")
-                .arg(stoichs.first()));
-    if (commandLine.values(LogOption).size() > 1)
-        return usageError(QStringLiteral("--log nur einmal"));
+    Job job;
+    job.work = QDir(context.workingFolder);
+    job.link = context.link;
+    if (const QString error = table().read(commandLine, job); !error.isEmpty())
+        return shell::usageError(err, program(), error);
 
     shell::ConsoleSink console(out, err, {program().name, false, batched});
-    const QDir work(context.workingFolder);
     // The log covers the whole run, wherever --log stands among the ordered options.
-    if (commandLine.isSet(LogOption)) {
+    if (!job.logPath.isEmpty()) {
         QString why;
-        const QString logPath = work.filePath(commandLine.value(LogOption));
-        if (!console.appendTo(logPath, &why)) {
+        if (!console.appendTo(job.logPath, &why)) {
             console.printError(
-                QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(logPath, why));
+                QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(job.logPath, why));
             return shell::Failure;
         }
     }
     // Only an upload looks for ports.
     if (const QString hint = LinkHints::missingPortDir(context.link.portDir);
-        !hint.isEmpty() && commandLine.isSet(UploadOption))
+        !hint.isEmpty() && commandLine.isSet(int(Option::Upload)))
         console.explain(hint);
-    if (commandLine.isSet(QuietOption))
+    if (job.quiet)
         console.setQuiet({}, true);
-    ConfigSettings settings;
-    for (const auto &[name, value] : commandLine.given()) {
-        bool ok = true;
-        if (name == OpenOption) {
-            ok = open(work.filePath(value), settings, console);
-        } else if (name == SaveOption) {
-            ok = save(work.filePath(value), settings, console);
-        } else if (name == PrintOption) {
-            print(settings, console);
-        } else if (name == AnalogOption) {
-            ok = printAnalog(settings, *stoich, console);
-        } else if (name == UploadOption) {
-            const QString portText =
-                ports.isEmpty()
-                    ? QString::number(
-                          PortFile(work.filePath(PortFile::defaultFileName())).readPort())
-                    : ports.first();
-            ok = upload(settings, portText, context, console);
-        }
-        if (!ok)
-            return console.finish(shell::Failure); // later steps would build on what failed
+    if (job.trace)
+        job.link.trace = console.wireTrace();
+    job.console = &console;
+    for (const auto &[option, value] : table().actions(commandLine)) {
+        // Later steps would build on what failed.
+        if (const int status = option->handle(job, value); status != shell::Success)
+            return console.finish(status);
     }
     return console.finish(shell::Success);
 }

@@ -22,32 +22,31 @@ int portNumberFromText(const QString &text)
     return n;
 }
 
-TransferOutcome run(SerialPort &port, const QString &portText, const QString &imagePath,
+TransferOutcome run(SerialPort &port, int comNumber, const QString &imagePath,
                     const LinkHooks &hooks)
 {
     // Both checks come before the port is touched, so a wrong port or a missing file never
     // leaves the log saying that the port failed.
-    const int comNumber = portNumberFromText(portText);
-    if (comNumber == 0) {
+    if (comNumber < ComPortNames::FirstCom || comNumber > ComPortNames::LastCom) {
         hooks.Add_Item(
             QStringLiteral("Kein gültiger Com-Port gewählt – bitte unter Kommunikation wählen"));
-        return TransferOutcome::NoPort;
+        return LinkFailure::NoPort;
     }
-    FlashImage image;
-    if (!LoadImageFile(imagePath, image)) {
+    const LoadedImage loaded = LoadImageFile(imagePath);
+    if (!loaded.sendable()) {
         hooks.Add_Item(QStringLiteral("Datei %1 nicht lesbar – nichts hochgeladen")
                            .arg(printable(QFileInfo(imagePath).fileName())));
-        return TransferOutcome::FileUnreadable;
+        return TransferResult::FileUnreadable;
     }
 
     if (!OpenPortForTransfer(port, comNumber, ConfigurationBaudRate, hooks))
-        return TransferOutcome::PortOpenFailed;
+        return {LinkFailure::OpenFailed, port.openError()};
 
     const TransferOutcome outcome =
-        UploadImage(port, image, TransferVariant::configuration(), hooks);
+        UploadImage(port, loaded.image, TransferVariant::eeprom(), hooks);
     // A port that fails during the transfer also ends with the open-failure line, as every
     // port failure of this upload does.
-    if (outcome == TransferOutcome::PortLost)
+    if (outcome == LinkFailure::PortLost)
         hooks.Add_Item(LinkTexts::openFailed());
     return outcome;
 }

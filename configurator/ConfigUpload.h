@@ -1,8 +1,8 @@
 #pragma once
 
+#include "devicelink/BootloaderTransfer.h"
 #include "devicelink/LinkHooks.h"
 #include "devicelink/SerialPort.h"
-#include "devicelink/TransferOutcome.h"
 
 #include <QString>
 
@@ -17,14 +17,14 @@ inline QString imageFileName()
     return QStringLiteral("configs.eep");
 }
 
-// The port number held as decimal text in the main window's `port` field; 0 when the text is
-// not a whole number or not a COM number the programs can use (1..99).
+// The port number given as decimal text; 0 when the text is not a whole number or not a COM
+// number the programs can use (1..99).
 int portNumberFromText(const QString &text);
 
 // Loads the image file, opens the port at 19200 bit/s and runs the EEPROM variant of the
 // bootloader transfer. Every step is logged through the hooks. The port is closed on return.
-// NoPort and FileUnreadable come before the port is touched.
-devicelink::TransferOutcome run(devicelink::SerialPort &port, const QString &portText,
+// NoPort (a `comNumber` outside 1..99) and FileUnreadable come before the port is touched.
+devicelink::TransferOutcome run(devicelink::SerialPort &port, int comNumber,
                                 const QString &imagePath, const devicelink::LinkHooks &hooks);
 
 } // namespace ConfigUpload

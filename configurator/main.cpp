@@ -1,9 +1,10 @@
 // iveva-configurator: the settings editor of the IVEVA gauge, or, with options, its batch mode.
 
 #include "configurator/BatchMode.h"
-#include "configurator/ui/Form1.h"
+#include "configurator/ui/MainWindow.h"
 #include "configurator/ui/UserDialogs.h"
 #include "devicelink/LinkHints.h"
+#include "devicelink/ui/LogListMenu.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
 #include "shell/GermanQtTexts.h"
@@ -69,8 +70,11 @@ int main(int argc, char *argv[])
     // keeps port.dll and configs.eep in its data folder instead, as the flasher its downloads.
     if (shell::runsInstalled())
         windowContext.workingFolder = shell::userDataFolder();
+    // The log lists' "Verbindung protokollieren" traces every port of the windows into trace.log.
+    windowContext.link.trace = shell::windowTrace();
+    devicelink::LogListMenu::offerWireTrace(windowContext.link.trace);
     StandardDialogs dialogs;
-    Form1 window(dialogs, windowContext);
+    MainWindow window(dialogs, windowContext);
     window.show();
     // The main window has no log: a port folder that is not there is worth a message.
     if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);

@@ -2,6 +2,7 @@
 
 #include "devicelink/BlockFrame.h"
 #include "devicelink/LinkHints.h"
+#include "devicelink/LinkLog.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/Poller.h"
 #include "devicelink/PortDevices.h"
@@ -53,9 +54,9 @@ public:
     {
         const int blocks = m_image.blockCount();
         if (blocks > FlashImage::MaxBlocks)
-            return end(TransferOutcome::FileTooLarge, LinkTexts::imageTooLarge(blocks));
+            return end(TransferResult::FileTooLarge, LinkTexts::imageTooLarge(blocks));
         if (!m_port.isOpen())
-            return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
+            return end(LinkFailure::PortLost, LinkTexts::connectionLost());
         const Step reset = waitForReset();
         if (reset != Step::Done)
             return endAfter(reset);
@@ -70,10 +71,10 @@ public:
         }
         m_hooks.Add_Item(QStringLiteral("sende 'End of transmitted'"));
         if (!m_port.write(QByteArray(1, Eot)))
-            return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
+            return end(LinkFailure::PortLost, LinkTexts::connectionLost());
         m_hooks.Add_Item(QStringLiteral("Erfolgreich geflasht!"));
         m_port.close();
-        return TransferOutcome::Ok;
+        return TransferResult::Sent;
     }
 
 private:
@@ -171,34 +172,36 @@ private:
     {
         switch (step) {
         case Step::NoReset:
-            end(TransferOutcome::NoReset, QStringLiteral("Reset nicht erkannt!"));
+            end(LinkFailure::NoReset, QStringLiteral("Reset nicht erkannt!"));
             m_hooks.hint(LinkHints::noReset());
-            return TransferOutcome::NoReset;
+            return LinkFailure::NoReset;
         case Step::NoHandshake:
             // The log ends at "Controllerreset empfangen"; only the hint says why.
-            end(TransferOutcome::NoHandshake, QString());
+            end(LinkFailure::NoHandshake, QString());
             m_hooks.hint(LinkHints::noHandshake());
-            return TransferOutcome::NoHandshake;
+            return LinkFailure::NoHandshake;
         case Step::Abandon:
             m_port.write(QByteArray(1, Can));
-            return end(TransferOutcome::Abandoned, QStringLiteral("Retry error!"));
+            return end(LinkFailure::Abandoned, QStringLiteral("Retry error!"));
         case Step::Lost:
-            return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
+            return end(LinkFailure::PortLost, LinkTexts::connectionLost());
         case Step::Cancelled:
             // From its echo on, the bootloader waits for a block: tell it the image is abandoned,
             // or it waits until the gauge is switched off.
             if (m_bootloaderWaiting)
                 m_port.write(QByteArray(1, Can));
-            return end(TransferOutcome::Cancelled, LinkTexts::cancelled());
+            return end(LinkFailure::Cancelled, LinkTexts::cancelled());
         case Step::Done:
         case Step::TimedOut:
             break;
         }
-        return end(TransferOutcome::Abandoned, QString());
+        return end(LinkFailure::Abandoned, QString());
     }
 
     TransferOutcome end(TransferOutcome outcome, const QString &line)
     {
+        qCDebug(linkLog) << "transfer ended after" << m_nakCount
+                         << "NAKs:" << (outcome.failure() ? int(*outcome.failure()) : -1);
         if (!line.isEmpty())
             m_hooks.Add_Item(line);
         m_port.close();
@@ -215,6 +218,28 @@ private:
 };
 
 } // namespace
+
+bool TransferRan(const TransferOutcome &outcome)
+{
+    return outcome != LinkFailure::NoPort && outcome != LinkFailure::OpenFailed &&
+           outcome != TransferResult::FileMissing && outcome != TransferResult::FileEmpty &&
+           outcome != TransferResult::FileUnreadable;
+}
+
+TransferResult RefusedFile(ImageProblem problem)
+{
+    switch (problem) {
+    case ImageProblem::Missing:
+        return TransferResult::FileMissing;
+    case ImageProblem::TooLarge:
+        return TransferResult::FileTooLarge;
+    case ImageProblem::Empty:
+        return TransferResult::FileEmpty;
+    case ImageProblem::Unreadable:
+        break;
+    }
+    return TransferResult::FileUnreadable;
+}
 
 bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const LinkHooks &hooks)
 {

@@ -1,12 +1,32 @@
 #pragma once
 
 #include "devicelink/FlashImage.h"
+#include "devicelink/LinkFailure.h"
 #include "devicelink/LinkHooks.h"
 #include "devicelink/SerialPort.h"
-#include "devicelink/TransferOutcome.h"
 #include "protocol/ProtocolBytes.h"
 
 namespace devicelink {
+
+// How an upload ended when the link did not fail: EOT sent, or the file was not sent.
+enum class TransferResult
+{
+    Sent,
+    FileMissing,    // the file to send does not exist
+    FileEmpty,      // the file to send has no byte: nothing to program
+    FileUnreadable, // the file exists but cannot be read
+    FileTooLarge    // more blocks than the 16-bit block number counts
+};
+// The transfer itself ends in Sent, FileTooLarge, NoReset, NoHandshake, Abandoned, PortLost or
+// Cancelled; the commands around it add the endings before it starts.
+using TransferOutcome = LinkOutcome<TransferResult>;
+
+// True when the bootloader transfer itself ran (whatever its ending), so the command's end
+// states apply.
+bool TransferRan(const TransferOutcome &outcome);
+
+// What an upload command ends in for a file that cannot be sent, after logging why.
+TransferResult RefusedFile(ImageProblem problem);
 
 // What differs between the three uploads: the entry character the bootloader echoes and how
 // many polls the PC waits for the answer to a block.
@@ -17,10 +37,8 @@ struct TransferVariant
 
     // The flasher's firmware upload (also the online update): percentage and entry notice.
     static TransferVariant firmware() { return {protocol::EntryFirmware, 100'000}; }
-    // The flasher's EEPROM upload: percentage and entry notice.
+    // The EEPROM uploads: the flasher's, and the configurator's of its settings.
     static TransferVariant eeprom() { return {protocol::EntryEeprom, 1'000'000}; }
-    // The configurator's upload of its settings: always 19200 bit/s, no notices.
-    static TransferVariant configuration() { return {protocol::EntryEeprom, 1'000'000}; }
 };
 
 // The baud rate of the configurator's upload and search.
@@ -35,7 +53,7 @@ bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const Li
 void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks);
 
 // The bootloader transfer on a port opened for it: reset wait, handshake, the blocks, and EOT.
-// Ok when it ended by sending EOT. Every log line goes through Add_Item. The port is closed
+// Sent when it ended by sending EOT. Every log line goes through Add_Item. The port is closed
 // before it returns, whatever the ending.
 TransferOutcome UploadImage(SerialPort &port, const FlashImage &image,
                             const TransferVariant &variant, const LinkHooks &hooks);

@@ -1,5 +1,8 @@
 #include "devicelink/ComPort.h"
 
+#include "devicelink/LinkLog.h"
+#include "devicelink/WireTrace.h"
+
 #include "devicelink/ComPortNames.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortSettings.h"
@@ -57,7 +60,6 @@ bool ComPort::open(int comNumber, const QString &settings)
     if (device.isEmpty()) {
         close();
         m_device.clear();
-        m_lost = false;
         return fail(QStringLiteral("COM%1 gibt es auf diesem System nicht").arg(comNumber),
                     OpenError::Missing);
     }
@@ -69,7 +71,6 @@ bool ComPort::openDevice(const QString &name, const QString &settings)
     close();
     m_error.clear();
     m_openError = OpenError::None;
-    m_lost = false;
 
     // The port is opened by the device a link leads to, so that the lock, named after the
     // device, covers every name of it. A missing device or a link to nothing is never opened.
@@ -102,6 +103,7 @@ bool ComPort::openDevice(const QString &name, const QString &settings)
     m_port.clearError();
     // Whatever arrived before the open belongs to nobody.
     m_port.clear(QSerialPort::Input);
+    qCDebug(linkLog) << "opened" << device << settings;
     return true;
 }
 
@@ -119,16 +121,20 @@ bool ComPort::isOpen() const
 
 bool ComPort::write(const QByteArray &bytes)
 {
-    if (!m_port.isOpen() || m_port.write(bytes) != bytes.size())
-        return lose();
+    if (!m_port.isOpen())
+        return false;
+    if (m_settings.trace)
+        m_settings.trace->sent(bytes);
+    if (m_port.write(bytes) != bytes.size())
+        return false;
     QElapsedTimer clock;
     clock.start();
     while (m_port.bytesToWrite() > 0) {
         if (portFailed() || clock.elapsed() > WriteTimeoutMs)
-            return lose();
+            return false;
         m_port.waitForBytesWritten(50);
     }
-    return !portFailed() || lose();
+    return !portFailed();
 }
 
 PollResult ComPort::poll(qint64 maxPolls)
@@ -140,12 +146,13 @@ PollResult ComPort::poll(qint64 maxPolls)
     clock.start();
     for (;;) {
         if (!m_port.isOpen() || portFailed()) {
-            lose();
             result.lost = true;
             break;
         }
         if (m_port.bytesAvailable() > 0) {
             result.bytes = m_port.readAll();
+            if (m_settings.trace)
+                m_settings.trace->received(result.bytes);
             break;
         }
         const qint64 leftNs = budgetNs - clock.nsecsElapsed();
@@ -166,13 +173,7 @@ bool ComPort::fail(const QString &error, OpenError kind)
     m_error = error;
     m_openError = kind;
     m_port.clearError();
-    return false;
-}
-
-// Marks the port as failed; false, for the write that noticed it.
-bool ComPort::lose()
-{
-    m_lost = true;
+    qCDebug(linkLog) << "open failed:" << m_device << error;
     return false;
 }
 

@@ -21,14 +21,12 @@ public:
     bool write(const QByteArray &bytes) override;
     PollResult poll(qint64 maxPolls) override;
     QString errorString() const override { return m_error; }
-    bool connectionLost() const override { return m_lost; }
     OpenError openError() const override { return m_openError; }
     QString deviceName() const override { return m_device; }
     qint64 pollIntervalUs() const override { return m_settings.pollIntervalUs; }
 
 private:
     bool fail(const QString &error, OpenError kind = OpenError::Other);
-    bool lose();
     bool portFailed() const;
 
     const LinkSettings m_settings;
@@ -36,7 +34,6 @@ private:
     QString m_error;
     QString m_device;
     OpenError m_openError = OpenError::None;
-    bool m_lost = false;
 };
 
 } // namespace devicelink

@@ -1,6 +1,7 @@
 #include "devicelink/FlashImage.h"
 
 #include "devicelink/FileKind.h"
+#include "devicelink/LinkLog.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,31 +17,41 @@ FlashImage::FlashImage(const QByteArray &fileBytes) : m_bytes(fileBytes)
     m_blockCount = int(m_bytes.size() / BlockSize);
 }
 
-FlashImage FlashImage::tooLarge(qint64 fileSize)
+LoadedImage LoadImageFile(const QString &path)
 {
-    FlashImage image;
-    image.m_blockCount = int(std::min<qint64>(fileSize / BlockSize + 1, INT_MAX));
-    return image;
-}
-
-bool LoadImageFile(const QString &path, FlashImage &image)
-{
+    LoadedImage loaded;
     // A FIFO or device would block the read: only regular files are images.
-    if (!devicelink::IsRegularFileOrMissing(path))
-        return false;
+    if (!devicelink::IsRegularFileOrMissing(path)) {
+        loaded.problem = ImageProblem::Unreadable;
+        return loaded;
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    if (!file.open(QIODevice::ReadOnly)) {
+        loaded.problem = file.exists() ? ImageProblem::Unreadable : ImageProblem::Missing;
+        return loaded;
+    }
+    loaded.fileSize = file.size();
     // A file picked by mistake may have gigabytes.
-    if (file.size() / FlashImage::BlockSize + 1 > FlashImage::MaxBlocks) {
-        image = FlashImage::tooLarge(file.size());
-        return true;
+    if (ImageBlockCount(loaded.fileSize) > FlashImage::MaxBlocks) {
+        loaded.problem = ImageProblem::TooLarge;
+        return loaded;
     }
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    image = FlashImage(bytes);
-    return true;
+    if (file.error() != QFileDevice::NoError) {
+        loaded.problem = ImageProblem::Unreadable;
+        return loaded;
+    }
+    loaded.image = FlashImage(bytes);
+    qCDebug(linkLog) << "image" << path << bytes.size() << "bytes," << loaded.image.blockCount()
+                     << "blocks";
+    if (bytes.isEmpty())
+        loaded.problem = ImageProblem::Empty;
+    return loaded;
+}
+
+int ImageBlockCount(qint64 fileSize)
+{
+    return int(std::min<qint64>(fileSize / FlashImage::BlockSize + 1, INT_MAX));
 }
 
 bool FileExists(const QString &path)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace devicelink {
 
@@ -19,8 +20,6 @@ public:
 
     FlashImage() = default;
     explicit FlashImage(const QByteArray &fileBytes);
-    // A file too large to send is never read: its image knows the block count, no bytes.
-    static FlashImage tooLarge(qint64 fileSize);
 
     int blockCount() const { return m_blockCount; }
     // Block b, counted from 1.
@@ -32,9 +31,30 @@ private:
     int m_blockCount = 0;
 };
 
-// Replaces `image` with the padded contents of the file. False (image unchanged) when the file
-// cannot be read.
-bool LoadImageFile(const QString &path, FlashImage &image);
+// Why a file gives no image to send, or (Empty) an image of zeros only.
+enum class ImageProblem
+{
+    Missing,    // no such regular file
+    Unreadable, // it exists but cannot be read
+    TooLarge,   // more blocks than the block number counts; the file is not read
+    Empty       // no bytes: it would go out as one block of zeros and "succeed"
+};
+
+struct LoadedImage
+{
+    FlashImage image;
+    std::optional<ImageProblem> problem;
+    qint64 fileSize = 0;
+
+    // True when there is an image to send.
+    bool sendable() const { return !problem; }
+};
+
+// How many blocks the image of a file of `fileSize` bytes has.
+int ImageBlockCount(qint64 fileSize);
+
+// The padded contents of the file, or why there are none.
+LoadedImage LoadImageFile(const QString &path);
 
 // True when the path names an existing ordinary file; false for an empty path, a folder, and
 // on Windows a file marked hidden.

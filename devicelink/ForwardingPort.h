@@ -24,7 +24,6 @@ public:
     bool write(const QByteArray &bytes) override { return m_port.write(bytes); }
     PollResult poll(qint64 maxPolls) override { return m_port.poll(maxPolls); }
     QString errorString() const override { return m_port.errorString(); }
-    bool connectionLost() const override { return m_port.connectionLost(); }
     OpenError openError() const override { return m_port.openError(); }
     QString deviceName() const override { return m_port.deviceName(); }
     qint64 pollIntervalUs() const override { return m_port.pollIntervalUs(); }

@@ -38,8 +38,7 @@ Poller::End readAnswer(Poller &poller, qint64 budget, QByteArray &receiveText, A
 } // namespace Identification
 
 SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int baudRate,
-                          const SearchVariant &variant, QByteArray &receiveText,
-                          const LinkHooks &hooks,
+                          const SearchVariant &variant, const LinkHooks &hooks,
                           const std::function<void(int, const QString &)> &announceFind)
 {
     if (variant.logsProgress)
@@ -50,7 +49,7 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
     for (int i = 0; i < portNumbers.size(); ++i) {
         const int n = portNumbers[i];
         const QString notFound = QStringLiteral("Port %1 Gerät nicht gefunden").arg(n);
-        receiveText.clear();
+        QByteArray receiveText;
         // A port that another program took since the scan cannot answer: it counts as not found.
         if (!port.open(n, PortSettings::forBaud(baudRate))) {
             port.close();
@@ -66,8 +65,8 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
             port.close();
             hooks.listLine(end == Poller::End::Lost ? LinkTexts::connectionLost()
                                                     : LinkTexts::cancelled());
-            result.outcome =
-                end == Poller::End::Lost ? SearchOutcome::PortLost : SearchOutcome::Cancelled;
+            result.failure =
+                end == Poller::End::Lost ? LinkFailure::PortLost : LinkFailure::Cancelled;
             return result;
         }
         if (end == Poller::End::PollsSpent) {
@@ -78,7 +77,6 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
         }
 
         const qsizetype d = receiveText.indexOf(protocol::Identify);
-        result.outcome = SearchOutcome::Found;
         result.index = i;
         result.portNumber = n;
         result.version =
@@ -90,7 +88,6 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
         }
         if (announceFind)
             announceFind(n, result.version);
-        receiveText.clear();
         port.close();
         return result;
     }

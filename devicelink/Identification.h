@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelink/LinkFailure.h"
 #include "devicelink/LinkHooks.h"
 #include "devicelink/Poller.h"
 #include "devicelink/SerialPort.h"
@@ -42,31 +43,24 @@ struct SearchVariant
     static SearchVariant flasher() { return {1, 100'000, 1, 5, true}; }
 };
 
-enum class SearchOutcome
-{
-    Found,
-    NotFound,
-    PortLost, // a port failed during its attempt; the search stopped there
-    Cancelled
-};
-
 struct SearchResult
 {
-    SearchOutcome outcome = SearchOutcome::NotFound;
+    // PortLost (a port failed during its attempt) or Cancelled stopped the search there.
+    std::optional<LinkFailure> failure;
     int index = -1;     // position of the found port in the searched list; -1 when none answered
     int portNumber = 0; // its COM number
     QString version;    // cut from the answer as the variant says
 
-    bool found() const { return outcome == SearchOutcome::Found; }
+    bool found() const { return index >= 0; }
 };
 
 // Tries the ports in list order with the identification exchange and stops at the first that
 // answers. `announceFind` runs while that port is still open (the configurator's message box);
-// the flasher variant logs its lines instead. The receive text is empty after a find.
+// the flasher variant logs its lines instead.
 // The port is closed when the search returns.
 SearchResult
 SearchDevice(SerialPort &port, const QList<int> &portNumbers, int baudRate,
-             const SearchVariant &variant, QByteArray &receiveText, const LinkHooks &hooks,
+             const SearchVariant &variant, const LinkHooks &hooks,
              const std::function<void(int portNumber, const QString &version)> &announceFind = {});
 
 } // namespace devicelink

@@ -10,16 +10,25 @@ JobRunner::JobRunner(QObject *parent) : QObject(parent) {}
 
 JobRunner::~JobRunner()
 {
+    shutDown();
+}
+
+void JobRunner::shutDown()
+{
+    m_shutDown = true;
     if (m_thread) {
         cancel();
         m_thread->wait();
         delete m_thread;
+        m_thread = nullptr;
     }
+    const std::lock_guard lock(m_reportsMutex);
+    m_reports.clear();
 }
 
 bool JobRunner::start(std::function<void(const LinkHooks &hooks)> work, std::function<void()> done)
 {
-    if (m_busy)
+    if (m_busy || m_shutDown)
         return false;
     if (m_thread) {
         m_thread->wait(); // a job that has posted its end and is leaving its thread

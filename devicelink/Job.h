@@ -33,8 +33,15 @@ class JobRunner : public QObject
 
 public:
     explicit JobRunner(QObject *parent = nullptr);
-    // A job still running is cancelled and waited for.
+    // A job still running is cancelled and waited for (see shutDown()).
     ~JobRunner() override;
+
+    // For the owner's destructor, before the members a job may reach go: cancels the running
+    // job and waits until its thread has ended. What it reported and its `done` are dropped, and
+    // the runner starts nothing more. Jobs themselves hold values or guarded pointers to their
+    // window, never the window's `this`: `done` and posted calls run on the owner's thread, and
+    // only while this runner lives.
+    void shutDown();
 
     // Starts `work` on a new thread; `done` runs on the owner's thread once it has returned,
     // right before finished(). False, and nothing started, while another job runs.
@@ -101,6 +108,7 @@ private:
 
     QThread *m_thread = nullptr; // the running job's thread, until it has ended
     bool m_busy = false;
+    bool m_shutDown = false;
     std::atomic<bool> m_cancel{false};
     std::mutex m_mutex;
     std::condition_variable m_answered;

@@ -3,7 +3,11 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <memory>
+
 namespace devicelink {
+
+class WireTrace;
 
 // What the device link takes from the run's context: where the COM ports are and what an
 // empty poll costs. main() reads both once; nothing below it looks at the environment.
@@ -18,6 +22,8 @@ struct LinkSettings
     QString portDir;
     // The wall time of one empty poll (IVEVA_POLL_US).
     qint64 pollIntervalUs = DefaultPollIntervalUs;
+    // Where the bytes on the wire are traced (--trace, or the log list's menu); none: nowhere.
+    std::shared_ptr<WireTrace> trace;
 };
 
 } // namespace devicelink

@@ -83,16 +83,4 @@ QString PortDisplayEntry(int portNumber)
     return QStringLiteral("COM ") + QString::number(portNumber) + QStringLiteral(" verfügbar");
 }
 
-int PortNumberFromEntry(const QString &entry)
-{
-    const QString digits = entry.mid(4, entry.size() == 16 ? 2 : 1);
-    if (digits.isEmpty())
-        return -1;
-    for (const QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return -1;
-    }
-    return digits.toInt();
-}
-
 } // namespace devicelink

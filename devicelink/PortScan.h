@@ -50,8 +50,4 @@ void ReportScanProblems(const AvailablePorts &ports, const LinkHooks &hooks);
 // "COM", a blank, the number, " verfügbar": 15 characters for ports 1 to 9, 16 for 10 to 99.
 QString PortDisplayEntry(int portNumber);
 
-// The number read back from a display entry: the fifth character, or the fifth and sixth when
-// the entry is 16 characters long. -1 when they are not digits.
-int PortNumberFromEntry(const QString &entry);
-
 } // namespace devicelink

@@ -45,8 +45,6 @@ public:
     }
 
     virtual QString errorString() const = 0;
-    // The port failed (read or write error, device gone) since it was last opened.
-    virtual bool connectionLost() const = 0;
 
     // Why the last open failed.
     enum class OpenError

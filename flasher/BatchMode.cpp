@@ -1,5 +1,6 @@
 #include "flasher/BatchMode.h"
 
+#include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
 #include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
@@ -12,9 +13,13 @@
 #include "flasher/update/TrustedKeys.h"
 #include "flasher/update/UpdateBatch.h"
 #include "flasher/update/UpdateClient.h"
+#include "flasher/update/UpdateFolder.h"
 #include "flasher/update/VersionQuery.h"
 #include "shell/ConsoleSink.h"
+#include "shell/InstalledProgram.h"
 #include "shell/Interruption.h"
+#include "shell/OptionTable.h"
+#include "shell/SavedSettings.h"
 
 #include <QRegularExpression>
 
@@ -29,108 +34,116 @@ namespace BatchMode {
 
 namespace {
 
-const QStringList CommandOptions = {QStringLiteral("firmware"),  QStringLiteral("eeprom"),
-                                    QStringLiteral("search"),    QStringLiteral("info"),
-                                    QStringLiteral("update"),    QStringLiteral("save-update-url"),
-                                    QStringLiteral("list-ports")};
-// Commands of the update's signatures.
-const QStringList KeyCommandOptions = {UpdateBatch::SaveTrustedKeyOption};
 const QList<int> Speeds = {4800, 19200, 38400};
-const QString QuietOption = QStringLiteral("quiet");
 const QString InstalledLine = QStringLiteral("auf dem Gerät installierte Firmware Version: ");
-
-shell::Program makeProgram()
-{
-    using shell::Option;
-    shell::Program program;
-    program.name = QStringLiteral("iveva-flasher");
-    program.window = QStringLiteral("DEVAZ update-tool V1.7");
-    program.summary = QStringLiteral(
-        "DEVAZ update-tool: ohne Befehl startet das Fenster (mit --update-url für diesen "
-        "Update-Server). Mit einem der Befehle läuft der Flasher ohne Fenster und schreibt jede "
-        "Logzeile auf die Standardausgabe.");
-    program.options = {
-        {QStringLiteral("firmware"), QStringLiteral("DATEI"),
-         QStringLiteral("Firmwaredatei (.bin) hochladen."), true},
-        {QStringLiteral("eeprom"), QStringLiteral("DATEI"),
-         QStringLiteral("EEPROM-Datei (.eep) hochladen."), true},
-        {QStringLiteral("search"), QString(),
-         QStringLiteral("Alle verfügbaren Ports nach dem Gerät durchsuchen."), true},
-        {QStringLiteral("info"), QString(),
-         QStringLiteral("Die auf dem Gerät installierte Firmwareversion abfragen."), true},
-        {QStringLiteral("update"), QString(),
-         QStringLiteral("Firmwareversion abfragen und online nach einem Update suchen."), true},
-        {QStringLiteral("list-ports"), QString(),
-         QStringLiteral("Alle vorhandenen Ports mit Zustand, Gerät, Adapter und VID:PID "
-                        "auflisten (durch Tabulatoren getrennt)."),
-         true},
-        {QStringLiteral("save-update-url"), QStringLiteral("URL"),
-         QStringLiteral("Adresse des Update-Servers für alle weiteren Aufrufe speichern."), true},
-        {QStringLiteral("port"), QStringLiteral("PORT"),
-         QStringLiteral("COM-Port: 1..99, COMn, ein Gerätepfad wie /dev/ttyUSB0 oder ein Link "
-                        "unter /dev/serial/by-id/ (Vorgabe: der erste verfügbare Port)."),
-         true},
-        {QStringLiteral("speed"), QStringLiteral("BAUD"),
-         QStringLiteral("Geschwindigkeit 4800, 19200 oder 38400 (Vorgabe: 19200)."), true},
-        {UpdateBatch::YesOption, QString(),
-         QStringLiteral("Mit --update: neue Firmware ohne Rückfrage herunterladen und "
-                        "programmieren."),
-         true},
-        {UpdateBatch::CopyOption, QStringLiteral("PFAD"),
-         QStringLiteral("Mit --update: Kopie der neuen Firmware hier speichern (Datei oder "
-                        "Ordner)."),
-         true},
-        {UpdateBatch::TimeoutOption, QStringLiteral("SEKUNDEN"),
-         QStringLiteral("Mit --update: Höchstdauer jedes Downloads in Sekunden, 1 bis %1 "
-                        "(Vorgabe: %2 s für die Versionsdatei, %3 s für die Firmware).")
-             .arg(UpdateBatch::MaxTimeoutSeconds)
-             .arg(DownloadLimits().versionFileMs / 1000)
-             .arg(DownloadLimits().imageMs / 1000),
-         true},
-        {UpdateBatch::TrustedKeyOption, QStringLiteral("DATEI"),
-         QStringLiteral("Updates mit diesem öffentlichen minisign-Schlüssel (.pub) prüfen; "
-                        "mehrfach möglich."),
-         false},
-        {UpdateBatch::RequireSignatureOption, QString(),
-         QStringLiteral("Nur signierte Updates annehmen (immer, wenn ein Schlüssel eingebaut "
-                        "oder gespeichert ist)."),
-         false},
-        {UpdateBatch::SaveTrustedKeyOption, QStringLiteral("DATEI"),
-         QStringLiteral("Öffentlichen minisign-Schlüssel für alle weiteren Aufrufe speichern; "
-                        "Updates müssen dann signiert sein."),
-         true},
-        {QStringLiteral("update-url"), QStringLiteral("URL"),
-         QStringLiteral("Adresse des Update-Servers (sonst %1, die gespeicherte Einstellung "
-                        "oder %2).")
-             .arg(QLatin1String(UpdateClient::EnvironmentVariable),
-                  QLatin1String(UpdateClient::DefaultBaseUrl)),
-         false},
-        {QStringLiteral("log"), QStringLiteral("DATEI"),
-         QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen."), true},
-        {QuietOption, QString(),
-         QStringLiteral("Nur das Ergebnis ausgeben: die Schlusszeile eines Uploads, die "
-                        "Versionszeilen, die Fundzeile der Suche, die Porttabelle; keine Zeile "
-                        "je Block und keine Prozentanzeige. Fehler stehen auf der "
-                        "Standardfehlerausgabe, --log erhält weiter jede Zeile."),
-         true},
-    };
-    program.exitStatuses = shell::commonExitStatuses();
-    program.exitStatuses.append(
-        {shell::NewerFirmware, QStringLiteral("--update ohne --yes: eine neuere Firmware ist "
-                                              "verfügbar (0: die installierte ist aktuell)")});
-    program.exitStatuses.append(shell::Interruption::exitStatuses());
-    return program;
-}
 
 using Console = shell::ConsoleSink;
 
-struct Settings
+enum class Option
 {
-    QString command;
+    Firmware,
+    Eeprom,
+    Search,
+    Info,
+    Update,
+    ListPorts,
+    SaveUpdateUrl,
+    Port,
+    Speed,
+    Yes,
+    Copy,
+    DownloadTimeout,
+    TrustedKey,
+    RequireSignature,
+    SaveTrustedKey,
+    UpdateUrl,
+    Log,
+    Quiet,
+    Trace
+};
+
+// What the options set for one run, and where it prints.
+struct Job
+{
+    QString portDir;
     int port = 0;   // 0: the first available one
     QString device; // --port named a device: every open goes to it
     int speed = 19200;
+    UpdateBatchOptions update;
+    std::optional<MinisignKey> keyToSave; // --save-trusted-key
+    QString logPath;
+    bool quiet = false;
+    bool trace = false;
+
+    // Set once every option has been read.
+    Console *console = nullptr;
+    SerialPort *anyPort = nullptr;    // any COM number
+    SerialPort *chosenPort = nullptr; // the port the options chose
+    QTextStream *err = nullptr;
 };
+
+// Reads --port: "3", "COM3", a device path or a link to one. Empty when it is fine, else the
+// usage error.
+QString readPort(Job &job, const QString &value)
+{
+    const PortArgument given = parsePortArgument(value, job.portDir);
+    job.device = given.device;
+    job.port = given.numberForOpen();
+    return given.error;
+}
+
+// The window offers each upload only for its kind of file; a firmware sent into the EEPROM or an
+// image file into the firmware area would leave a gauge that no longer starts.
+QString readFirmwareFile(Job &, const QString &path)
+{
+    return FitsFirmwareUpload(path)
+               ? QString()
+               : QStringLiteral("--firmware erwartet eine Datei mit der Endung .bin");
+}
+QString readEepromFile(Job &, const QString &path)
+{
+    return FitsEepromUpload(path)
+               ? QString()
+               : QStringLiteral("--eeprom erwartet eine Datei mit der Endung .eep");
+}
+
+QString readSpeed(Job &job, const QString &value)
+{
+    bool speedOk = false;
+    job.speed = value.toInt(&speedOk);
+    if (!speedOk || !Speeds.contains(job.speed))
+        return QStringLiteral("--speed erwartet 4800, 19200 oder 38400");
+    return {};
+}
+
+QString readDownloadTimeout(Job &job, const QString &value)
+{
+    bool ok = false;
+    const int seconds = value.toInt(&ok);
+    if (!ok || seconds < 1 || seconds > UpdateBatch::MaxTimeoutSeconds)
+        return QStringLiteral("--download-timeout erwartet Sekunden von 1 bis %1")
+            .arg(UpdateBatch::MaxTimeoutSeconds);
+    job.update.limits.versionFileMs = job.update.limits.imageMs = seconds * 1000;
+    return {};
+}
+
+// --trusted-key: a ".pub" file whose key this run trusts too.
+QString readTrustedKey(Job &job, const QString &path)
+{
+    QString error;
+    const std::optional<MinisignKey> key = TrustedKeys::readFile(path, &error);
+    if (!key)
+        return error;
+    job.update.signatures.keys.add(*key);
+    return {};
+}
+
+QString readKeyToSave(Job &job, const QString &path)
+{
+    QString error;
+    job.keyToSave = TrustedKeys::readFile(path, &error);
+    return job.keyToSave ? QString() : error;
+}
 
 // One line per existing port: COM name, state, device, adapter, VID:PID, tab-separated.
 int listPorts(SerialPort &port, Console &console)
@@ -152,24 +165,31 @@ int listPorts(SerialPort &port, Console &console)
 }
 
 // Each command's exit status, from the outcome of its operation.
-int exitStatusFor(TransferOutcome outcome)
+int exitStatusFor(const TransferOutcome &outcome)
 {
-    return outcome == TransferOutcome::Ok ? shell::Success : shell::Failure;
+    return outcome == TransferResult::Sent ? shell::Success : shell::Failure;
 }
-int exitStatusFor(SearchOutcome outcome)
+int exitStatusFor(const SearchResult &result)
 {
-    return outcome == SearchOutcome::Found ? shell::Success : shell::Failure;
+    return result.found() ? shell::Success : shell::Failure;
 }
-int exitStatusFor(VersionQueryOutcome outcome)
+int exitStatusFor(const InstalledVersion &installed)
 {
-    return outcome == VersionQueryOutcome::Found ? shell::Success : shell::Failure;
+    return installed.outcome == VersionAnswer::Found ? shell::Success : shell::Failure;
 }
 int exitStatusFor(FirmwareInfo::Outcome outcome)
 {
-    return outcome == FirmwareInfo::Outcome::UpToDate ||
-                   outcome == FirmwareInfo::Outcome::Programmed
-               ? shell::Success
-               : shell::Failure;
+    switch (outcome) {
+    case FirmwareInfo::Outcome::UpToDate:
+    case FirmwareInfo::Outcome::Programmed:
+        return shell::Success;
+    case FirmwareInfo::Outcome::NewerAvailable:
+        return shell::NewerFirmware;
+    case FirmwareInfo::Outcome::Declined:
+    case FirmwareInfo::Outcome::Failed:
+        break;
+    }
+    return shell::Failure;
 }
 
 int usageError(QTextStream &err, const QString &message)
@@ -178,99 +198,99 @@ int usageError(QTextStream &err, const QString &message)
 }
 
 // The chosen port, or the first available one as the window selects it. 0 when there is none.
-int choosePort(const Settings &settings, SerialPort &port, Console &console)
+int choosePort(const Job &job)
 {
-    if (settings.port > 0)
-        return settings.port;
-    const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
-    ReportScanProblems(ports, console.hooks());
+    if (job.port > 0)
+        return job.port;
+    const AvailablePorts ports = ScanAvailablePorts(*job.chosenPort, LinkHooks());
+    ReportScanProblems(ports, job.console->hooks());
     if (ports.numbers.isEmpty()) {
-        console.printProgress(QStringLiteral("Kein verfügbarer Comport gefunden"));
-        console.explain(LinkHints::noPort());
+        job.console->printProgress(QStringLiteral("Kein verfügbarer Comport gefunden"));
+        job.console->explain(LinkHints::noPort());
         return 0;
     }
     return ports.numbers.first();
 }
 
-int runUpload(UploadKind kind, const QString &path, const Settings &settings, SerialPort &port,
-              Console &console)
+int runUpload(UploadKind kind, Job &job, const QString &path)
 {
-    const int comNumber = choosePort(settings, port, console);
+    const int comNumber = choosePort(job);
     if (comNumber == 0)
         return shell::Failure;
-    const UploadRequest request{kind, PortDisplayEntry(comNumber), settings.speed, path};
-    const TransferOutcome outcome = RunUploadCommand(port, request, console.hooks());
-    if (outcome == TransferOutcome::NoHandshake)
-        console.failedWithoutLine();
+    const UploadRequest request{kind, comNumber, job.speed, path};
+    const TransferOutcome outcome =
+        RunUploadCommand(*job.chosenPort, request, job.console->hooks());
+    if (outcome == LinkFailure::NoHandshake)
+        job.console->failedWithoutLine();
     return exitStatusFor(outcome);
 }
 
-int runSearch(const Settings &settings, SerialPort &port, Console &console)
+// Searches every port, never the one device --port may name.
+int runSearch(Job &job, const QString &)
 {
-    const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
-    ReportScanProblems(ports, console.hooks());
-    QByteArray receiveText;
-    const SearchResult result =
-        SearchDevice(port, ports.numbers, settings.speed, SearchVariant::flasher(), receiveText,
-                     console.hooks());
+    const AvailablePorts ports = ScanAvailablePorts(*job.anyPort, LinkHooks());
+    ReportScanProblems(ports, job.console->hooks());
+    const SearchResult result = SearchDevice(*job.anyPort, ports.numbers, job.speed,
+                                             SearchVariant::flasher(), job.console->hooks());
     if (ports.numbers.isEmpty())
-        console.failedWithoutLine(); // "Gerät suchen..." is no failure: the hint says it
-    return exitStatusFor(result.outcome);
+        job.console->failedWithoutLine(); // "Gerät suchen..." is no failure: the hint says it
+    return exitStatusFor(result);
 }
 
 // The firmware information command's version query on the chosen port: the version line(s).
-int runInfo(const Settings &settings, SerialPort &port, Console &console)
+int runInfo(Job &job, const QString &)
 {
-    const int comNumber = choosePort(settings, port, console);
+    const int comNumber = choosePort(job);
     if (comNumber == 0)
         return shell::Failure;
-    QByteArray receiveText;
     const InstalledVersion installed =
-        QueryInstalledVersion(port, comNumber, settings.speed, receiveText, console.hooks());
-    port.close();
-    return exitStatusFor(installed.outcome);
+        QueryInstalledVersion(*job.chosenPort, comNumber, job.speed, job.console->hooks());
+    job.chosenPort->close();
+    return exitStatusFor(installed);
 }
 
 // The firmware information command with the online update, answered from the command line.
-int runUpdate(UpdateBatchOptions options, const QString &updateUrl, const Settings &settings,
-              SerialPort &port, Console &console)
+int runUpdate(Job &job, const QString &)
 {
-    options.updateUrl = updateUrl;
-    options.comNumber = choosePort(settings, port, console);
+    UpdateBatchOptions options = job.update;
+    options.comNumber = choosePort(job);
     if (options.comNumber == 0)
         return shell::Failure;
-    options.baudRate = settings.speed;
+    options.baudRate = job.speed;
+    options.downloadFolder = UpdateFolder::pick(shell::runsInstalled());
+    Console &console = *job.console;
     // The questions, answered from the options, are lines of the operation.
-    const FirmwareInfo::Outcome outcome =
-        UpdateBatch::run(options, port, console.hooks(), [&console](const QString &line) {
+    const FirmwareInfo::Outcome outcome = UpdateBatch::run(
+        options, *job.chosenPort, console.hooks(), [&console](const QString &line) {
             console.printProgress(line);
             console.flush();
         });
     console.endOperation();
-    // Without --yes the download question is answered No: a newer firmware was found.
-    if (outcome == FirmwareInfo::Outcome::Declined && !options.yes)
-        return shell::NewerFirmware;
     return exitStatusFor(outcome);
 }
 
-int saveUpdateUrl(const QString &text, Console &console, QTextStream &err)
+int saveUpdateUrl(Job &job, const QString &text)
 {
     const QUrl url = UpdateClient::baseUrlFromText(text);
     if (!url.isValid())
-        return usageError(err,
+        return usageError(*job.err,
                           QStringLiteral("\"%1\" ist keine http- oder https-Adresse")
                               .arg(printable(QUrl(text).toDisplayString(QUrl::RemovePassword))));
-    if (const QString why = UpdateClient::saveBaseUrl(text); !why.isEmpty()) {
-        console.printError(QStringLiteral("Update-Server nicht gespeichert: ") + printable(why));
+    // As an address with its scheme, so a password in "user:secret@host" is seen as one.
+    if (const QString why =
+            shell::saveSetting(QLatin1String(UpdateClient::SettingsKey), url.toString());
+        !why.isEmpty()) {
+        job.console->printError(QStringLiteral("Update-Server nicht gespeichert: ") +
+                                printable(why));
         return shell::Failure;
     }
-    console.print(QStringLiteral("Update-Server gespeichert: ") +
-                  printable(url.toDisplayString(QUrl::RemovePassword)));
+    job.console->print(QStringLiteral("Update-Server gespeichert: ") +
+                       printable(url.toDisplayString(QUrl::RemovePassword)));
     return shell::Success;
 }
 
 // What --quiet leaves on the standard output besides the port table and the messages.
-void setQuiet(const QString &command, Console &console)
+void setQuiet(Option command, Console &console)
 {
     const auto startsWith = [](const QStringList &starts) {
         return [starts](const QString &line) {
@@ -278,9 +298,9 @@ void setQuiet(const QString &command, Console &console)
                                [&line](const QString &start) { return line.startsWith(start); });
         };
     };
-    if (command == QLatin1String("info"))
+    if (command == Option::Info)
         console.setQuiet(startsWith({InstalledLine}), false);
-    else if (command == QLatin1String("search"))
+    else if (command == Option::Search)
         console.setQuiet(
             [](const QString &line) {
                 static const QRegularExpression found(
@@ -288,7 +308,7 @@ void setQuiet(const QString &command, Console &console)
                 return found.match(line).hasMatch();
             },
             false);
-    else if (command == QLatin1String("update"))
+    else if (command == Option::Update)
         console.setQuiet(startsWith({InstalledLine, QStringLiteral("Verfügbare Firmwareversion: "),
                                      QStringLiteral("SHA-256: ")}),
                          true);
@@ -296,120 +316,240 @@ void setQuiet(const QString &command, Console &console)
         console.setQuiet({}, true);
 }
 
-// Keeps the key of a ".pub" file for every later update; from then on updates must be signed.
-int saveTrustedKey(const QString &path, Console &console, QTextStream &err)
+// The lines of the keys --save-trusted-key has kept.
+QStringList savedKeyLines()
 {
-    QString error;
-    const std::optional<MinisignKey> key = TrustedKeys::readFile(path, &error);
-    if (!key)
-        return usageError(err, error);
-    if (const QString why = TrustedKeys::save(*key); !why.isEmpty()) {
-        console.printError(QStringLiteral("Schlüssel nicht gespeichert: ") + printable(why));
+    return shell::savedSetting(QLatin1String(TrustedKeys::SettingsKey)).toStringList();
+}
+
+int listPortsCommand(Job &job, const QString &)
+{
+    return listPorts(*job.anyPort, *job.console);
+}
+
+// Keeps the key of a ".pub" file for every later update; from then on updates must be signed.
+int saveTrustedKey(Job &job, const QString &)
+{
+    const QStringList lines = TrustedKeys::linesWith(savedKeyLines(), *job.keyToSave);
+    if (const QString why = shell::saveSetting(QLatin1String(TrustedKeys::SettingsKey), lines);
+        !why.isEmpty()) {
+        job.console->printError(QStringLiteral("Schlüssel nicht gespeichert: ") + printable(why));
         return shell::Failure;
     }
-    console.print(QStringLiteral("Vertrauenswürdiger Schlüssel gespeichert: ") + key->idText());
+    job.console->print(QStringLiteral("Vertrauenswürdiger Schlüssel gespeichert: ") +
+                       job.keyToSave->idText());
     return shell::Success;
 }
 
-// The command the options name; its exit status.
-int runCommand(const QString &file, const QString &updateUrl,
-               const std::optional<UpdateBatchOptions> &updateOptions, const Settings &settings,
-               SerialPort &anyPort, Console &console, QTextStream &err)
+using Table = shell::OptionTable<Option, Job>;
+
+Table makeTable()
 {
-    if (settings.command == QLatin1String("list-ports"))
-        return listPorts(anyPort, console);
-    std::optional<devicelink::PinnedPort> pinned;
-    SerialPort &port =
-        settings.device.isEmpty() ? anyPort : pinned.emplace(anyPort, settings.device);
-    if (settings.command == QLatin1String("firmware"))
-        return runUpload(UploadKind::Firmware, file, settings, port, console);
-    if (settings.command == QLatin1String("eeprom"))
-        return runUpload(UploadKind::Eeprom, file, settings, port, console);
-    if (settings.command == QLatin1String("search"))
-        return runSearch(settings, anyPort, console); // searches every port, never one device
-    if (settings.command == QLatin1String("update"))
-        return runUpdate(*updateOptions, updateUrl, settings, port, console);
-    if (settings.command == QLatin1String("save-update-url"))
-        return saveUpdateUrl(file, console, err);
-    if (settings.command == UpdateBatch::SaveTrustedKeyOption)
-        return saveTrustedKey(file, console, err);
-    return runInfo(settings, port, console);
+    shell::Program program;
+    program.name = QStringLiteral("iveva-flasher");
+    program.window = QStringLiteral("DEVAZ update-tool V1.7");
+    program.summary = QStringLiteral(
+        "DEVAZ update-tool: ohne Befehl startet das Fenster (mit --update-url für diesen "
+        "Update-Server). Mit einem der Befehle läuft der Flasher ohne Fenster und schreibt jede "
+        "Logzeile auf die Standardausgabe.");
+    program.exitStatuses = shell::commonExitStatuses();
+    program.exitStatuses.append(
+        {shell::NewerFirmware, QStringLiteral("--update ohne --yes: eine neuere Firmware ist "
+                                              "verfügbar (0: die installierte ist aktuell)")});
+    program.exitStatuses.append(shell::Interruption::exitStatuses());
+    const auto upload = [](UploadKind kind) {
+        return [kind](Job &job, const QString &path) { return runUpload(kind, job, path); };
+    };
+    return Table(
+        program,
+        {
+            {Option::Firmware, QStringLiteral("firmware"), QStringLiteral("DATEI"),
+             QStringLiteral("Firmwaredatei (.bin) hochladen."), true, readFirmwareFile,
+             upload(UploadKind::Firmware)},
+            {Option::Eeprom, QStringLiteral("eeprom"), QStringLiteral("DATEI"),
+             QStringLiteral("EEPROM-Datei (.eep) hochladen."), true, readEepromFile,
+             upload(UploadKind::Eeprom)},
+            {Option::Search,
+             QStringLiteral("search"),
+             QString(),
+             QStringLiteral("Alle verfügbaren Ports nach dem Gerät durchsuchen."),
+             true,
+             {},
+             runSearch},
+            {Option::Info,
+             QStringLiteral("info"),
+             QString(),
+             QStringLiteral("Die auf dem Gerät installierte Firmwareversion abfragen."),
+             true,
+             {},
+             runInfo},
+            {Option::Update,
+             QStringLiteral("update"),
+             QString(),
+             QStringLiteral("Firmwareversion abfragen und online nach einem Update suchen."),
+             true,
+             {},
+             runUpdate},
+            {Option::ListPorts,
+             QStringLiteral("list-ports"),
+             QString(),
+             QStringLiteral("Alle vorhandenen Ports mit Zustand, Gerät, Adapter und VID:PID "
+                            "auflisten (durch Tabulatoren getrennt)."),
+             true,
+             {},
+             listPortsCommand},
+            {Option::SaveUpdateUrl,
+             QStringLiteral("save-update-url"),
+             QStringLiteral("URL"),
+             QStringLiteral("Adresse des Update-Servers für alle weiteren Aufrufe speichern."),
+             true,
+             {},
+             saveUpdateUrl},
+            {Option::Port, QStringLiteral("port"), QStringLiteral("PORT"),
+             QStringLiteral("COM-Port: 1..99, COMn, ein Gerätepfad wie /dev/ttyUSB0 oder ein Link "
+                            "unter /dev/serial/by-id/ (Vorgabe: der erste verfügbare Port)."),
+             true, readPort},
+            {Option::Speed, QStringLiteral("speed"), QStringLiteral("BAUD"),
+             QStringLiteral("Geschwindigkeit 4800, 19200 oder 38400 (Vorgabe: 19200)."), true,
+             readSpeed},
+            {Option::Yes, QStringLiteral("yes"), QString(),
+             QStringLiteral("Mit --update: neue Firmware ohne Rückfrage herunterladen und "
+                            "programmieren."),
+             true,
+             [](Job &job, const QString &) {
+                 job.update.yes = true;
+                 return QString();
+             }},
+            {Option::Copy, QStringLiteral("copy"), QStringLiteral("PFAD"),
+             QStringLiteral("Mit --update: Kopie der neuen Firmware hier speichern (Datei oder "
+                            "Ordner)."),
+             true,
+             [](Job &job, const QString &path) {
+                 job.update.copyPath = path;
+                 return QString();
+             }},
+            {Option::DownloadTimeout, QStringLiteral("download-timeout"),
+             QStringLiteral("SEKUNDEN"),
+             QStringLiteral("Mit --update: Höchstdauer jedes Downloads in Sekunden, 1 bis %1 "
+                            "(Vorgabe: %2 s für die Versionsdatei, %3 s für die Firmware).")
+                 .arg(UpdateBatch::MaxTimeoutSeconds)
+                 .arg(DownloadLimits().versionFileMs / 1000)
+                 .arg(DownloadLimits().imageMs / 1000),
+             true, readDownloadTimeout},
+            {Option::TrustedKey, QStringLiteral("trusted-key"), QStringLiteral("DATEI"),
+             QStringLiteral("Updates mit diesem öffentlichen minisign-Schlüssel (.pub) prüfen; "
+                            "mehrfach möglich."),
+             false, readTrustedKey},
+            {Option::RequireSignature, QStringLiteral("require-signature"), QString(),
+             QStringLiteral("Nur signierte Updates annehmen (immer, wenn ein Schlüssel eingebaut "
+                            "oder gespeichert ist)."),
+             false,
+             [](Job &job, const QString &) {
+                 job.update.signatures.required = true;
+                 return QString();
+             }},
+            {Option::SaveTrustedKey, QStringLiteral("save-trusted-key"), QStringLiteral("DATEI"),
+             QStringLiteral("Öffentlichen minisign-Schlüssel für alle weiteren Aufrufe speichern; "
+                            "Updates müssen dann signiert sein."),
+             true, readKeyToSave, saveTrustedKey},
+            // main() reads it before the window or the batch run starts.
+            {Option::UpdateUrl, QStringLiteral("update-url"), QStringLiteral("URL"),
+             QStringLiteral("Adresse des Update-Servers (sonst %1, die gespeicherte Einstellung "
+                            "oder %2).")
+                 .arg(QLatin1String(UpdateClient::EnvironmentVariable),
+                      QLatin1String(UpdateClient::DefaultBaseUrl)),
+             false},
+            {Option::Log, QStringLiteral("log"), QStringLiteral("DATEI"), shell::LogOptionHelp(),
+             true, shell::Keep(&Job::logPath)},
+            {Option::Quiet, QStringLiteral("quiet"), QString(),
+             QStringLiteral("Nur das Ergebnis ausgeben: die Schlusszeile eines Uploads, die "
+                            "Versionszeilen, die Fundzeile der Suche, die Porttabelle; keine Zeile "
+                            "je Block und keine Prozentanzeige. Fehler stehen auf der "
+                            "Standardfehlerausgabe, --log erhält weiter jede Zeile."),
+             true, shell::Set(&Job::quiet)},
+            shell::TraceRow(Option::Trace, &Job::trace),
+        });
+}
+
+const Table &table()
+{
+    static const Table flasher = makeTable();
+    return flasher;
 }
 
 } // namespace
 
 const shell::Program &program()
 {
-    static const shell::Program flasher = makeProgram();
-    return flasher;
+    return table().program();
 }
 
-int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        SerialPort &anyPort, QTextStream &out, QTextStream &err, bool percentLine, bool batched)
+QString updateUrlOption(const shell::CommandLine &commandLine)
+{
+    return commandLine.value(int(Option::UpdateUrl));
+}
+
+std::optional<SignaturePolicy> windowSignaturePolicy(const shell::CommandLine &commandLine,
+                                                     QString *error)
+{
+    // Without a command, the options given are the window's: the key options among them.
+    Job job;
+    job.update.signatures = SignaturePolicy::standing(savedKeyLines());
+    *error = table().read(commandLine, job);
+    if (!error->isEmpty())
+        return std::nullopt;
+    return job.update.signatures;
+}
+
+int Run(const shell::CommandLine &commandLine, const shell::RunContext &context, QTextStream &out,
+        QTextStream &err, bool percentLine, bool batched)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
         return *status;
 
-    Settings settings;
-    for (const QString &command : CommandOptions + KeyCommandOptions) {
-        if (!commandLine.isSet(command))
-            continue;
-        if (!settings.command.isEmpty())
-            return usageError(err, QStringLiteral("nur ein Befehl auf einmal"));
-        settings.command = command;
-    }
-    if (settings.command.isEmpty())
+    const auto actions = table().actions(commandLine);
+    if (actions.isEmpty())
         return usageError(
             err, QStringLiteral("ein Befehl fehlt: --firmware, --eeprom, --search, --info, "
                                 "--update oder --list-ports"));
-    if (commandLine.isSet(QStringLiteral("port"))) {
-        const PortArgument given =
-            parsePortArgument(commandLine.value(QStringLiteral("port")), context.link.portDir);
-        if (!given.isValid())
-            return usageError(err, given.error);
-        settings.device = given.device;
-        settings.port = given.numberForOpen();
+    const auto [command, value] = actions.first();
+    for (const auto &[other, otherValue] : actions) {
+        if (other != command)
+            return usageError(err, QStringLiteral("nur ein Befehl auf einmal"));
     }
-    // The window offers each upload only for its kind of file; a firmware sent into the EEPROM
-    // or an image file into the firmware area would leave a gauge that no longer starts.
-    const QString file = commandLine.value(settings.command);
-    if (settings.command == QLatin1String("firmware") && !FitsFirmwareUpload(file))
-        return usageError(err,
-                          QStringLiteral("--firmware erwartet eine Datei mit der Endung .bin"));
-    if (settings.command == QLatin1String("eeprom") && !FitsEepromUpload(file))
-        return usageError(err, QStringLiteral("--eeprom erwartet eine Datei mit der Endung .eep"));
-    if (commandLine.isSet(QStringLiteral("speed"))) {
-        bool speedOk = false;
-        settings.speed = commandLine.value(QStringLiteral("speed")).toInt(&speedOk);
-        if (!speedOk || !Speeds.contains(settings.speed))
-            return usageError(err, QStringLiteral("--speed erwartet 4800, 19200 oder 38400"));
-    }
-
-    std::optional<UpdateBatchOptions> updateOptions;
-    if (settings.command == QLatin1String("update")) {
-        QString error;
-        updateOptions = UpdateBatch::readOptions(commandLine, &error);
-        if (!updateOptions)
-            return usageError(err, error);
-    }
+    Job job;
+    job.portDir = context.link.portDir;
+    job.update.updateUrl = context.updateUrl;
+    job.update.signatures = SignaturePolicy::standing(savedKeyLines());
+    if (const QString error = table().read(commandLine, job); !error.isEmpty())
+        return usageError(err, error);
 
     Console console(out, err, {program().name, percentLine, batched});
-    if (commandLine.isSet(QStringLiteral("log"))) {
+    if (!job.logPath.isEmpty()) {
         QString why;
-        const QString logPath = commandLine.value(QStringLiteral("log"));
-        if (!console.appendTo(logPath, &why)) {
+        if (!console.appendTo(job.logPath, &why)) {
             console.printError(
-                QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(logPath, why));
+                QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(job.logPath, why));
             return shell::Failure;
         }
     }
+    devicelink::LinkSettings link = context.link;
+    if (job.trace)
+        link.trace = console.wireTrace();
+    ComPort anyPort(link);
+    std::optional<devicelink::PinnedPort> pinned;
+    job.console = &console;
+    job.err = &err;
+    job.anyPort = &anyPort;
+    job.chosenPort = job.device.isEmpty() ? static_cast<SerialPort *>(&anyPort)
+                                          : &pinned.emplace(anyPort, job.device);
     if (const QString hint = LinkHints::missingPortDir(context.link.portDir); !hint.isEmpty())
         console.explain(hint);
-    if (commandLine.isSet(QuietOption))
-        setQuiet(settings.command, console);
-    return console.finish(
-        runCommand(file, context.updateUrl, updateOptions, settings, anyPort, console, err));
+    if (job.quiet)
+        setQuiet(command->id, console);
+    // The value of the last of them, as every option's value is.
+    return console.finish(command->handle(job, commandLine.value(int(command->id))));
 }
 
 } // namespace BatchMode

@@ -2,10 +2,7 @@
 
 #include "devicelink/FlashImage.h"
 #include "devicelink/LinkTexts.h"
-#include "devicelink/PortScan.h"
 #include "flasher/FlasherTexts.h"
-
-#include <QFileInfo>
 
 namespace flasher {
 
@@ -21,23 +18,23 @@ QString PercentText(int percent)
     return QString::number(percent) + QStringLiteral(" %");
 }
 
-UploadButtons ButtonsWhileTransferring(UploadKind kind)
+UploadCommandState StateWhileTransferring(UploadKind kind)
 {
-    UploadButtons buttons{false, std::nullopt, false, true};
+    UploadCommandState state{false, std::nullopt, false, true};
     if (kind == UploadKind::Eeprom)
-        buttons.eeprom = false;
-    return buttons;
+        state.eepromUpload = false;
+    return state;
 }
 
-UploadButtons ButtonsAfterUpload(UploadKind kind, TransferOutcome outcome)
+UploadCommandState StateAfterUpload(UploadKind kind, TransferOutcome outcome)
 {
     const bool firmware = kind == UploadKind::Firmware;
-    if (outcome == TransferOutcome::FileMissing || outcome == TransferOutcome::FileEmpty) {
-        UploadButtons buttons{false};
+    if (outcome == TransferResult::FileMissing || outcome == TransferResult::FileEmpty) {
+        UploadCommandState state{false};
         if (!firmware)
-            buttons.eeprom = false;
-        buttons.fileMissing = outcome == TransferOutcome::FileMissing;
-        return buttons;
+            state.eepromUpload = false;
+        state.fileMissing = outcome == TransferResult::FileMissing;
+        return state;
     }
     if (!TransferRan(outcome))
         return {};
@@ -49,36 +46,39 @@ TransferOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
                                  const LinkHooks &hooks,
                                  const std::function<void()> &transferStarting)
 {
-    const int comNumber = PortNumberFromEntry(request.portEntry);
-    if (comNumber < 1) {
+    if (request.comNumber < 1) {
         hooks.Add_Item(LinkTexts::noPortChosen());
-        return TransferOutcome::NoPort;
+        return LinkFailure::NoPort;
     }
-    if (!OpenPortForTransfer(port, comNumber, request.baudRate, hooks))
-        return TransferOutcome::PortOpenFailed;
+    if (!OpenPortForTransfer(port, request.comNumber, request.baudRate, hooks))
+        return {LinkFailure::OpenFailed, port.openError()};
 
-    if (!FileExists(request.path)) {
-        hooks.Add_Item(FlasherTexts::fileMissing(request.path));
+    // A hidden file counts as missing, though it could be read.
+    const LoadedImage loaded = FileExists(request.path) ? LoadImageFile(request.path)
+                                                        : LoadedImage{{}, ImageProblem::Missing, 0};
+    if (!loaded.sendable()) {
+        switch (*loaded.problem) {
+        case ImageProblem::Missing:
+            hooks.Add_Item(FlasherTexts::fileMissing(request.path));
+            break;
+        case ImageProblem::TooLarge:
+            hooks.Add_Item(LinkTexts::imageTooLarge(ImageBlockCount(loaded.fileSize)));
+            break;
+        case ImageProblem::Empty:
+            // It would go out as one block of zeros and "succeed": nothing is sent at all.
+            hooks.Add_Item(FlasherTexts::fileEmpty(request.path));
+            break;
+        case ImageProblem::Unreadable:
+            // Must not send the image of an earlier upload instead. (Asked before emptiness: a
+            // file the system cannot read may claim to be empty, too.)
+            hooks.Add_Item(FlasherTexts::fileUnreadable(request.path));
+        }
         port.close();
-        return TransferOutcome::FileMissing;
-    }
-    // A file that cannot be read must not send the image of an earlier upload instead.
-    FlashImage image;
-    if (!LoadImageFile(request.path, image)) {
-        hooks.Add_Item(FlasherTexts::fileUnreadable(request.path));
-        port.close();
-        return TransferOutcome::FileUnreadable;
-    }
-    // An empty file would go out as one block of zeros and "succeed": nothing is sent at all.
-    // (Asked after the read: a file the system cannot read may claim to be empty, too.)
-    if (QFileInfo(request.path).size() == 0) {
-        hooks.Add_Item(FlasherTexts::fileEmpty(request.path));
-        port.close();
-        return TransferOutcome::FileEmpty;
+        return RefusedFile(*loaded.problem);
     }
     if (transferStarting)
         transferStarting();
-    return UploadImage(port, image, VariantFor(request.kind), hooks);
+    return UploadImage(port, loaded.image, VariantFor(request.kind), hooks);
 }
 
 } // namespace flasher

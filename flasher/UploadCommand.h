@@ -20,40 +20,40 @@ enum class UploadKind
 struct UploadRequest
 {
     UploadKind kind = UploadKind::Firmware;
-    QString portEntry; // the chosen port entry, e.g. "COM 3 verfügbar"
+    int comNumber = 0; // the chosen port; below 1: none
     int baudRate = 19200;
     QString path; // the file to send
 };
 
-// What the update window sets on its controls in a phase of an upload command; an empty field
-// leaves the control as it is.
-struct UploadButtons
+// What the update window offers in a phase of an upload command; an empty field leaves it as
+// it is.
+struct UploadCommandState
 {
-    std::optional<bool> firmware;   // cmd_Upload enabled
-    std::optional<bool> eeprom;     // Command2 enabled
-    std::optional<bool> fileChoice; // cmd_Search_File enabled
-    std::optional<bool> infoShown;  // lbl_info visible
-    bool fileMissing = false;       // txt_File shows "Datei existiert nicht" in red
+    std::optional<bool> firmwareUpload; // the firmware upload can be started
+    std::optional<bool> eepromUpload;   // the EEPROM upload can be started
+    std::optional<bool> fileChoice;     // another file can be chosen
+    std::optional<bool> resetHint;      // the hint to reset the controller is shown
+    bool fileMissing = false;           // the chosen file becomes "Datei existiert nicht"
 
-    bool operator==(const UploadButtons &) const = default;
+    bool operator==(const UploadCommandState &) const = default;
 };
 
 // Once the file is loaded and the transfer starts.
-UploadButtons ButtonsWhileTransferring(UploadKind kind);
+UploadCommandState StateWhileTransferring(UploadKind kind);
 // When the command has ended with `outcome`. An empty file disables the buttons as a missing one
 // does; the other endings before the transfer leave every control as it was before the click.
-UploadButtons ButtonsAfterUpload(UploadKind kind, devicelink::TransferOutcome outcome);
+UploadCommandState StateAfterUpload(UploadKind kind, devicelink::TransferOutcome outcome);
 
 devicelink::TransferVariant VariantFor(UploadKind kind);
 
-// The percentage as Label4 shows it: "38 %".
+// The percentage beside the progress bar: "38 %".
 QString PercentText(int percent);
 
-// The upload command's steps, shared by the window and the batch mode: the port number from the
-// entry, opening the port, the file test, loading the file and the transfer. `transferStarting`
+// The upload command's steps, shared by the window and the batch mode: the port check, opening
+// the port, the file test, loading the file and the transfer. `transferStarting`
 // runs once the file has been loaded, right before the bootloader transfer starts. The port is
-// closed when it returns. Ends in NoPort, PortOpenFailed, FileMissing, FileEmpty, FileUnreadable
-// or the transfer's own outcome.
+// closed when it returns. Ends in NoPort, OpenFailed, a file refused for its reason or the
+// transfer's own outcome.
 devicelink::TransferOutcome RunUploadCommand(devicelink::SerialPort &port,
                                              const UploadRequest &request,
                                              const devicelink::LinkHooks &hooks,

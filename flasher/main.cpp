@@ -2,9 +2,9 @@
 
 #include "devicelink/ComPort.h"
 #include "devicelink/LinkHints.h"
+#include "devicelink/ui/LogListMenu.h"
 #include "flasher/BatchMode.h"
-#include "flasher/ui/Form1.h"
-#include "flasher/update/UpdateBatch.h"
+#include "flasher/ui/UpdateWindow.h"
 #include "flasher/update/UpdateClient.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
@@ -43,10 +43,9 @@ int main(int argc, char *argv[])
         shell::CommandLine::parse(BatchMode::program(), arguments);
     // The run's context, read once: nothing below main() looks at the environment. It needs the
     // application's identity, which names the settings file that holds the saved update server.
-    const shell::UpdateUrlSources updateUrl{commandLine.value(QStringLiteral("update-url")),
-                                            QLatin1String(UpdateClient::EnvironmentVariable),
-                                            QLatin1String(UpdateClient::SettingsKey),
-                                            QLatin1String(UpdateClient::DefaultBaseUrl)};
+    const shell::UpdateUrlSources updateUrl{
+        BatchMode::updateUrlOption(commandLine), QLatin1String(UpdateClient::EnvironmentVariable),
+        QLatin1String(UpdateClient::SettingsKey), QLatin1String(UpdateClient::DefaultBaseUrl)};
     QString contextError;
 
     shell::Interruption::ignoreWriteSignals();
@@ -61,9 +60,8 @@ int main(int argc, char *argv[])
         QTextStream err(stderr);
         if (!context && !shell::answersWithoutContext(commandLine))
             return shell::usageError(err, BatchMode::program(), contextError);
-        devicelink::ComPort port(context ? context->link : devicelink::LinkSettings());
         const int status =
-            BatchMode::Run(commandLine, context.value_or(shell::RunContext()), port, out, err,
+            BatchMode::Run(commandLine, context.value_or(shell::RunContext()), out, err,
                            isatty(fileno(stderr)) != 0, isatty(fileno(stdout)) == 0);
         return shell::Interruption::exitStatus(err, BatchMode::program().name).value_or(status);
     }
@@ -80,12 +78,16 @@ int main(int argc, char *argv[])
     // A key file given for the window is checked before the window opens, as in batch mode.
     QString keyError;
     const std::optional<SignaturePolicy> signatures =
-        UpdateBatch::readSignaturePolicy(commandLine, &keyError);
+        BatchMode::windowSignaturePolicy(commandLine, &keyError);
     if (!signatures) {
         QMessageBox::critical(nullptr, QStringLiteral("DEVAZ update-tool"), keyError);
         return shell::UsageError;
     }
-    Form1 window([link = context->link] { return std::make_unique<devicelink::ComPort>(link); });
+    // The log lists' "Verbindung protokollieren" traces every port of the window into trace.log.
+    devicelink::LinkSettings link = context->link;
+    link.trace = shell::windowTrace();
+    devicelink::LogListMenu::offerWireTrace(link.trace);
+    UpdateWindow window([link] { return std::make_unique<devicelink::ComPort>(link); });
     window.setUpdateUrl(context->updateUrl);
     window.setSignaturePolicy(*signatures);
     if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);

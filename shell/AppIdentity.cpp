@@ -1,12 +1,15 @@
 #include "shell/AppIdentity.h"
 
+#include "devicelink/WireTrace.h"
 #include "shell/CommandLine.h"
 #include "shell/SavedSettings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace shell {
 
@@ -17,6 +20,12 @@ const QString Organisation = QStringLiteral("ROZID");
 const QString OldOrganisation = QStringLiteral("Unknown Organization");
 
 } // namespace
+
+std::shared_ptr<devicelink::WireTrace> windowTrace()
+{
+    const QDir data(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    return devicelink::WireTrace::toFile(data.filePath(QStringLiteral("trace.log")));
+}
 
 void takeOverSettings(const QString &oldSettingsFile, const QStringList &keys)
 {

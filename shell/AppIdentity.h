@@ -3,7 +3,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QCoreApplication;
+
+namespace devicelink {
+class WireTrace;
+}
 
 namespace shell {
 
@@ -20,6 +26,10 @@ struct AppIdentity
 // Sets organisation, application name and version; for a GUI application also the desktop
 // file name and the window icon. Call right after creating the application object.
 void applyIdentity(QCoreApplication &app, const AppIdentity &identity);
+
+// The windows' wire trace, off at first: "trace.log" in the program's data folder (after
+// applyIdentity(), which names the program).
+std::shared_ptr<devicelink::WireTrace> windowTrace();
 
 // Copies each key from `oldSettingsFile` (native format; read only when it is a regular file)
 // into the application's settings unless they have it already.

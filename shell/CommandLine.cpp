@@ -122,6 +122,32 @@ QStringList CommandLine::values(const QString &name) const
     return found;
 }
 
+QString CommandLine::value(int id) const
+{
+    const QStringList all = values(id);
+    return all.isEmpty() ? QString() : all.last();
+}
+
+QStringList CommandLine::values(int id) const
+{
+    QStringList found;
+    for (const auto &[given, value] : givenIds()) {
+        if (given == id)
+            found.append(value);
+    }
+    return found;
+}
+
+QList<std::pair<int, QString>> CommandLine::givenIds() const
+{
+    QList<std::pair<int, QString>> ids;
+    for (const auto &[name, value] : m_given) {
+        if (const Option *option = findOption(*m_program, name))
+            ids.append({option->id, value});
+    }
+    return ids;
+}
+
 bool CommandLine::runsBatch() const
 {
     return std::any_of(m_given.cbegin(), m_given.cend(), [this](const auto &given) {
@@ -210,6 +236,17 @@ bool answersWithoutContext(const CommandLine &commandLine)
 {
     return !commandLine.error().isEmpty() || commandLine.isSet(HelpName) ||
            commandLine.isSet(VersionName);
+}
+
+QString LogOptionHelp()
+{
+    return QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen.");
+}
+
+QString TraceOptionHelp()
+{
+    return QStringLiteral("Jedes gesendete (>) und empfangene (<) Byte mit Uhrzeit hexadezimal "
+                          "auf die Standardfehlerausgabe schreiben.");
 }
 
 QString projectVersion()

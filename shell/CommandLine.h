@@ -35,6 +35,7 @@ struct Option
     QString valueName; // empty: a switch without a value
     QString help;
     bool runsBatch = false; // given, the program runs without its window
+    int id = -1;            // the program's own id of the option (see OptionTable)
 };
 
 struct Program
@@ -57,11 +58,16 @@ public:
     // Why the arguments do not fit the table; empty when they do.
     const QString &error() const { return m_error; }
     bool isSet(const QString &name) const;
+    bool isSet(int id) const { return !values(id).isEmpty(); }
     // The last value given for the option; empty when it was not given.
     QString value(const QString &name) const;
+    QString value(int id) const;
     QStringList values(const QString &name) const;
+    QStringList values(int id) const;
     // Every option in the order given, with its value (empty for a switch).
     const QList<std::pair<QString, QString>> &given() const { return m_given; }
+    // The same by the options' ids (--help and --version have none and are left out).
+    QList<std::pair<int, QString>> givenIds() const;
     // True for a batch option, --help or --version: no window opens.
     bool runsBatch() const;
     const QStringList &windowOptions() const { return m_windowOptions; }
@@ -86,6 +92,10 @@ std::optional<int> answerCommonOptions(const Program &program, const CommandLine
 // True when the command line is answered without running anything (a usage error, --help or
 // --version), so a faulty environment does not stand in its way.
 bool answersWithoutContext(const CommandLine &commandLine);
+
+// The help of --log and --trace, which both programs have.
+QString LogOptionHelp();
+QString TraceOptionHelp();
 
 // The project's version, from the build.
 QString projectVersion();

@@ -1,6 +1,7 @@
 #include "shell/ConsoleSink.h"
 
 #include "devicelink/FileKind.h"
+#include "devicelink/WireTrace.h"
 #include "shell/CommandLine.h"
 #include "shell/Interruption.h"
 #include "shell/TimedFlush.h"
@@ -80,12 +81,22 @@ void ConsoleSink::printProgress(const QString &line)
 
 void ConsoleSink::printError(const QString &line)
 {
+    toStderr(line);
+    logLine(line);
+    m_lastLine.clear(); // it is on stderr already
+}
+
+void ConsoleSink::toStderr(const QString &line)
+{
     clearPercent();
     flush();
     m_err << line << Qt::endl;
     redrawPercent();
-    logLine(line);
-    m_lastLine.clear(); // it is on stderr already
+}
+
+std::shared_ptr<devicelink::WireTrace> ConsoleSink::wireTrace()
+{
+    return std::make_shared<devicelink::WireTrace>([this](const QString &line) { toStderr(line); });
 }
 
 void ConsoleSink::explain(const QString &text)

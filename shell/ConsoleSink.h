@@ -10,6 +10,10 @@
 
 class QTextStream;
 
+namespace devicelink {
+class WireTrace;
+}
+
 namespace shell {
 
 class TimedFlush;
@@ -66,9 +70,12 @@ public:
     // Hooks for a device operation: its log lines, its explanations and (on a terminal) its
     // percentage.
     devicelink::LinkHooks hooks();
+    // A trace of the bytes on the wire (--trace) to the standard error, not into the log file.
+    std::shared_ptr<devicelink::WireTrace> wireTrace();
 
 private:
     void write(const QString &line);
+    void toStderr(const QString &line);
     void explainLine(const QString &line);
     void logLine(const QString &line);
     void clearPercent();

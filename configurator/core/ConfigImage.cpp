@@ -1,5 +1,6 @@
 #include "configurator/core/ConfigImage.h"
 
+#include "configurator/core/ConfigLog.h"
 #include "configurator/core/InPlaceFile.h"
 #include "configurator/core/ValueTable.h"
 #include "devicelink/FileKind.h"
@@ -109,6 +110,7 @@ ConfigImage BuildConfigImage(const ConfigSettings &settings)
 bool WriteConfigImageFile(const QString &path, const ConfigSettings &settings, QString *reason)
 {
     const ConfigImage image = BuildConfigImage(settings);
+    qCDebug(configLog) << "writing image" << path;
     return WriteInPlace(
         path, QByteArray(reinterpret_cast<const char *>(image.data()), image.size()), reason);
 }
@@ -116,8 +118,10 @@ bool WriteConfigImageFile(const QString &path, const ConfigSettings &settings, Q
 void ApplyConfigImage(const QString &path, ConfigSettings &settings)
 {
     QFile file(path);
-    if (!devicelink::IsRegularFileOrMissing(path) || !file.open(QIODevice::ReadOnly))
+    if (!devicelink::IsRegularFileOrMissing(path) || !file.open(QIODevice::ReadOnly)) {
+        qCDebug(configLog) << "image not opened:" << path;
         return;
+    }
     // One byte past the limit tells a file that is too large without reading all of it.
     const QByteArray data = file.read(ConfigImageFileLimit + 1);
     const bool readFailed = file.error() != QFileDevice::NoError;

@@ -96,7 +96,7 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
         }
         refresh();
     });
-    connect(kopieren, &QPushButton::clicked, this, &CharacteristicWindow::kopieren_Click);
+    connect(kopieren, &QPushButton::clicked, this, &CharacteristicWindow::onCopyClicked);
     new QShortcut(QKeySequence::Cancel, this, this, &QWidget::close);
     refresh();
 }
@@ -135,7 +135,7 @@ void CharacteristicWindow::refresh()
     kopieren->setEnabled(c.hasLine);
 }
 
-void CharacteristicWindow::kopieren_Click()
+void CharacteristicWindow::onCopyClicked()
 {
     QGuiApplication::clipboard()->setText(characteristic().calibrationText());
 }

@@ -38,7 +38,7 @@ public:
 
 public slots:
     void refresh();
-    void kopieren_Click();
+    void onCopyClicked();
 
 private:
     SettingsSource m_source;

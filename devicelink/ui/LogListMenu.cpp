@@ -1,11 +1,14 @@
 #include "devicelink/ui/LogListMenu.h"
 
+#include "devicelink/WireTrace.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
 #include <QListWidget>
@@ -19,6 +22,11 @@
 namespace devicelink {
 
 namespace {
+std::shared_ptr<WireTrace> &programTrace()
+{
+    static std::shared_ptr<WireTrace> trace;
+    return trace;
+}
 
 // Space around a line's text, as the style leaves it in a list.
 constexpr int TextMargin = 3;
@@ -101,6 +109,11 @@ LogListMenu *LogListMenu::attach(QListWidget *list)
     return new LogListMenu(list);
 }
 
+void LogListMenu::offerWireTrace(std::shared_ptr<WireTrace> trace)
+{
+    programTrace() = std::move(trace);
+}
+
 LogListMenu::LogListMenu(QListWidget *list) : QObject(list), m_list(list)
 {
     // A long line wraps and its row grows downwards. The rows keep the width they were wrapped
@@ -151,6 +164,12 @@ void LogListMenu::showMenu(const QPoint &position)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(QStringLiteral("Alles &kopieren"), this, &LogListMenu::copyAll);
     menu->addAction(QStringLiteral("Log &speichern…"), this, &LogListMenu::askWhereToSave);
+    if (const std::shared_ptr<WireTrace> &trace = programTrace()) {
+        QAction *traceEntry = menu->addAction(QStringLiteral("&Verbindung protokollieren"), this,
+                                              &LogListMenu::switchTrace);
+        traceEntry->setCheckable(true);
+        traceEntry->setChecked(trace->enabled());
+    }
     menu->popup(m_list->viewport()->mapToGlobal(position));
 }
 
@@ -180,6 +199,33 @@ void LogListMenu::askWhereToSave()
         box->open();
     });
     dialog->open();
+}
+
+void LogListMenu::switchTrace(bool on)
+{
+    WireTrace &trace = *programTrace();
+    const QString path = QDir::toNativeSeparators(trace.target());
+    if (!on) {
+        trace.setEnabled(false);
+        addLine(QStringLiteral("Verbindungsprotokoll beendet: ") + path);
+        return;
+    }
+    // Said now, in the log, rather than found missing later.
+    QDir().mkpath(QFileInfo(trace.target()).absolutePath());
+    QFile file(trace.target());
+    if (!file.open(QIODevice::Append | QIODevice::Text)) {
+        addLine(QStringLiteral("Verbindungsprotokoll nicht möglich: %1 (%2)")
+                    .arg(path, file.errorString()));
+        return;
+    }
+    trace.setEnabled(true);
+    addLine(QStringLiteral("Verbindung wird protokolliert in ") + path);
+}
+
+void LogListMenu::addLine(const QString &line)
+{
+    m_list->addItem(line);
+    m_list->scrollToBottom();
 }
 
 } // namespace devicelink

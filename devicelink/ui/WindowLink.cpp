@@ -25,12 +25,6 @@ void WindowLink::refuse() const
     listLine(QStringLiteral("Der Comport ist belegt: ein Vorgang läuft noch"));
 }
 
-QVariant WindowLink::ask(const std::function<void(const devicelink::JobRunner::Answer &)> &show,
-                         const QVariant &fallback)
-{
-    return m_jobs->ask(show, fallback);
-}
-
 void WindowLink::openQuestion(QDialog *dialog)
 {
     m_questions.removeAll(nullptr);

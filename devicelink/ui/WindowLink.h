@@ -36,12 +36,8 @@ public:
 
     devicelink::JobRunner &jobs() const { return *m_jobs; }
 
-    // Called from a job's thread: shows a question dialog of the window with open() and waits
-    // for its answer. The dialog calls the answer function when it is done; closing the window
-    // deletes the dialog, and the job gets `fallback`.
-    QVariant ask(const std::function<void(const devicelink::JobRunner::Answer &)> &show,
-                 const QVariant &fallback);
-    // Opens a dialog that a question shows, so that closing the window takes it away.
+    // Opens a dialog that a question (JobRunner::ask()) shows, so that closing the window takes
+    // it away and the job gets the question's fallback.
     void openQuestion(QDialog *dialog);
 
     // Appends a line without scrolling.
@@ -55,6 +51,8 @@ public:
     // For the window's close event: true when it may close now. Otherwise the running job is
     // cancelled and the window closes by itself once it has ended.
     bool mayClose();
+    // For the window's destructor: see JobRunner::shutDown().
+    void shutDown() { m_jobs->shutDown(); }
 
 signals:
     // A job has ended (after its own completion) and the window stays open.

@@ -64,8 +64,7 @@ QString FirmwareInfo::copyTargetProblem(const QString &target)
         .arg(QDir::toNativeSeparators(target));
 }
 
-FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray &receiveText,
-                                        const QString &downloadFolder)
+FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, const QString &downloadFolder)
 {
     m_installedVersion.clear();
     m_availableVersion.clear();
@@ -78,7 +77,7 @@ FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray 
     m_client.setCancelCheck([this] { return m_hooks.isCancelled(); });
 
     // Each stage ends the command with an outcome, or hands on to the next one.
-    std::optional<Outcome> outcome = queryVersion(comNumber, baudRate, receiveText);
+    std::optional<Outcome> outcome = queryVersion(comNumber, baudRate);
     if (!outcome)
         outcome = checkOnline(downloadFolder);
     if (!outcome)
@@ -91,12 +90,10 @@ FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray 
     return outcome.value_or(Outcome::Failed);
 }
 
-std::optional<FirmwareInfo::Outcome> FirmwareInfo::queryVersion(int comNumber, int baudRate,
-                                                                QByteArray &receiveText)
+std::optional<FirmwareInfo::Outcome> FirmwareInfo::queryVersion(int comNumber, int baudRate)
 {
-    const InstalledVersion installed =
-        QueryInstalledVersion(m_port, comNumber, baudRate, receiveText, m_hooks);
-    if (installed.outcome != VersionQueryOutcome::Found)
+    const InstalledVersion installed = QueryInstalledVersion(m_port, comNumber, baudRate, m_hooks);
+    if (installed.outcome != VersionAnswer::Found)
         return Outcome::Failed;
     m_installedVersion = installed.version;
     const std::optional<double> number = FirmwareVersion::installedNumber(m_installedVersion);
@@ -155,7 +152,7 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
     if (const std::optional<Outcome> no =
             ask(FirmwareInfoUi::Question::Download,
                 QStringLiteral("Soll die aktuelle Firmware runtergeladen werden?"),
-                QStringLiteral("flasher runterladen?")))
+                QStringLiteral("flasher runterladen?"), Outcome::NewerAvailable))
         return no;
 
     if (m_ui.savesUserCopy()) {
@@ -224,15 +221,16 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::program(const QString &folder
 
     m_hooks.listLine(QStringLiteral("Hilfsdatei downloaden..."));
     const QString helperPath = QDir(folder).filePath(helperFileName());
-    FlashImage image;
-    if (!LoadImageFile(helperPath, image)) {
+    const LoadedImage loaded = LoadImageFile(helperPath);
+    if (!loaded.sendable()) {
         m_hooks.listLine(QStringLiteral("Hilfsdatei kann nicht gelesen werden"));
         return Outcome::Failed;
     }
     m_ui.programmingStarts();
 
     // The port is still open from the version query.
-    if (UploadImage(m_port, image, TransferVariant::firmware(), m_hooks) != TransferOutcome::Ok)
+    if (UploadImage(m_port, loaded.image, TransferVariant::firmware(), m_hooks) !=
+        TransferResult::Sent)
         return Outcome::Failed;
     m_hooks.Add_Item(QStringLiteral("Bitte erstellen Sie abschließend eine Konfigurationsdatei"));
     m_hooks.Add_Item(QStringLiteral("und spielen Sie diese auf das Gerät!"));
@@ -241,7 +239,8 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::program(const QString &folder
 }
 
 std::optional<FirmwareInfo::Outcome> FirmwareInfo::ask(FirmwareInfoUi::Question question,
-                                                       const QString &prompt, const QString &title)
+                                                       const QString &prompt, const QString &title,
+                                                       Outcome no)
 {
     // The window may have been closed meanwhile.
     if (m_hooks.isCancelled()) {
@@ -249,7 +248,7 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::ask(FirmwareInfoUi::Question 
         return Outcome::Failed;
     }
     if (!m_ui.askYesNo(question, prompt, title))
-        return Outcome::Declined;
+        return no;
     return std::nullopt;
 }
 

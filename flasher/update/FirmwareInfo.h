@@ -15,10 +15,10 @@ namespace flasher {
 // The "Firmware-Info" command without its window: reads the gauge's firmware version, looks for
 // a newer one on the update server, downloads it and programs it, asking at each stage.
 //
-// The caller disables Command3 before run() and sets the buttons of the command's common
-// ending after it (cmd_Upload on, Command2 off, cmd_Search_File on, lbl_info hidden, Command3
-// on). run() opens the port itself and always leaves it closed. A window runs it on a job's
-// thread, where the client and the port live too. Log lines go through the
+// A window keeps the command from starting twice while run() works, and afterwards offers the
+// firmware upload and the file choice again, not the EEPROM upload, and hides the reset hint:
+// the command's common ending. run() opens the port itself and always leaves it closed. A window
+// runs it on a job's thread, where the client and the port live too. Log lines go through the
 // hooks: Scrolled lines as Add_Item, Listed lines appended only; hooks.percent and
 // hooks.entryAnswer serve the transfer as in the firmware upload; hooks.cancelled (the window
 // closing) stops the command at its next poll or download check. Each downloaded file is judged
@@ -28,10 +28,12 @@ class FirmwareInfo
 public:
     enum class Outcome
     {
-        UpToDate,   // the server has no higher version
-        Programmed, // the new firmware is in the gauge
-        Declined,   // the user said No, or cancelled the save dialog
-        Failed      // no gauge, a failed download, bad data, a failed transfer, a cancel
+        UpToDate,       // the server has no higher version
+        Programmed,     // the new firmware is in the gauge
+        NewerAvailable, // the server has a higher version, and the user said No to its download
+        Declined,       // the user said No to the search or to programming, or cancelled the
+                        // save dialog
+        Failed          // no gauge, a failed download, bad data, a failed transfer, a cancel
     };
 
     // The COM number to pass when the window has no usable port entry.
@@ -49,23 +51,21 @@ public:
     // Why the user's copy cannot go to `target` (a device, a FIFO, a folder); empty when it can.
     static QString copyTargetProblem(const QString &target);
 
-    // Runs the command on COM `comNumber` (or NoPort) at `baudRate`. `receiveText` is the
-    // window's receive buffer: emptied at the start, it keeps the gauge's answer afterwards.
-    // `downloadFolder` takes "firmware.txt" and "jdwiii.hzg" (see UpdateFolder::pick()).
-    Outcome run(int comNumber, int baudRate, QByteArray &receiveText,
-                const QString &downloadFolder);
+    // Runs the command on COM `comNumber` (or NoPort) at `baudRate`. `downloadFolder` takes
+    // "firmware.txt" and "jdwiii.hzg" (see UpdateFolder::pick()).
+    Outcome run(int comNumber, int baudRate, const QString &downloadFolder);
 
 private:
     // Each stage returns the command's outcome when the command ends in it, nothing when the
     // next stage follows.
-    std::optional<Outcome> queryVersion(int comNumber, int baudRate, QByteArray &receiveText);
+    std::optional<Outcome> queryVersion(int comNumber, int baudRate);
     std::optional<Outcome> checkOnline(const QString &folder);
     std::optional<Outcome> downloadFirmware(const QString &folder);
     std::optional<Outcome> program(const QString &folder);
 
-    // Nothing for Yes; Declined for No; Failed when the window is closing.
+    // Nothing for Yes; `no` for No; Failed when the window is closing.
     std::optional<Outcome> ask(FirmwareInfoUi::Question question, const QString &prompt,
-                               const QString &title);
+                               const QString &title, Outcome no = Outcome::Declined);
     // Downloads and logs a failure (`failedLine` and the reason, or the cancel); true when the
     // file arrived.
     bool fetch(const QUrl &source, const QString &target, const QString &failedLine,

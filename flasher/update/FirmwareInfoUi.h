@@ -31,8 +31,8 @@ public:
     virtual void downloadedUnchecked(const QString &sha256Hex) { Q_UNUSED(sha256Hex) }
     // The wait cursor around each download.
     virtual void setWaitCursor(bool waiting) = 0;
-    // The image is loaded and the transfer starts: the window disables cmd_Search_File and
-    // cmd_Upload.
+    // The image is loaded and the transfer starts: the window offers neither the file choice
+    // nor the firmware upload.
     virtual void programmingStarts() = 0;
 };
 

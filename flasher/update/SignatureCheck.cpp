@@ -22,6 +22,17 @@ QString signedVersion(const QByteArray &trustedComment)
 
 } // namespace
 
+SignaturePolicy SignaturePolicy::standing(const QStringList &savedKeyLines)
+{
+    SignaturePolicy policy;
+    const TrustedKeys builtIn = TrustedKeys::builtIn();
+    const TrustedKeys saved = TrustedKeys::saved(savedKeyLines);
+    policy.required = !builtIn.isEmpty() || !saved.isEmpty();
+    policy.keys.add(builtIn);
+    policy.keys.add(saved);
+    return policy;
+}
+
 SignatureCheck::SignatureCheck(const SignaturePolicy &policy, List list)
     : m_policy(policy), m_list(std::move(list))
 {}

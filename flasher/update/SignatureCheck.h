@@ -15,6 +15,10 @@ struct SignaturePolicy
 {
     TrustedKeys keys;
     bool required = false;
+
+    // The keys built in and saved (`savedKeyLines`, see TrustedKeys::saved()), required when
+    // there is one; what a run adds comes on top.
+    static SignaturePolicy standing(const QStringList &savedKeyLines);
 };
 
 // Judges the signatures of one update's files by the policy and lists why. A served signature

@@ -1,7 +1,5 @@
 #include "flasher/update/TrustedKeys.h"
 
-#include "shell/SavedSettings.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -37,21 +35,20 @@ TrustedKeys TrustedKeys::builtIn()
     return fromKeyLines(QByteArray(IVEVA_BUILTIN_KEYS).split(' '));
 }
 
-TrustedKeys TrustedKeys::saved()
+TrustedKeys TrustedKeys::saved(const QStringList &savedLines)
 {
     QList<QByteArray> lines;
-    for (const QString &line : shell::savedSetting(QLatin1String(SettingsKey)).toStringList())
+    for (const QString &line : savedLines)
         lines.append(line.toLatin1());
     return fromKeyLines(lines);
 }
 
-QString TrustedKeys::save(const MinisignKey &key)
+QStringList TrustedKeys::linesWith(QStringList savedLines, const MinisignKey &key)
 {
-    QStringList lines = shell::savedSetting(QLatin1String(SettingsKey)).toStringList();
     const QString line = QString::fromLatin1(key.keyLine());
-    if (!lines.contains(line))
-        lines.append(line);
-    return shell::saveSetting(QLatin1String(SettingsKey), lines);
+    if (!savedLines.contains(line))
+        savedLines.append(line);
+    return savedLines;
 }
 
 std::optional<MinisignKey> TrustedKeys::readFile(const QString &path, QString *error)

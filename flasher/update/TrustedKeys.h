@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace flasher {
@@ -17,9 +18,11 @@ public:
     static constexpr const char *SettingsKey = "update/trustedKeys";
 
     static TrustedKeys builtIn();
-    static TrustedKeys saved();
-    // Adds `key` to the saved keys. Empty when it reached the settings file, else why not.
-    static QString save(const MinisignKey &key);
+    // The keys saved in the settings: the lines stored under SettingsKey (the caller reads and
+    // writes the settings).
+    static TrustedKeys saved(const QStringList &savedLines);
+    // Those lines with `key` added, to be stored for every later update.
+    static QStringList linesWith(QStringList savedLines, const MinisignKey &key);
     // A ".pub" file; nothing, with a German message naming the file in `error`, when it is
     // missing, unreadable or no minisign public key.
     static std::optional<MinisignKey> readFile(const QString &path, QString *error);

@@ -1,6 +1,6 @@
 #include "flasher/update/UpdateClient.h"
 
-#include "shell/SavedSettings.h"
+#include "flasher/update/UpdateLog.h"
 
 #include <QEventLoop>
 #include <QNetworkReply>
@@ -45,12 +45,6 @@ QUrl UpdateClient::baseUrlFromText(const QString &text)
     return isWebAddress(url) ? url : QUrl();
 }
 
-QString UpdateClient::saveBaseUrl(const QString &text)
-{
-    // As an address with its scheme, so a password in "user:secret@host" is seen as one.
-    return shell::saveSetting(QLatin1String(SettingsKey), baseUrlFromText(text).toString());
-}
-
 UpdateClient::UpdateClient(const QUrl &baseUrl, const DownloadLimits &limits)
     : m_baseUrl(baseUrl), m_limits(limits)
 {}
@@ -83,6 +77,7 @@ QUrl UpdateClient::resolve(const QString &address) const
 
 DownloadOutcome UpdateClient::fail(DownloadOutcome outcome, const QString &why)
 {
+    qCDebug(updateLog) << "download failed:" << int(outcome) << why;
     m_lastError = why;
     return outcome;
 }
@@ -199,6 +194,7 @@ DownloadOutcome UpdateClient::download(const QUrl &source, const QString &target
     if (!file.commit())
         return fail(DownloadOutcome::WriteFailed,
                     errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString());
+    qCDebug(updateLog) << "downloaded" << source.toString() << received << "bytes to" << targetPath;
     return DownloadOutcome::Ok;
 }
 

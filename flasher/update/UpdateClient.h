@@ -70,8 +70,6 @@ public:
 
     // "host[:port][/folder]" without a scheme means http.
     static QUrl baseUrlFromText(const QString &text);
-    // Saves the address for later runs. Empty when it reached the settings file, else why not.
-    static QString saveBaseUrl(const QString &text);
 
     explicit UpdateClient(const QUrl &baseUrl, const DownloadLimits &limits = {});
 

@@ -1,7 +1,5 @@
 #include "flasher/update/UpdateFolder.h"
 
-#include "shell/InstalledProgram.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
@@ -34,11 +32,11 @@ QString choose(const QString &programFolder, const QString &fallbackFolder)
     return fallbackFolder;
 }
 
-QString pick()
+QString pick(bool installed)
 {
     // An installed program never writes into its own folder, even where it could (run as root
     // from /usr/bin).
-    return choose(shell::runsInstalled() ? QString() : QCoreApplication::applicationDirPath(),
+    return choose(installed ? QString() : QCoreApplication::applicationDirPath(),
                   QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 

@@ -9,8 +9,9 @@ namespace flasher {
 // and wherever the program's folder is not writable.
 namespace UpdateFolder {
 
-// The folder for this program, created when needed. Empty when neither can be used.
-QString pick();
+// The folder for this program, created when needed; `installed`: the program runs installed
+// (the shell's runsInstalled() tells). Empty when neither can be used.
+QString pick(bool installed);
 
 // `programFolder` when files can be created in it; otherwise `fallbackFolder`, created when
 // missing; empty when neither works.

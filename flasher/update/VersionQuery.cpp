@@ -14,7 +14,7 @@ namespace {
 
 constexpr qint64 AnswerBudget = 100'000;
 
-InstalledVersion fail(VersionQueryOutcome outcome, SerialPort &port, const LinkHooks &hooks,
+InstalledVersion fail(LinkOutcome<VersionAnswer> outcome, SerialPort &port, const LinkHooks &hooks,
                       const QString &line, bool scrolled = true)
 {
     if (scrolled)
@@ -28,20 +28,20 @@ InstalledVersion fail(VersionQueryOutcome outcome, SerialPort &port, const LinkH
 } // namespace
 
 InstalledVersion QueryInstalledVersion(SerialPort &port, int comNumber, int baudRate,
-                                       QByteArray &receiveText, const LinkHooks &hooks)
+                                       const LinkHooks &hooks)
 {
     hooks.listLine(QStringLiteral("Geräteinformation werden abrufen..."));
 
-    receiveText.clear();
     if (comNumber < 1)
-        return fail(VersionQueryOutcome::NoPort, port, hooks, LinkTexts::noPortChosen());
+        return fail(LinkFailure::NoPort, port, hooks, LinkTexts::noPortChosen());
     if (!port.open(comNumber, PortSettings::forBaud(baudRate))) {
         ReportOpenFailure(port, hooks);
-        return {VersionQueryOutcome::PortOpenFailed, QString()};
+        return {{LinkFailure::OpenFailed, port.openError()}, QString()};
     }
 
     hooks.Add_Item(QStringLiteral("auf Controllerreset warten..."));
     Poller::End end = Poller::End::Lost;
+    QByteArray receiveText;
     if (Identification::sendRequest(port, 1)) {
         Poller poller(port, hooks);
         end = Identification::readAnswer(poller, AnswerBudget, receiveText,
@@ -51,12 +51,12 @@ InstalledVersion QueryInstalledVersion(SerialPort &port, int comNumber, int baud
     case Poller::End::Bytes:
         break;
     case Poller::End::PollsSpent:
-        return fail(VersionQueryOutcome::NoAnswer, port, hooks,
+        return fail(VersionAnswer::NoAnswer, port, hooks,
                     QStringLiteral("Gerät nicht gefunden oder Firmware kleiner als V2.16"));
     case Poller::End::Lost:
-        return fail(VersionQueryOutcome::PortLost, port, hooks, LinkTexts::connectionLost());
+        return fail(LinkFailure::PortLost, port, hooks, LinkTexts::connectionLost());
     case Poller::End::Cancelled:
-        return fail(VersionQueryOutcome::Cancelled, port, hooks, LinkTexts::cancelled());
+        return fail(LinkFailure::Cancelled, port, hooks, LinkTexts::cancelled());
     }
 
     // Every "d" gives a line; the last one found counts.
@@ -70,9 +70,9 @@ InstalledVersion QueryInstalledVersion(SerialPort &port, int comNumber, int baud
                        printable(version));
     }
     if (version.isEmpty())
-        return fail(VersionQueryOutcome::NoVersion, port, hooks,
+        return fail(VersionAnswer::NoVersion, port, hooks,
                     QStringLiteral("Keine Firmwareversion in der Antwort des Geräts"), false);
-    return {VersionQueryOutcome::Found, version};
+    return {VersionAnswer::Found, version};
 }
 
 } // namespace flasher

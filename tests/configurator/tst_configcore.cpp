@@ -335,8 +335,7 @@ private slots:
             S settings = before();
             ApplyConfigImage(path, settings);
             QCOMPARE(settings, before());
-            FlashImage image;
-            QVERIFY(!LoadImageFile(path, image));
+            QVERIFY(LoadImageFile(path).problem == ImageProblem::Unreadable);
         }
     }
 
@@ -346,10 +345,10 @@ private slots:
         QFile huge(m_dir.filePath(QStringLiteral("huge.bin")));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(5) << 30));
         huge.close();
-        FlashImage image;
-        QVERIFY(LoadImageFile(huge.fileName(), image));
-        QCOMPARE(image.blockCount(), (qint64(5) << 30) / FlashImage::BlockSize + 1);
-        QVERIFY(image.bytes().isEmpty());
+        const LoadedImage loaded = LoadImageFile(huge.fileName());
+        QVERIFY(loaded.problem == ImageProblem::TooLarge && loaded.image.bytes().isEmpty());
+        QCOMPARE(ImageBlockCount(loaded.fileSize),
+                 int((qint64(5) << 30) / FlashImage::BlockSize + 1));
     }
 };
 

@@ -6,9 +6,9 @@
 #include "TestContext.h"
 #include "configurator/BatchMode.h"
 #include "configurator/ui/CharacteristicWindow.h"
-#include "configurator/ui/Form1.h"
-#include "configurator/ui/Form2.h"
-#include "configurator/ui/Form3.h"
+#include "configurator/ui/MainWindow.h"
+#include "configurator/ui/PortDialog.h"
+#include "configurator/ui/UploadWindow.h"
 #include "configurator/ui/UserDialogs.h"
 #include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
@@ -126,12 +126,12 @@ void trigger(const QWidget *window, const char *action)
     control<QAction>(window, action)->trigger();
 }
 
-QString comport(const Form1 &form)
+QString comport(const MainWindow &form)
 {
     return control<QAction>(&form, "comport")->iconText(); // without the mnemonic
 }
 
-QStringList logOf(const Form3 *window)
+QStringList logOf(const UploadWindow *window)
 {
     QStringList lines;
     const QListWidget *list = control<QListWidget>(window, "List1");
@@ -141,7 +141,7 @@ QStringList logOf(const Form3 *window)
 }
 
 // The user turns to the main window and back to `window`: its activation runs again.
-bool reactivate(Form1 &form, QWidget *window)
+bool reactivate(MainWindow &form, QWidget *window)
 {
     form.activateWindow();
     if (!QTest::qWaitFor([&form] { return form.isActiveWindow(); }))
@@ -157,10 +157,10 @@ template <typename Window> bool settled(const QPointer<Window> &window)
 }
 
 // Opens the port dialog from the menu and waits for the scan its activation runs.
-Form2 *openPortDialog(Form1 &form)
+PortDialog *openPortDialog(MainWindow &form)
 {
     trigger(&form, "comport");
-    Form2 *dialog = form.portDialog();
+    PortDialog *dialog = form.portDialog();
     const auto scanned = [dialog] { return control<QPushButton>(dialog, "Command4")->isEnabled(); };
     return dialog && QTest::qWaitFor(scanned, 10'000) ? dialog : nullptr;
 }
@@ -184,7 +184,7 @@ private slots:
         ws.write("first.eep", QByteArray(128, char(0x5A)));
         ws.write("extremes.eep", ExtremesImage);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs, ws.context);
+        MainWindow form(dialogs, ws.context);
         form.show();
         QCOMPARE(comport(form), QStringLiteral("Com-Port: 3"));
         const QString first = ws.path("first.eep"), extremes = ws.path("extremes.eep");
@@ -233,7 +233,7 @@ private slots:
         QVERIFY(QDir().rmdir(ws.path("configs.eep")));
         trigger(&form, "uploadconfig");
         QCOMPARE(ws.read("configs.eep"), ExtremesImage); // written before the upload
-        QPointer<Form3> upload = form.uploadWindow();
+        QPointer<UploadWindow> upload = form.uploadWindow();
         QTRY_VERIFY(upload && upload->busy());
         // Changed settings during the upload leave configs.eep alone, and the window says so.
         control<QComboBox>(&form, "da_volt(0)")->setCurrentIndex(7);
@@ -291,9 +291,9 @@ private slots:
         ws.gauge(2, {.silent = true});
         ws.write("port.dll", "\x09\x01\x02");
         ScriptedDialogs dialogs;
-        Form1 form(dialogs, ws.context);
+        MainWindow form(dialogs, ws.context);
         form.show();
-        QPointer<Form2> dialog = openPortDialog(form);
+        QPointer<PortDialog> dialog = openPortDialog(form);
         // Activated again it scans again, and lists no port twice.
         QVERIFY(dialog && reactivate(form, dialog) && settled(dialog));
         QComboBox *ports = control<QComboBox>(dialog, "ComboPort");
@@ -332,13 +332,14 @@ private slots:
         ScriptedPort wire;
         wire.openErrors = {{4, SerialPort::OpenError::PermissionDenied}};
         ScriptedDialogs dialogs;
-        Form1 form(dialogs, ws.context);
+        MainWindow form(dialogs, ws.context);
         form.show();
         trigger(&form, "kennlinie");
         QPointer<QWidget> characteristic = form.characteristicWindow();
-        QPointer<Form2> dialog = new Form2(&form, dialogs, wire.factory());
+        QPointer<PortDialog> dialog = new PortDialog(&form, dialogs, wire.factory());
         const int height = dialog->height();
-        const std::unique_ptr<Form3> upload(new Form3([] { return "0"; }, wire.factory(), {}));
+        const std::unique_ptr<UploadWindow> upload(
+            new UploadWindow([] { return 0; }, wire.factory(), {}));
         upload->show();
         dialog->show();
         QVERIFY(
@@ -406,11 +407,11 @@ private slots:
         };
         ScriptedDialogs dialogs;
         dialogs.leaveOpen = true;
-        Form1 form(dialogs, ws.context);
+        MainWindow form(dialogs, ws.context);
         QPointer<QWidget> window =
-            uploadWindow ? static_cast<QWidget *>(new Form3([] { return QStringLiteral("5"); },
-                                                            ports, ws.path("configs.eep")))
-                         : new Form2(&form, dialogs, ports);
+            uploadWindow ? static_cast<QWidget *>(
+                               new UploadWindow([] { return 5; }, ports, ws.path("configs.eep")))
+                         : new PortDialog(&form, dialogs, ports);
         window->show();
         window->activateWindow();
         for (const QString &button : clicks) {
@@ -460,11 +461,6 @@ private slots:
             << L{"--print", "--save", "no/dir/x.eep"} + rest << 1 << DefaultPrint << none << false;
         QTest::newRow("no line") << L{"--print", "--analog"} + rest << 1 << DefaultPrint << none
                                  << false;
-        QTest::newRow("unknown option") << L{"--print", "--bogus"} << 2 << L() << none << false;
-        QTest::newRow("--port alone") << L{"--port", "3", "--print"} << 2 << L() << none << false;
-        QTest::newRow("stoich 30,5")
-            << L{"--analog", "--stoich", "30,5"} << 2 << L() << none << false;
-        QTest::newRow("stoich 1e1") << L{"--analog", "--stoich=1e1"} << 2 << L() << none << false;
         // The line from an opened file, for another fuel, down to point 1; falling: a note.
         QTest::newRow("analog, falling")
             << L{"--open", "falling.eep", "--analog", "--stoich", "9.77"} << 0

@@ -55,7 +55,7 @@ private slots:
         Fixture f;
         const QByteArray file = filePattern(21);
 
-        QCOMPARE(f.upload(file, TransferVariant::eeprom()), TransferOutcome::Ok);
+        QCOMPARE(f.upload(file, TransferVariant::eeprom()), TransferResult::Sent);
 
         const QByteArray data = file + QByteArray(107, '\0');
         quint8 sum = 0;
@@ -96,7 +96,7 @@ private slots:
         Fixture f;
         const QByteArray file = filePattern(fileSize);
 
-        QCOMPARE(f.upload(file), TransferOutcome::Ok);
+        QCOMPARE(f.upload(file), TransferResult::Sent);
 
         QCOMPARE(f.gauge.frames.size(), blocks);
         QByteArray sent;
@@ -113,7 +113,7 @@ private slots:
         Fixture f;
         f.gauge.frameAnswers = {QByteArray(1, Nak), QByteArray(1, Ack)};
 
-        QCOMPARE(f.upload(filePattern(8 * 128 - 1)), TransferOutcome::Ok);
+        QCOMPARE(f.upload(filePattern(8 * 128 - 1)), TransferResult::Sent);
 
         QCOMPARE(f.gauge.frames.size(), 9);
         QCOMPARE(f.gauge.frames[0], f.gauge.frames[1]);
@@ -150,22 +150,23 @@ private slots:
         const QByteArray noReset =
             "Reset nicht erkannt!\nHinweis: " + LinkHints::noReset().toUtf8();
         row(
-            "no echo", [](Fixture &f) { f.gauge.echoAfter = 0; }, T::NoReset, noReset, false,
-            sixHundredEntries);
+            "no echo", [](Fixture &f) { f.gauge.echoAfter = 0; }, LinkFailure::NoReset, noReset,
+            false, sixHundredEntries);
         row(
-            "echo with another byte", [](Fixture &f) { f.gauge.echoExtra = "x"; }, T::NoReset,
-            noReset, false, sixHundredEntries);
+            "echo with another byte", [](Fixture &f) { f.gauge.echoExtra = "x"; },
+            LinkFailure::NoReset, noReset, false, sixHundredEntries);
         row(
-            "echo without handshake", [](Fixture &f) { f.gauge.handshake = false; }, T::NoHandshake,
+            "echo without handshake", [](Fixture &f) { f.gauge.handshake = false; },
+            LinkFailure::NoHandshake,
             "Controllerreset empfangen\nHinweis: " + LinkHints::noHandshake().toUtf8(), false);
         row(
             "ACK with another byte",
-            [](Fixture &f) { f.gauge.frameAnswers = {QByteArray(1, Ack) + 'x'}; }, T::Abandoned,
-            retry, true);
+            [](Fixture &f) { f.gauge.frameAnswers = {QByteArray(1, Ack) + 'x'}; },
+            LinkFailure::Abandoned, retry, true);
         // CAN follows the frame after exactly the answer limit.
         row(
-            "no answer", [](Fixture &f) { f.gauge.frameAnswers = {QByteArray()}; }, T::Abandoned,
-            retry, true,
+            "no answer", [](Fixture &f) { f.gauge.frameAnswers = {QByteArray()}; },
+            LinkFailure::Abandoned, retry, true,
             [](Fixture &f) {
                 const QList<ScriptedPort::Write> writes = f.port.writes();
                 QCOMPARE(writes.last().atPoll - writes[writes.size() - 2].atPoll, 100'000);
@@ -176,18 +177,19 @@ private slots:
                     f.gauge.frameAnswers << QByteArray(1, Nak) << QByteArray(1, Ack);
             };
         };
-        row("ten NAKs over several blocks", naks(10), T::Ok, "Erfolgreich geflasht!", false);
-        row("the eleventh NAK", naks(11), T::Abandoned, retry, true);
+        row("ten NAKs over several blocks", naks(10), TransferResult::Sent, "Erfolgreich geflasht!",
+            false);
+        row("the eleventh NAK", naks(11), LinkFailure::Abandoned, retry, true);
         row(
             "port lost in the reset wait",
             [](Fixture &f) {
                 f.gauge.echoAfter = 0;
                 f.port.loseAfter(2500);
             },
-            T::PortLost, lost, false, noWaitOnDeadPort);
+            LinkFailure::PortLost, lost, false, noWaitOnDeadPort);
         row(
-            "port lost during the blocks", [](Fixture &f) { f.port.loseAfter(2040); }, T::PortLost,
-            lost, false,
+            "port lost during the blocks", [](Fixture &f) { f.port.loseAfter(2040); },
+            LinkFailure::PortLost, lost, false,
             [](Fixture &f) { QVERIFY(f.gauge.frames.size() > 1 && f.port.pollsDone() < 100'000); });
         // From its echo on, the bootloader waits for blocks until CAN releases it.
         row(
@@ -196,12 +198,12 @@ private slots:
                 f.gauge.handshake = false;
                 f.hooks.entryAnswer = [&f] { f.hooks.cancelled = [] { return true; }; };
             },
-            T::Cancelled, "Vorgang abgebrochen, Comport geschlossen", true);
+            LinkFailure::Cancelled, "Vorgang abgebrochen, Comport geschlossen", true);
         row(
             "more blocks than the counter takes",
-            [](Fixture &f) { f.file = QByteArray(32767 * 128, '\0'); }, T::FileTooLarge,
-            "Datei zu groß: 32768 Blöcke, höchstens 32767 möglich", false,
-            [](Fixture &f) { QVERIFY(f.port.writes().isEmpty()); });
+            [](Fixture &f) { f.file = QByteArray(32767 * 128, '\0'); },
+            TransferResult::FileTooLarge, "Datei zu groß: 32768 Blöcke, höchstens 32767 möglich",
+            false, [](Fixture &f) { QVERIFY(f.port.writes().isEmpty()); });
     }
 
     void endings()

@@ -1,7 +1,6 @@
 #include "TestContext.h"
 #include "devicelink/BootloaderTransfer.h"
 #include "devicelink/ComPort.h"
-#include "devicelink/Identification.h"
 #include "devicelink/PortScan.h"
 #include "sim/GaugeSimulator.h"
 
@@ -11,8 +10,6 @@
 
 using namespace devicelink;
 using namespace sim;
-
-using namespace std::chrono_literals;
 
 // The device link against the gauge simulator, through real pseudo-terminals.
 class TestEndToEnd : public QObject
@@ -31,26 +28,6 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         m_hooks.log = [this](const QString &line, LinkHooks::LineStyle) { m_log.append(line); };
-    }
-
-    void init() { m_log.clear(); }
-
-    void pulledGaugeEndsTheTransfer()
-    {
-        GaugeOptions options;
-        options.resetDelay = 0ms;
-        options.disconnectAfter = 3;
-        GaugeSimulator gauge(options);
-        QVERIFY(gauge.start(m_portDir, 6));
-        ComPort port(m_link);
-        QVERIFY(OpenPortForTransfer(port, 6, 19200, m_hooks));
-
-        QCOMPARE(UploadImage(port, FlashImage(filePattern(20 * 128)), TransferVariant::firmware(),
-                             m_hooks),
-                 TransferOutcome::PortLost);
-
-        QCOMPARE(m_log.count(QStringLiteral("ACK")), 2);
-        QVERIFY(!port.isOpen());
     }
 
     void portsThatCannotBeOpened()

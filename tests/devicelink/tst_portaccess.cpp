@@ -64,11 +64,6 @@ private slots:
                  QStringList({"/dev/ttyFAKE1\nFT232R USB UART (FTDI)\nVID:PID 0403:6001",
                               "/dev/ttyFAKE12"}));
         QCOMPARE(ports.probed.size(), 5);
-        // The windows take the number back from the entry.
-        for (int i : {0, 1})
-            QCOMPARE(PortNumberFromEntry(ports.entries[i]), ports.numbers[i]);
-        QCOMPARE(PortNumberFromEntry(QString()), -1);
-        QCOMPARE(PortNumberFromEntry(QStringLiteral("COM x verfügbar")), -1);
         QCOMPARE(port.openedPorts().size(), 99);
         QVERIFY(!port.isOpen());
         const QStringList lines = ScanProblemLines(ports);

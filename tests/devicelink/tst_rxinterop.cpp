@@ -52,7 +52,7 @@ private slots:
         const TransferOutcome outcome = UploadImage(
             port, image, firmware ? TransferVariant::firmware() : TransferVariant::eeprom(), hooks);
 
-        QVERIFY2(outcome == TransferOutcome::Ok, qPrintable(log.join(QLatin1Char('\n'))));
+        QVERIFY2(outcome == TransferResult::Sent, qPrintable(log.join(QLatin1Char('\n'))));
         QVERIFY(!port.isOpen());
         QCOMPARE(log.count(QStringLiteral("ACK")), image.blockCount());
         QCOMPARE(relay.waitForRx(10'000), 0);

@@ -13,6 +13,7 @@
 #include <QCryptographicHash>
 #include <QNetworkProxy>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <csignal>
@@ -65,9 +66,8 @@ Output runBatch(const QStringList &arguments, bool viaProgram, const QString &po
     const shell::CommandLine commandLine =
         shell::CommandLine::parse(BatchMode::program(), QStringList{"iveva-flasher"} + arguments);
     shell::RunContext context = testContext();
-    context.updateUrl = commandLine.value("update-url");
-    ComPort port(context.link);
-    output.status = BatchMode::Run(commandLine, context, port, out, err, true, true);
+    context.updateUrl = BatchMode::updateUrlOption(commandLine);
+    output.status = BatchMode::Run(commandLine, context, out, err, true, true);
     return output;
 }
 
@@ -226,10 +226,10 @@ private slots:
     // unreadable file stops before the transfer and leaves the buttons as they were.
     void buttonsAfterUpload()
     {
-        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferOutcome::FileMissing) ==
-                (UploadButtons{false, false, {}, {}, true}));
-        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferOutcome::FileUnreadable) ==
-                UploadButtons{});
+        QVERIFY(StateAfterUpload(UploadKind::Eeprom, TransferResult::FileMissing) ==
+                (UploadCommandState{false, false, {}, {}, true}));
+        QVERIFY(StateAfterUpload(UploadKind::Eeprom, TransferResult::FileUnreadable) ==
+                UploadCommandState{});
     }
 
     // An address saved by one run is the server of the next.
@@ -303,29 +303,35 @@ private slots:
         }
     }
 
-    void usageErrors_data()
+    // An EEPROM file gone since its choice closes the port opened for it.
+    void missingFileClosesThePort()
     {
-        QTest::addColumn<QStringList>("arguments");
-        // A file of the wrong kind is a wrong call, whether it exists or not.
-        for (const char *line :
-             {"--port 3", "--search --info", "--info --port 0", "--info --port 100",
-              "--info --port tty0", "--info --speed 9600", "--info COM3",
-              "--update --download-timeout 0", "--update --download-timeout 3601",
-              "--firmware cfg.eep", "--eeprom fw.bin", "--firmware fw.bin.old"})
-            QTest::newRow(line) << QString(line).split(' ');
+        ScriptedPort wire;
+        const UploadRequest gone{UploadKind::Eeprom, 3, 19200, QStringLiteral("/nonexistent.eep")};
+        QCOMPARE(RunUploadCommand(wire, gone, LinkHooks()), TransferResult::FileMissing);
+        QCOMPARE(wire.openedPorts(), QList<int>{3});
+        QVERIFY(!wire.isOpen());
     }
 
-    // Refused before the log is opened or a port is touched.
-    void usageErrors()
+    // --trace: the exchange's bytes on stderr, one line per write and per read that brought
+    // bytes; the log on stdout as without it.
+    void traceOnStderr()
     {
-        QFETCH(QStringList, arguments);
-        QTemporaryDir dir;
-        const Output output =
-            runBatch(arguments + QStringList{"--log", dir.filePath("log")}, false);
-        QCOMPARE(output.status, 2);
-        QVERIFY(output.out.isEmpty());
-        QVERIFY(output.err.startsWith("iveva-flasher: "));
-        QVERIFY(!QFile::exists(dir.filePath("log")));
+        SimulatedPorts ports;
+        ports.add(5);
+        const Output output = runBatch({"--info", "--port", "5", "--trace"}, true);
+        QCOMPARE(output.status, 0);
+        QVERIFY(output.out.contains("auf dem Gerät installierte Firmware Version: V2.16\n"));
+        static const QRegularExpression line(
+            "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} ([<>])((?: [0-9A-F]{2})+)$");
+        QString sent, received;
+        for (const QString &text : output.err.split('\n', Qt::SkipEmptyParts)) {
+            const QRegularExpressionMatch match = line.match(text);
+            QVERIFY2(match.hasMatch(), qPrintable(text));
+            (match.captured(1) == ">" ? sent : received) += match.captured(2);
+        }
+        QCOMPARE(sent, " 64");
+        QCOMPARE(received, " 64 56 32 2E 31 36 65");
     }
 
     // A signal in the middle of an upload ends it as the window's close does: the gauge's

@@ -4,10 +4,10 @@
 
 #include "FlasherTestKit.h"
 #include "TestHttpServer.h"
-#include "devicelink/ComPort.h"
 #include "flasher/BatchMode.h"
 #include "flasher/update/TrustedKeys.h"
 #include "flasher/update/UpdateFolder.h"
+#include "shell/InstalledProgram.h"
 
 #include <QCoreApplication>
 #include <QNetworkProxy>
@@ -171,7 +171,8 @@ private slots:
             QVERIFY2((at = printed.indexOf(resolve(line), at)) >= 0,
                      qPrintable(printed.join('\n')));
         QCOMPARE(gauge.waitForImages(1, status == 0 ? 5s : 0s), status == 0);
-        QVERIFY(!QFile::exists(QDir(UpdateFolder::pick()).filePath("jdwiii.hzg")));
+        QVERIFY(!QFile::exists(
+            QDir(UpdateFolder::pick(shell::runsInstalled())).filePath("jdwiii.hzg")));
         QCOMPARE(QFile::exists(dir.filePath("new.bin")), printed.contains("Download erfolgreich!"));
         QVERIFY(status == 2 ? requested.isEmpty() : requested.last().endsWith(".minisig"));
     }
@@ -187,9 +188,8 @@ private:
             const auto line = shell::CommandLine::parse(BatchMode::program(),
                                                         QStringList{"iveva-flasher"} + arguments);
             shell::RunContext context = testContext();
-            context.updateUrl = line.value("update-url");
-            devicelink::ComPort port(context.link);
-            status = BatchMode::Run(line, context, port, stream, stream, false);
+            context.updateUrl = BatchMode::updateUrlOption(line);
+            status = BatchMode::Run(line, context, stream, stream, false);
         }
         return {status, out.split('\n', Qt::SkipEmptyParts)};
     }

@@ -56,8 +56,6 @@ bool ScriptedPort::open(int comNumber, const QString &settings)
 void ScriptedPort::close()
 {
     const std::lock_guard lock(m_mutex);
-    if (m_open)
-        ++m_closes;
     m_open = false;
 }
 

@@ -41,7 +41,6 @@ public:
     bool write(const QByteArray &bytes) override;
     devicelink::PollResult poll(qint64 maxPolls) override;
     QString errorString() const override { return QStringLiteral("scripted failure"); }
-    bool connectionLost() const override { return locked(m_lost); }
     OpenError openError() const override { return locked(m_openError); }
     QString deviceName() const override { return locked(m_device); }
 
@@ -51,7 +50,6 @@ public:
     int currentPort() const { return locked(m_port); }
     QList<int> openedPorts() const { return locked(m_openedPorts); }
     QStringList openedSettings() const { return locked(m_openedSettings); }
-    int closeCount() const { return locked(m_closes); }
 
     // A factory for a window: every port it makes is a view of this one, which the test keeps.
     devicelink::PortFactory factory();
@@ -71,7 +69,6 @@ private:
     bool m_open = false;
     bool m_lost = false;
     int m_port = 0;
-    int m_closes = 0;
     OpenError m_openError = OpenError::None;
     QString m_device;
     QList<Write> m_writes;

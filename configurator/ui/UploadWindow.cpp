@@ -1,4 +1,4 @@
-#include "configurator/ui/Form3.h"
+#include "configurator/ui/UploadWindow.h"
 
 #include "configurator/ConfigUpload.h"
 #include "configurator/ui/FormLayout.h"
@@ -16,80 +16,81 @@ namespace configurator {
 
 using namespace devicelink;
 
-Form3::Form3(std::function<QString()> portText, PortFactory ports, QString imagePath)
+UploadWindow::UploadWindow(std::function<int()> portNumber, PortFactory ports, QString imagePath)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_portText(std::move(portText)), m_ports(std::move(ports)), m_imagePath(std::move(imagePath))
+      m_portNumber(std::move(portNumber)), m_ports(std::move(ports)),
+      m_imagePath(std::move(imagePath))
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Konfiguration hochladen..."));
     auto *frame = new QGroupBox(QStringLiteral("Log:"), this);
     FormLayout::fitCaptions(this, {{frame, 60, 30, 4380, 3810, 4440}});
-    List1 = new QListWidget(frame);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setGeometry(8, 18, 276, 228);
+    m_log = new QListWidget(frame);
+    m_log->setObjectName(QStringLiteral("List1"));
+    m_log->setGeometry(8, 18, 276, 228);
     setFixedSize(300, 260);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1500);
-    Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &Form3::Timer1_Timer);
+    m_closeTimer = new QTimer(this);
+    m_closeTimer->setObjectName(QStringLiteral("Timer1"));
+    m_closeTimer->setInterval(1500);
+    m_closeTimer->setSingleShot(true);
+    connect(m_closeTimer, &QTimer::timeout, this, &QWidget::close);
 
-    m_link = new WindowLink(this, List1);
-    LogListMenu::attach(List1);
-    connect(m_link, &WindowLink::idle, this, &Form3::idle);
-    new OwnActivation(this, [this] { Form_Activate(); });
+    m_link = new WindowLink(this, m_log);
+    LogListMenu::attach(m_log);
+    connect(m_link, &WindowLink::idle, this, &UploadWindow::idle);
+    new OwnActivation(this, [this] { onActivated(); });
 }
 
-bool Form3::busy() const
+UploadWindow::~UploadWindow()
+{
+    m_link->shutDown();
+}
+
+bool UploadWindow::busy() const
 {
     return m_link->busy();
 }
 
-bool Form3::uploading() const
+bool UploadWindow::uploading() const
 {
-    return m_link->busy() || Timer1->isActive();
+    return m_link->busy() || m_closeTimer->isActive();
 }
 
-void Form3::refuseNewSettings()
+void UploadWindow::refuseNewSettings()
 {
     m_link->listLine(
         QStringLiteral("Geänderte Einstellungen nicht hochgeladen: erst nach diesem Upload erneut "
                        "hochladen"));
 }
 
-void Form3::Form_Activate()
+void UploadWindow::onActivated()
 {
     // Nothing new while an upload runs or after a success, whose timer closes the window.
     if (uploading() || !isVisible())
         return;
-    const QString portText = m_portText();
+    const int portNumber = m_portNumber();
     const PortFactory ports = m_ports;
     const QString imagePath = m_imagePath;
     m_link->start<TransferOutcome>(
-        [ports, portText, imagePath](const LinkHooks &hooks) {
-            return ConfigUpload::run(*ports(), portText, imagePath, hooks);
+        [ports, portNumber, imagePath](const LinkHooks &hooks) {
+            return ConfigUpload::run(*ports(), portNumber, imagePath, hooks);
         },
         [this](TransferOutcome outcome) {
-            if (outcome == TransferOutcome::Ok)
-                Timer1->start();
+            if (outcome == TransferResult::Sent)
+                m_closeTimer->start();
         });
 }
 
-void Form3::Timer1_Timer()
-{
-    close();
-}
-
-void Form3::closeEvent(QCloseEvent *event)
+void UploadWindow::closeEvent(QCloseEvent *event)
 {
     if (!m_link->mayClose()) {
         event->ignore();
         return;
     }
-    Timer1->stop();
+    m_closeTimer->stop();
     event->accept();
 }
 

@@ -7,14 +7,16 @@ class QLabel;
 namespace flasher {
 
 // The changelog window "CHANGELOG": one label over nearly all of it. Nothing opens it yet.
-class Form2 : public QWidget
+// The old window's names: Form2 is this window, Label1 m_text (its objectName).
+class ChangelogWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit Form2(QWidget *parent = nullptr);
+    explicit ChangelogWindow(QWidget *parent = nullptr);
 
-    QLabel *Label1;
+private:
+    QLabel *m_text;
 };
 
 } // namespace flasher

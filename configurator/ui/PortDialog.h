@@ -8,8 +8,6 @@
 
 class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QPushButton;
 
 namespace devicelink {
@@ -18,19 +16,25 @@ class WindowLink;
 
 namespace configurator {
 
-class Form1;
+class MainWindow;
 class UserDialogs;
 
 // "Com-Port wählen": lists the ports that can be opened, searches them for the gauge, and
 // stores the chosen port in the main window and the port file when it closes. The scan and the
 // search run as jobs on a worker thread.
-class Form2 : public QWidget
+//
+// The old window's names live on as objectNames, which tests find the controls by: Form2 is this
+// dialog, Label1 m_status, Label2 the "Port:" caption, ComboPort m_portList, Command4
+// m_searchButton (Command4_Click: onSearchClicked()); Form_Activate is onActivated(), Form_Unload
+// storeChosenPort().
+class PortDialog : public QWidget
 {
     Q_OBJECT
 
 public:
     // Every scan and search makes its port with `ports`.
-    Form2(Form1 *mainWindow, UserDialogs &dialogs, devicelink::PortFactory ports);
+    PortDialog(MainWindow *mainWindow, UserDialogs &dialogs, devicelink::PortFactory ports);
+    ~PortDialog() override;
 
     bool busy() const;
 
@@ -42,19 +46,16 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void Form_Activate();
-    void Command4_Click();
-    void Form_Unload();
+    void onActivated();
+    void onSearchClicked();
+    void storeChosenPort();
     void showStatus(const QString &text);
 
-    QLabel *Label1 = nullptr; // status line
-    QLabel *Label2 = nullptr;
-    QComboBox *ComboPort = nullptr;
-    QPushButton *Command4 = nullptr;
-    QListWidget *List3 = nullptr; // hidden: the port numbers, parallel to ComboPort
-    QLineEdit *Text1 = nullptr;   // hidden: what the device search read
+    QLabel *m_status = nullptr; // status line
+    QComboBox *m_portList = nullptr;
+    QPushButton *m_searchButton = nullptr;
 
-    QPointer<Form1> m_form1;
+    QPointer<MainWindow> m_mainWindow;
     UserDialogs &m_dialogs;
     devicelink::PortFactory m_ports;
     devicelink::WindowLink *m_link = nullptr;

@@ -6,8 +6,9 @@
 #include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/WireTrace.h"
 #include "devicelink/ui/LogListMenu.h"
-#include "flasher/ui/Form1.h"
+#include "flasher/ui/UpdateWindow.h"
 
 #include <QNetworkProxy>
 #include <QtWidgets>
@@ -22,7 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-template <typename T = QPushButton> T *control(const Form1 &w, const char *name)
+template <typename T = QPushButton> T *control(const UpdateWindow &w, const char *name)
 {
     return w.findChild<T *>(QLatin1String(name));
 }
@@ -30,7 +31,7 @@ template <typename T = QPushButton> T *control(const Form1 &w, const char *name)
 // cmd_Search_File, cmd_Upload, Command2, Command3, Command4 enabled; lbl_info shown.
 using States = QList<bool>;
 
-States statesOf(const Form1 &w)
+States statesOf(const UpdateWindow &w)
 {
     States states;
     for (const char *name : {"cmd_Search_File", "cmd_Upload", "Command2", "Command3", "Command4"})
@@ -47,26 +48,26 @@ QStringList texts(const QAbstractItemModel *model)
     return texts;
 }
 
-QStringList logOf(const Form1 &w)
+QStringList logOf(const UpdateWindow &w)
 {
     return texts(control<QListWidget>(w, "List1")->model());
 }
 
-QStringList entriesOf(const Form1 &w)
+QStringList entriesOf(const UpdateWindow &w)
 {
     return texts(control<QComboBox>(w, "ComboPort")->model());
 }
 
 // Waits for the window's job (scan, search, upload, firmware information) to end.
-bool settled(const Form1 &w)
+bool settled(const UpdateWindow &w)
 {
     return QTest::qWaitFor([&w] { return !w.busy(); }, 60'000);
 }
 
 // The file dialog answers `path` ("" cancels); unless told otherwise, "Datei öffnen" is clicked.
-void choose(Form1 &w, const QString &path, bool click = true)
+void choose(UpdateWindow &w, const QString &path, bool click = true)
 {
-    w.setOpenFileDialog([path](QWidget *, const QString &, const Form1::Chosen &chosen) {
+    w.setOpenFileDialog([path](QWidget *, const QString &, const UpdateWindow::Chosen &chosen) {
         chosen(path.isEmpty() ? std::nullopt : std::optional<QString>(path));
     });
     if (click)
@@ -75,7 +76,7 @@ void choose(Form1 &w, const QString &path, bool click = true)
 
 } // namespace
 
-class TestForm1 : public QObject
+class TestUpdateWindow : public QObject
 {
     Q_OBJECT
 
@@ -91,15 +92,16 @@ private slots:
         SimulatedPorts ports;
         ports.add(12, GaugeOptions{.silent = true});
         ports.add(3, GaugeOptions{.version = "V3.01"});
-        Form1 w(testComPorts());
+        UpdateWindow w(testComPorts());
         w.show();
         QVERIFY(settled(w));
         auto *list = control<QComboBox>(w, "ComboPort");
         QCOMPARE(entriesOf(w), QStringList({PortDisplayEntry(3), PortDisplayEntry(12)}));
         QCOMPARE(list->currentIndex(), 0);
         QCOMPARE(statesOf(w), States({true, false, false, true, true, false}));
-        QVERIFY(!w.rect().intersects(control<QLineEdit>(w, "txt_File")->geometry())); // hidden
-        QCOMPARE(tabChain(&w), // from the top, never to the hidden field; every control named
+        const QLabel *hint = control<QLabel>(w, "lbl_info"); // its place inside the window
+        QVERIFY(w.rect().contains(QRect(hint->mapTo(&w, QPoint()), hint->size())));
+        QCOMPARE(tabChain(&w), // from the top; every control named
                  QStringList({"cmd_Search_File", "cmd_Upload", "Command2", "ComboPort",
                               "Combospeed", "Command3", "Command4", "List1"}));
 
@@ -122,13 +124,11 @@ private slots:
     {
         QTest::addColumn<QStringList>("picks"); // one click each; "" cancels the dialog
         QTest::addColumn<QString>("logLine");
-        QTest::addColumn<QString>("field"); // "@" is the files' folder; then shown in blue
-        QTest::addColumn<QColor>("color");
+        QTest::addColumn<QString>("field");  // "@" is the files' folder
         QTest::addColumn<States>("buttons"); // firmware, EEPROM
         const auto row = [](const char *tag, const QStringList &picks, const QString &line,
                             const QString &field, bool fw, bool ee) {
-            const QColor color = field.startsWith('@') ? QColor(53, 94, 234) : QColor(255, 0, 0);
-            QTest::newRow(tag) << picks << line << field << color << States{fw, ee};
+            QTest::newRow(tag) << picks << line << field << States{fw, ee};
         };
         row(".Bin", {"fw.Bin"}, "Flashfile geladen: fw.Bin", "@/fw.Bin", 1, 0);
         row("xbin", {"firmwarexbin"}, "Flashfile geladen: firmwarexbin", "@/firmwarexbin", 1, 0);
@@ -146,14 +146,12 @@ private slots:
         for (const char *name : {"fw.Bin", "firmwarexbin", "conf.eep", "notes.txt"})
             writeFile(m_files, name, 10);
         SimulatedPorts ports;
-        Form1 w(testComPorts());
+        UpdateWindow w(testComPorts());
         QVERIFY(settled(w));
         for (const QString &pick : picks)
             choose(w, pick.isEmpty() ? QString() : m_files.filePath(pick));
 
-        const QLineEdit *text = control<QLineEdit>(w, "txt_File");
-        QCOMPARE(text->text(), field.replace('@', m_files.path()));
-        QTEST(text->palette().color(QPalette::Text), "color");
+        QCOMPARE(w.chosenFile(), field.replace('@', m_files.path()));
         QCOMPARE(logOf(w).size(), picks.size());
         QTEST(logOf(w).last(), "logLine");
         QCOMPARE(statesOf(w), States({true, buttons[0], buttons[1], true, true, false}));
@@ -165,7 +163,7 @@ private slots:
     {
         SimulatedPorts ports;
         GaugeSimulator &gauge = ports.add(3);
-        Form1 w(testComPorts());
+        UpdateWindow w(testComPorts());
         QVERIFY(settled(w));
         choose(w, writeFile(m_files, "fw.bin", 1000));
         QMap<QString, States> phases; // the states when each line first appeared
@@ -239,7 +237,7 @@ private slots:
         ScriptedBootloader gauge(openable);
         gauge.answersEntry = false;
         ScriptedPort *wire = gauge.wire;
-        Form1 w(wire->factory());
+        UpdateWindow w(wire->factory());
         QVERIFY(settled(w));
         QComboBox *portList = control<QComboBox>(w, "ComboPort");
         portList->setCurrentIndex(portList->findText(PortDisplayEntry(com)));
@@ -285,8 +283,8 @@ private slots:
         gauge.wire->onWrite = [reply](auto &p, auto &) { p.answerAfter(2, reply); };
         std::atomic<int> jobs = 0;
         std::promise<void> release;
-        Form1 w([&jobs, holdAt, released = release.get_future().share(),
-                 ports = gauge.wire->factory()] {
+        UpdateWindow w([&jobs, holdAt, released = release.get_future().share(),
+                        ports = gauge.wire->factory()] {
             if (++jobs == holdAt)
                 released.wait();
             return ports();
@@ -325,7 +323,11 @@ private slots:
         const QString downloads = m_files.filePath(QStringLiteral("downloads"));
         QDir().mkpath(downloads);
 
-        Form1 w(testComPorts());
+        shell::RunContext context = testContext();
+        const QString tracePath = m_files.filePath(QStringLiteral("trace/trace.log"));
+        context.link.trace = WireTrace::toFile(tracePath);
+        LogListMenu::offerWireTrace(context.link.trace);
+        UpdateWindow w(testComPorts(context));
         QVERIFY(settled(w));
         choose(w, writeFile(m_files, QStringLiteral("settings.eep"), 21));
         QStringList asked;
@@ -334,10 +336,11 @@ private slots:
             answer(true);
         });
         QString preset;
-        w.setSaveFileDialog([&](QWidget *, const QString &name, const Form1::Chosen &chosen) {
-            preset = name;
-            chosen(copyPath);
-        });
+        w.setSaveFileDialog(
+            [&](QWidget *, const QString &name, const UpdateWindow::Chosen &chosen) {
+                preset = name;
+                chosen(copyPath);
+            });
         w.setDownloadFolder(downloads);
         // A server address that is none stops the command before the gauge is asked.
         w.setUpdateUrl(QStringLiteral("http://update server"));
@@ -345,6 +348,14 @@ private slots:
         QVERIFY(settled(w));
         QCOMPARE(logOf(w).last(), QStringLiteral("Ungültige Adresse des Update-Servers"));
         QVERIFY(asked.isEmpty() && control(w, "Command3")->isEnabled());
+
+        // "Verbindung protokollieren" traces the exchange into the file the log names.
+        QListWidget *list = control<QListWidget>(w, "List1");
+        emit list->customContextMenuRequested({});
+        const QList<QAction *> entries = list->findChild<QMenu *>()->actions();
+        QVERIFY(entries.last()->isCheckable() && !entries.last()->isChecked());
+        entries.last()->trigger();
+        QCOMPARE(logOf(w).last(), "Verbindung wird protokolliert in " + tracePath);
 
         w.setUpdateUrl(server.baseUrl().toString());
         control(w, "Command3")->click();
@@ -358,6 +369,8 @@ private slots:
         QVERIFY(QFile::exists(copyPath));
         QVERIFY(gauge.waitForImages(1, 5s));
         QCOMPARE(logOf(w).last(), QStringLiteral("und spielen Sie diese auf das Gerät!"));
+        QFile trace(tracePath);
+        QVERIFY(trace.open(QIODevice::ReadOnly) && trace.readLine().endsWith(" > 64\n"));
 
         // The header, then every line of the list, in UTF-8.
         const auto *logMenu = control<QListWidget>(w, "List1")->findChild<LogListMenu *>();
@@ -376,8 +389,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("9.9"));
-    TestForm1 test;
+    TestUpdateWindow test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_form1.moc"
+#include "tst_updatewindow.moc"

@@ -19,14 +19,18 @@ namespace configurator {
 // "Konfiguration hochladen...": uploads "configs.eep" into the gauge whenever it becomes the
 // active window, logs every step, and closes itself 1.5 seconds after a success. The upload
 // runs as a job on a worker thread.
-class Form3 : public QWidget
+//
+// The old window's names live on as objectNames, which tests find the controls by: Form3 is this
+// window, List1 m_log, Timer1 m_closeTimer; Form_Activate is onActivated().
+class UploadWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    // `portText` reads the main window's `port` field at the start of each upload; every upload
-    // makes its port with `ports` and sends the image file at `imagePath`.
-    Form3(std::function<QString()> portText, devicelink::PortFactory ports, QString imagePath);
+    // `portNumber` gives the main window's port at the start of each upload; every upload makes
+    // its port with `ports` and sends the image file at `imagePath`.
+    UploadWindow(std::function<int()> portNumber, devicelink::PortFactory ports, QString imagePath);
+    ~UploadWindow() override;
 
     bool busy() const;
     // An upload runs, or its success is about to close the window.
@@ -42,12 +46,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void Form_Activate();
-    void Timer1_Timer();
+    void onActivated();
 
-    QListWidget *List1 = nullptr;
-    QTimer *Timer1 = nullptr;
-    std::function<QString()> m_portText;
+    QListWidget *m_log = nullptr;
+    QTimer *m_closeTimer = nullptr;
+    std::function<int()> m_portNumber;
     devicelink::PortFactory m_ports;
     const QString m_imagePath; // configs.eep in the working folder
     devicelink::WindowLink *m_link = nullptr;

@@ -10,56 +10,62 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include <array>
+#include <map>
 
 class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 
 namespace configurator {
 
 class CharacteristicWindow;
-class Form2;
-class Form3;
+class PortDialog;
+class UploadWindow;
 
 // The configurator's main window: every gauge setting as a drop-down list or a check box, the
 // menu commands for image files, the port and the upload, and the chosen port number.
-class Form1 : public QMainWindow
+//
+// The old window's names live on as objectNames, which tests find the controls by: Form1 is this
+// window; the setting controls (warn_lam(0), Check1, da, ...) are m_controls; the menu commands
+// open, save, ende, comport, uploadconfig and kennlinie are m_openAction, m_saveAction,
+// m_quitAction, m_portAction, m_uploadAction and m_characteristicAction, run by
+// onOpenTriggered() and so on (Form_Load: showStartState()); openfile is m_fileDialog, and the
+// hidden field port is m_portNumber.
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
     // The port folder, poll time and working folder (port.dll, configs.eep) come from
     // `context`.
-    Form1(UserDialogs &dialogs, const shell::RunContext &context, QWidget *parent = nullptr);
-    ~Form1() override;
+    MainWindow(UserDialogs &dialogs, const shell::RunContext &context, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // The selections of the window, which are the settings.
     ConfigSettings settings() const;
     void showSettings(const ConfigSettings &settings);
 
-    // The port dialog's close stores its port here: caption, `port` and the port file.
+    // The port dialog's close stores its port here: caption, m_portNumber and the port file.
     void storePort(quint8 portNumber);
 
     // The control that shows a setting.
     QWidget *control(ConfigSettings::Setting setting) const;
-    Form2 *portDialog() const;
-    Form3 *uploadWindow() const;
+    PortDialog *portDialog() const;
+    UploadWindow *uploadWindow() const;
     CharacteristicWindow *characteristicWindow() const;
 
 private slots:
-    void Form_Load();
-    void open_Click();
-    void save_Click();
-    void uploadconfig_Click();
-    void comport_Click();
-    void ende_Click();
-    void kennlinie_Click();
+    void onOpenTriggered();
+    void onSaveTriggered();
+    void onUploadTriggered();
+    void onPortTriggered();
+    void onQuitTriggered();
+    void onCharacteristicTriggered();
 
 private:
+    void showStartState();
     void buildControls();
     void buildMenus();
     QGroupBox *addFrame(const QString &caption, int left, int top, int width, int height);
@@ -69,32 +75,20 @@ private:
                         int left, int top, int width, int height);
     QLabel *addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight);
 
-    // The controls; each has its own name as objectName ("warn_lam(0)" for a member of an array).
-    QLineEdit *port = nullptr; // hidden: the current COM port number as decimal text
+    int m_portNumber = 0; // what port.dll holds, or the port chosen since; uploads use it
 
-    std::array<QComboBox *, 2> warn_lam{};
-    QComboBox *warn_egt = nullptr;
-    QComboBox *warn_boost = nullptr;
-    QComboBox *daem = nullptr;
-    QComboBox *kontrast = nullptr;
-    QComboBox *slot = nullptr;
-    QCheckBox *Check1 = nullptr;
-    QComboBox *slot3sel = nullptr;
-    QCheckBox *Check2 = nullptr;
-    QCheckBox *Check3 = nullptr;
-    QComboBox *unterdruckschwelle = nullptr;
-    QCheckBox *da = nullptr;
-    std::array<QComboBox *, 2> da_lam{};
-    std::array<QComboBox *, 2> da_volt{};
+    // The control of each setting; its objectName is the setting's control name
+    // ("warn_lam(0)" for a member of an array).
+    std::map<ConfigSettings::Setting, QWidget *> m_controls;
 
-    QAction *open = nullptr;
-    QAction *save = nullptr;
-    QAction *ende = nullptr;
-    QAction *comport = nullptr;
-    QAction *uploadconfig = nullptr;
-    QAction *kennlinie = nullptr;
+    QAction *m_openAction = nullptr;
+    QAction *m_saveAction = nullptr;
+    QAction *m_quitAction = nullptr;
+    QAction *m_portAction = nullptr;
+    QAction *m_uploadAction = nullptr;
+    QAction *m_characteristicAction = nullptr;
 
-    CommonDialog openfile;
+    CommonDialog m_fileDialog;
 
     QList<FormLayout::Caption> m_captions;
     PortFile portFile() const;
@@ -103,8 +97,8 @@ private:
 
     UserDialogs &m_dialogs;
     const shell::RunContext m_context;
-    QPointer<Form2> m_form2;
-    QPointer<Form3> m_form3;
+    QPointer<PortDialog> m_portDialog;
+    QPointer<UploadWindow> m_uploadWindow;
     QPointer<CharacteristicWindow> m_characteristic;
 };
 

@@ -13,7 +13,6 @@
 
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -27,7 +26,13 @@ namespace flasher {
 // The update window "DEVAZ update-tool V1.7": port and speed, device search, file choice and the
 // firmware and EEPROM uploads with their progress. Every device operation runs as a job on a
 // worker thread; the window stays responsive and refuses a second one while a job runs.
-class Form1 : public QWidget
+//
+// The old window's names live on as objectNames, which tests find the controls by: Form1 is this
+// window; cmd_Search_File is m_openFileButton, cmd_Upload m_firmwareButton, Command2
+// m_eepromButton, Command3 m_firmwareInfoButton, Command4 m_searchButton (each X_Click handler
+// is onXxxClicked()), ComboPort m_portList, Combospeed m_speedList, ProgressBar1 m_progressBar,
+// Label4 m_percentLabel, List1 m_log, lbl_info m_resetHint; Form_Load is startUp().
+class UpdateWindow : public QWidget
 {
     Q_OBJECT
 
@@ -46,8 +51,8 @@ public:
                            const std::function<void(bool yes)> &answer)>;
 
     // Every job makes its port with `ports`. The start-up scan runs as the window's first job.
-    explicit Form1(devicelink::PortFactory ports, QWidget *parent = nullptr);
-    ~Form1() override;
+    explicit UpdateWindow(devicelink::PortFactory ports, QWidget *parent = nullptr);
+    ~UpdateWindow() override;
 
     void setOpenFileDialog(OpenFileDialog dialog) { m_openFileDialog = std::move(dialog); }
     void setSaveFileDialog(SaveFileDialog dialog) { m_saveFileDialog = std::move(dialog); }
@@ -58,6 +63,9 @@ public:
     void setDownloadFolder(const QString &folder) { m_downloadFolder = folder; }
     // The keys "Firmware-Info" checks the update's signatures with, and whether it must be signed.
     void setSignaturePolicy(const SignaturePolicy &policy) { m_signatures = policy; }
+
+    // What the uploads send: the chosen file's path, or "Datei existiert nicht".
+    QString chosenFile() const { return m_chosenFile; }
 
     // Adds "Hinweis: <text>" to the log: an explanation such as a port folder that is missing.
     void addHint(const QString &text);
@@ -79,39 +87,35 @@ private:
     class FirmwareInfoWindowUi;
 
     void buildControls();
-    void Form_Load();
+    void startUp();
     // Scans the ports as a job, logs the ports left out and refills the list; `then` runs
     // afterwards unless the window is closing.
     void scanPorts(std::function<void()> then = {});
-    void ComboPort_AboutToOpen(const std::function<void()> &open);
-    void cmd_Search_File_Click();
-    void cmd_Upload_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
+    void onPortListAboutToOpen(const std::function<void()> &open);
+    void onOpenFileClicked();
+    void onFirmwareClicked();
+    void onEepromClicked();
+    void onFirmwareInfoClicked();
+    void onSearchClicked();
     void runUpload(UploadKind kind);
-    void applyButtons(const UploadButtons &buttons);
-    void setFileFieldColour(const QColor &colour);
+    void applyState(const UploadCommandState &state);
     void setWaitCursor(bool waiting);
     void askYesNoBox(const QString &title, const QString &text,
                      const std::function<void(bool)> &answer);
 
-    // The controls; each has its member name as objectName, which is how tests find them.
-    QPushButton *cmd_Search_File; // "Datei öffnen": chooses the file to upload
-    QPushButton *cmd_Upload;      // "Firmware hochladen": uploads the chosen firmware file
-    QPushButton *Command2;        // "EEPROM hochladen": uploads the chosen EEPROM image
-    QComboBox *ComboPort;         // the ports found; opening it while idle rescans them
-    QComboBox *Combospeed;
-    QProgressBar *ProgressBar1;
-    QLabel *Label4;        // the percentage beside the bar
-    QPushButton *Command3; // "Firmware-Info": reads the installed version, offers the update
-    QPushButton *Command4; // "Gerät suchen": searches the ports for the gauge
-    QListWidget *List1;    // the log
-    // Working controls that lie outside the visible area.
-    QLineEdit *txt_File; // the chosen file's path, or "Datei existiert nicht"
-    QLabel *lbl_info;    // shown while the transfer waits for the controller reset
-    QList<int> List3;    // the port numbers, parallel to ComboPort
-    QByteArray Text1;    // the receive text of the identification exchange
+    // The controls, with the old names as objectNames.
+    QPushButton *m_openFileButton; // "Datei öffnen": chooses the file to upload
+    QPushButton *m_firmwareButton; // "Firmware hochladen": uploads the chosen firmware file
+    QPushButton *m_eepromButton;   // "EEPROM hochladen": uploads the chosen EEPROM image
+    QComboBox *m_portList;         // the ports found; opening it while idle rescans them
+    QComboBox *m_speedList;
+    QProgressBar *m_progressBar;
+    QLabel *m_percentLabel; // the percentage beside the bar
+    // "Firmware-Info": reads the installed version, offers the update
+    QPushButton *m_firmwareInfoButton;
+    QPushButton *m_searchButton; // "Gerät suchen": searches the ports for the gauge
+    QListWidget *m_log;          // the log
+    QLabel *m_resetHint;         // under the bar while the transfer waits for the controller reset
 
     devicelink::PortFactory m_ports;
     devicelink::WindowLink *m_link;
@@ -120,6 +124,7 @@ private:
     YesNoQuestion m_askYesNo;
     QString m_updateUrl = QLatin1String(UpdateClient::DefaultBaseUrl);
     QString m_downloadFolder;
+    QString m_chosenFile;
     SignaturePolicy m_signatures;
     QString m_dialogFileName; // the file dialog keeps its file name from one use to the next
     bool m_waitCursor = false;

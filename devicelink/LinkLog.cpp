@@ -1,0 +1,7 @@
+#include "devicelink/LinkLog.h"
+
+namespace devicelink {
+
+Q_LOGGING_CATEGORY(linkLog, "iveva.link", QtInfoMsg)
+
+} // namespace devicelink

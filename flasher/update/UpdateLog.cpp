@@ -1,0 +1,7 @@
+#include "flasher/update/UpdateLog.h"
+
+namespace flasher {
+
+Q_LOGGING_CATEGORY(updateLog, "iveva.update", QtInfoMsg)
+
+} // namespace flasher
