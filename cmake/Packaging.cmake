@@ -114,24 +114,25 @@ set(CPACK_DEBIAN_PACKAGE_SOURCE iveva-tools)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME iveva-tools)
 set(CPACK_DEBIAN_SIM_PACKAGE_NAME iveva-gauge-sim)
+# The first line is the synopsis; CPack indents the rest and turns empty lines into " .".
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION
     "configurator and firmware updater for the ROZID IVEVA lambda gauge
- iveva-configurator edits the gauge's settings (lambda, boost and exhaust
- gas temperature warnings, display, analog output), keeps them as 21-byte
- EEPROM image files and uploads them into the gauge.
- .
- iveva-flasher uploads firmware and EEPROM files through the gauge's serial
- bootloader, finds the gauge on the serial ports, reads its firmware version
- and updates it from the update server.
- .
- Both programs have a German user interface and run without a window when
- given a command.")
+iveva-configurator edits the gauge's settings (lambda, boost and exhaust
+gas temperature warnings, display, analog output), keeps them as 21-byte
+EEPROM image files and uploads them into the gauge.
+
+iveva-flasher uploads firmware and EEPROM files through the gauge's serial
+bootloader, finds the gauge on the serial ports, reads its firmware version
+and updates it from the update server.
+
+Both programs have a German user interface and run without a window when
+given a command.")
 set(CPACK_DEBIAN_SIM_DESCRIPTION
     "simulator of the ROZID IVEVA lambda gauge on a pseudo-terminal
- iveva-gauge-sim plays the gauge on a pseudo-terminal: it answers the
- identification request, plays the serial bootloader, keeps every image it
- receives and can play faults on request. The configurator and the flasher
- from iveva-tools work with it without hardware, and so do their tests.")
+iveva-gauge-sim plays the gauge on a pseudo-terminal: it answers the
+identification request, plays the serial bootloader, keeps every image it
+receives and can play faults on request. The configurator and the flasher
+from iveva-tools work with it without hardware, and so do their tests.")
 # Every library the programs link comes from dpkg-shlibdeps (needs dpkg-dev and file, see
 # scripts/package.sh). Qt loads the SVG plugin for the window icons at run time, so no
 # program links it and it is named here.
