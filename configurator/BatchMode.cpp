@@ -8,6 +8,7 @@
 #include "devicelink/ComPort.h"
 #include "devicelink/PortDevices.h"
 #include "shell/ConsoleSink.h"
+#include "shell/Interruption.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,6 +66,7 @@ shell::Program makeProgram()
          QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen."), true},
     };
     program.exitStatuses = shell::commonExitStatuses();
+    program.exitStatuses.append(shell::Interruption::exitStatuses());
     return program;
 }
 
@@ -125,15 +127,15 @@ bool upload(const ConfigSettings &settings, const QString &portText,
 {
     ComPort comPort(context.link);
     // A device named by path is opened as that device whatever number the upload uses.
-    const std::optional<devicelink::PortArgument> given =
-        devicelink::ParsePortArgument(portText, context.link.portDir);
+    // A number port.dll holds that is no port is left for the upload to report.
+    const devicelink::PortArgument given =
+        devicelink::parsePortArgument(portText, context.link.portDir);
     std::optional<devicelink::PinnedPort> pinned;
     QString number = portText;
-    if (given && !given->device.isEmpty()) {
-        pinned.emplace(comPort, given->device);
-        number = QString::number(given->comNumber > 0 ? given->comNumber : 1);
-    } else if (given) {
-        number = QString::number(given->comNumber);
+    if (given.isValid()) {
+        if (!given.device.isEmpty())
+            pinned.emplace(comPort, given.device);
+        number = QString::number(given.numberForOpen());
     }
     SerialPort &port = pinned ? static_cast<SerialPort &>(*pinned) : comPort;
     const QString imagePath = QDir(context.workingFolder).filePath(ConfigUpload::imageFileName());
@@ -180,10 +182,12 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     const QStringList ports = commandLine.values(PortOption);
     if (ports.size() > 1 || (!ports.isEmpty() && !commandLine.isSet(UploadOption)))
         return usageError(QStringLiteral("--port gehört genau einmal zu --upload"));
-    if (!ports.isEmpty() && !devicelink::ParsePortArgument(ports.first(), context.link.portDir))
-        return usageError(QStringLiteral("--port erwartet eine Zahl, COMn oder einen Gerätepfad, "
-                                         "nicht \"%1\"")
-                              .arg(ports.first()));
+    if (!ports.isEmpty()) {
+        const devicelink::PortArgument given =
+            devicelink::parsePortArgument(ports.first(), context.link.portDir);
+        if (!given.isValid())
+            return usageError(given.error);
+    }
     const QStringList stoichs = commandLine.values(StoichOption);
     if (stoichs.size() > 1 || (!stoichs.isEmpty() && !commandLine.isSet(AnalogOption)))
         return usageError(QStringLiteral("--stoich gehört genau einmal zu --analog"));

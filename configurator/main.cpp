@@ -6,6 +6,7 @@
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
 #include "shell/GermanQtTexts.h"
+#include "shell/Interruption.h"
 #include "shell/RunContext.h"
 
 #include <QApplication>
@@ -30,14 +31,19 @@ int main(int argc, char *argv[])
     QString contextError;
     const std::optional<shell::RunContext> context = shell::readRunContext(&contextError);
 
+    shell::Interruption::ignoreWriteSignals();
     if (!commandLine.error().isEmpty() || commandLine.runsBatch()) {
+        // Ctrl+C, kill or a closed terminal cancel the running operation like a window's close.
+        shell::Interruption::catchStopSignals();
         QCoreApplication app(argc, argv);
         shell::applyIdentity(app, Identity);
         QTextStream out(stdout);
         QTextStream err(stderr);
         if (!context && !shell::answersWithoutContext(commandLine))
             return shell::usageError(err, BatchMode::program(), contextError);
-        return BatchMode::run(commandLine, context.value_or(shell::RunContext()), out, err);
+        const int status =
+            BatchMode::run(commandLine, context.value_or(shell::RunContext()), out, err);
+        return shell::Interruption::exitStatus(err, BatchMode::program().name).value_or(status);
     }
 
     QApplication app(argc, argv);

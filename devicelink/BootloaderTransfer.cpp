@@ -102,6 +102,7 @@ private:
 
     Step waitForHandshake()
     {
+        m_bootloaderWaiting = true;
         if (m_hooks.entryAnswer)
             m_hooks.entryAnswer();
         m_hooks.Add_Item(QStringLiteral("Controllerreset empfangen"));
@@ -116,7 +117,6 @@ private:
     Step sendBlock(int b, int blocks)
     {
         const QByteArray frame = BuildBlockFrame(b, m_image.block(b));
-        m_blocksStarted = true;
         for (;;) {
             if (m_hooks.percent)
                 m_hooks.percent(percentOf(b, blocks));
@@ -178,8 +178,9 @@ private:
         case Step::Lost:
             return end(TransferOutcome::PortLost, LinkTexts::connectionLost());
         case Step::Cancelled:
-            // The gauge may be waiting for a block: tell it the image is abandoned.
-            if (m_blocksStarted)
+            // From its echo on, the bootloader waits for a block: tell it the image is abandoned,
+            // or it waits until the gauge is switched off.
+            if (m_bootloaderWaiting)
                 m_port.write(QByteArray(1, Can));
             return end(TransferOutcome::Cancelled, LinkTexts::cancelled());
         case Step::Done:
@@ -203,7 +204,7 @@ private:
     const LinkHooks &m_hooks;
     Poller m_poller;
     int m_nakCount = 0;
-    bool m_blocksStarted = false;
+    bool m_bootloaderWaiting = false; // it answered the entry character
 };
 
 } // namespace

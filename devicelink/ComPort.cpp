@@ -18,6 +18,12 @@ constexpr int WriteTimeoutMs = 2000;
 // "access denied" always means that another program has the port open.
 SerialPort::OpenError classify(QSerialPort::SerialPortError error, const QString &device)
 {
+#ifndef Q_OS_WIN
+    // Whatever failed on the way (the lock file of a name too long, say), a device that is not
+    // there is missing.
+    if (!QFileInfo::exists(device))
+        return SerialPort::OpenError::Missing;
+#endif
     switch (error) {
     case QSerialPort::PermissionError: {
 #ifdef Q_OS_WIN
@@ -71,6 +77,10 @@ bool ComPort::openDevice(const QString &name, const QString &settings)
     m_device = device.isEmpty() ? name : device;
     if (device.isEmpty())
         return fail(QStringLiteral("%1 gibt es nicht").arg(name), OpenError::Missing);
+    // The controlling terminal, the console or the pty multiplexer would take the probe's bytes
+    // for someone else: they are no port at all.
+    if (devicelink::isSystemTerminal(device))
+        return fail(QStringLiteral("%1 ist kein serieller Port").arg(name), OpenError::Missing);
     m_port.setPortName(device);
     // 2. No handshaking.
     m_port.setFlowControl(QSerialPort::NoFlowControl);

@@ -3,7 +3,6 @@
 #include "devicelink/ForwardingPort.h"
 
 #include <QString>
-#include <optional>
 
 namespace devicelink {
 
@@ -19,14 +18,25 @@ int comNumberOfDevice(const QString &device, const QString &portDir);
 // "dialout" when the node tells none.
 QString deviceGroup(const QString &device);
 
-// A port as given on the command line: "3", "COM3", a device path or a /dev/serial/by-id/ link.
+// The system's own terminals, never a serial port: the controlling terminal (/dev/tty), the
+// console and the pty multiplexer (/dev/ptmx, /dev/pts/ptmx), the character devices 5:0, 5:1
+// and 5:2. `device` is a resolved device path.
+bool isSystemTerminal(const QString &device);
+
+// --port as both programs read it: "3", "COM3" (1..99), a device path or a /dev/serial/by-id/
+// link.
 struct PortArgument
 {
     int comNumber = 0; // the number given, or the COM number linked to the device; 0: none
     QString device;    // the device named by path; empty when a number was given
+    QString error;     // why the text names no port, for the usage error; empty when it does
+
+    bool isValid() const { return error.isEmpty(); }
+    // The number an operation runs under; a device that no COM number leads to is opened by its
+    // path, and the number only names it in the log.
+    int numberForOpen() const { return comNumber > 0 ? comNumber : 1; }
 };
-// Nothing for text that is neither a number, COMn nor a path; a number is not range-checked.
-std::optional<PortArgument> ParsePortArgument(const QString &text, const QString &portDir);
+PortArgument parsePortArgument(const QString &text, const QString &portDir);
 
 // A port that opens one device, whatever COM number an operation asks for: the device named by
 // path on the command line. Everything else goes to the port underneath.

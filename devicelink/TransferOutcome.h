@@ -17,6 +17,7 @@ enum class TransferOutcome
     NoPort,         // no usable COM number: nothing opened
     PortOpenFailed, // the port could not be opened
     FileMissing,    // the file to send does not exist
+    FileEmpty,      // the file to send has no byte: nothing to program
     FileUnreadable  // the file exists but cannot be read
 };
 
@@ -28,6 +29,7 @@ inline bool TransferRan(TransferOutcome outcome)
     case TransferOutcome::NoPort:
     case TransferOutcome::PortOpenFailed:
     case TransferOutcome::FileMissing:
+    case TransferOutcome::FileEmpty:
     case TransferOutcome::FileUnreadable:
         return false;
     default:

@@ -4,12 +4,14 @@
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortScan.h"
+#include "flasher/FileChoice.h"
 #include "flasher/FlasherTexts.h"
 #include "flasher/UploadCommand.h"
 #include "flasher/update/UpdateBatch.h"
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/VersionQuery.h"
 #include "shell/ConsoleSink.h"
+#include "shell/Interruption.h"
 
 #include <optional>
 
@@ -88,6 +90,7 @@ shell::Program makeProgram()
     program.exitStatuses.append(
         {shell::NewerFirmware, QStringLiteral("--update ohne --yes: eine neuere Firmware ist "
                                               "verfügbar (0: die installierte ist aktuell)")});
+    program.exitStatuses.append(shell::Interruption::exitStatuses());
     return program;
 }
 
@@ -100,22 +103,6 @@ struct Settings
     QString device; // --port named a device: every open goes to it
     int speed = 19200;
 };
-
-// Reads --port: "3", "COM3", a device path or a link to one. Empty when it is fine, else the
-// usage error.
-QString readPortOption(const QString &value, const QString &portDir, Settings &settings)
-{
-    const std::optional<devicelink::PortArgument> given =
-        devicelink::ParsePortArgument(value, portDir);
-    if (!given)
-        return QStringLiteral("--port erwartet eine Zahl von 1 bis 99, COMn oder einen Gerätepfad");
-    if (given->device.isEmpty() && (given->comNumber < 1 || given->comNumber > 99))
-        return QStringLiteral("--port erwartet eine Zahl von 1 bis 99");
-    settings.device = given->device;
-    // A device no COM number leads to still needs a number for the log; the port ignores it.
-    settings.port = given->comNumber > 0 ? given->comNumber : 1;
-    return {};
-}
 
 // One line per existing port: COM name, state, device, adapter, VID:PID, tab-separated.
 int listPorts(SerialPort &port, Console &console)
@@ -218,15 +205,9 @@ int runInfo(const Settings &settings, SerialPort &port, Console &console)
 }
 
 // The firmware information command with the online update, answered from the command line.
-int runUpdate(const shell::CommandLine &commandLine, const QString &updateUrl,
-              const Settings &settings, SerialPort &port, Console &console, QTextStream &out,
-              QTextStream &err)
+int runUpdate(UpdateBatchOptions options, const QString &updateUrl, const Settings &settings,
+              SerialPort &port, Console &console)
 {
-    QString error;
-    std::optional<UpdateBatchOptions> read = UpdateBatch::readOptions(commandLine, &error);
-    if (!read)
-        return usageError(err, error);
-    UpdateBatchOptions options = *read;
     options.updateUrl = updateUrl;
     options.comNumber = choosePort(settings, port, console);
     if (options.comNumber == 0)
@@ -281,16 +262,34 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             err, QStringLiteral("ein Befehl fehlt: --firmware, --eeprom, --search, --info, "
                                 "--update oder --list-ports"));
     if (commandLine.isSet(QStringLiteral("port"))) {
-        const QString error = readPortOption(commandLine.value(QStringLiteral("port")),
-                                             context.link.portDir, settings);
-        if (!error.isEmpty())
-            return usageError(err, error);
+        const PortArgument given =
+            parsePortArgument(commandLine.value(QStringLiteral("port")), context.link.portDir);
+        if (!given.isValid())
+            return usageError(err, given.error);
+        settings.device = given.device;
+        settings.port = given.numberForOpen();
     }
+    // The window offers each upload only for its kind of file; a firmware sent into the EEPROM
+    // or an image file into the firmware area would leave a gauge that no longer starts.
+    const QString file = commandLine.value(settings.command);
+    if (settings.command == QLatin1String("firmware") && !FitsFirmwareUpload(file))
+        return usageError(err,
+                          QStringLiteral("--firmware erwartet eine Datei mit der Endung .bin"));
+    if (settings.command == QLatin1String("eeprom") && !FitsEepromUpload(file))
+        return usageError(err, QStringLiteral("--eeprom erwartet eine Datei mit der Endung .eep"));
     if (commandLine.isSet(QStringLiteral("speed"))) {
         bool speedOk = false;
         settings.speed = commandLine.value(QStringLiteral("speed")).toInt(&speedOk);
         if (!speedOk || !Speeds.contains(settings.speed))
             return usageError(err, QStringLiteral("--speed erwartet 4800, 19200 oder 38400"));
+    }
+
+    std::optional<UpdateBatchOptions> updateOptions;
+    if (settings.command == QLatin1String("update")) {
+        QString error;
+        updateOptions = UpdateBatch::readOptions(commandLine, &error);
+        if (!updateOptions)
+            return usageError(err, error);
     }
 
     Console console(out, err, percentLine);
@@ -308,7 +307,6 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     std::optional<devicelink::PinnedPort> pinned;
     SerialPort &port =
         settings.device.isEmpty() ? anyPort : pinned.emplace(anyPort, settings.device);
-    const QString file = commandLine.value(settings.command);
     if (settings.command == QLatin1String("firmware"))
         return runUpload(UploadKind::Firmware, file, settings, port, console);
     if (settings.command == QLatin1String("eeprom"))
@@ -316,7 +314,7 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     if (settings.command == QLatin1String("search"))
         return runSearch(settings, anyPort, console); // searches every port, never one device
     if (settings.command == QLatin1String("update"))
-        return runUpdate(commandLine, updateUrl, settings, port, console, out, err);
+        return runUpdate(*updateOptions, updateUrl, settings, port, console);
     if (settings.command == QLatin1String("save-update-url"))
         return saveUpdateUrl(file, console, err);
     return runInfo(settings, port, console);

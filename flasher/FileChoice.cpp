@@ -14,6 +14,16 @@ QString FileTypeOf(const QString &fileName)
     return fileName.right(3).toUpper();
 }
 
+bool FitsFirmwareUpload(const QString &fileName)
+{
+    return FileTypeOf(fileName) == QLatin1String("BIN");
+}
+
+bool FitsEepromUpload(const QString &fileName)
+{
+    return FileTypeOf(fileName) == QLatin1String("EEP");
+}
+
 FileChoice ChooseFile(const QString &fileName)
 {
     FileChoice choice;
@@ -26,9 +36,8 @@ FileChoice ChooseFile(const QString &fileName)
     }
     choice.fieldText = fileName;
     choice.logLine = FlasherTexts::fileLoaded(title);
-    const QString type = FileTypeOf(fileName);
-    choice.firmwareUsable = type == QLatin1String("BIN");
-    choice.eepromUsable = type == QLatin1String("EEP");
+    choice.firmwareUsable = FitsFirmwareUpload(fileName);
+    choice.eepromUsable = FitsEepromUpload(fileName);
     return choice;
 }
 

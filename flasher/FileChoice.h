@@ -18,6 +18,11 @@ struct FileChoice
 // The file type: the name's last three characters in upper case ("" for an empty name).
 QString FileTypeOf(const QString &fileName);
 
+// Whether the file's name makes "Firmware hochladen" ("BIN") or "EEPROM hochladen" ("EEP")
+// usable; the batch mode's --firmware and --eeprom take the same files.
+bool FitsFirmwareUpload(const QString &fileName);
+bool FitsEepromUpload(const QString &fileName);
+
 // `fileName` is the full path the file dialog holds (empty before any choice).
 FileChoice ChooseFile(const QString &fileName);
 

@@ -19,6 +19,10 @@ inline QString fileLoaded(const QString &title)
 {
     return QStringLiteral("Flashfile geladen: ") + title;
 }
+inline QString fileEmpty(const QString &path)
+{
+    return QStringLiteral("Datei ist leer: ") + path;
+}
 inline QString fileUnreadable(const QString &path)
 {
     return QStringLiteral("Datei: ") + path + QStringLiteral(" kann nicht gelesen werden");

@@ -5,6 +5,8 @@
 #include "devicelink/PortScan.h"
 #include "flasher/FlasherTexts.h"
 
+#include <QFileInfo>
+
 namespace flasher {
 
 using namespace devicelink;
@@ -30,11 +32,11 @@ UploadButtons ButtonsWhileTransferring(UploadKind kind)
 UploadButtons ButtonsAfterUpload(UploadKind kind, TransferOutcome outcome)
 {
     const bool firmware = kind == UploadKind::Firmware;
-    if (outcome == TransferOutcome::FileMissing) {
+    if (outcome == TransferOutcome::FileMissing || outcome == TransferOutcome::FileEmpty) {
         UploadButtons buttons{false};
         if (!firmware)
             buttons.eeprom = false;
-        buttons.fileMissing = true;
+        buttons.fileMissing = outcome == TransferOutcome::FileMissing;
         return buttons;
     }
     if (!TransferRan(outcome))
@@ -66,6 +68,13 @@ TransferOutcome RunUploadCommand(SerialPort &port, const UploadRequest &request,
         hooks.Add_Item(FlasherTexts::fileUnreadable(request.path));
         port.close();
         return TransferOutcome::FileUnreadable;
+    }
+    // An empty file would go out as one block of zeros and "succeed": nothing is sent at all.
+    // (Asked after the read: a file the system cannot read may claim to be empty, too.)
+    if (QFileInfo(request.path).size() == 0) {
+        hooks.Add_Item(FlasherTexts::fileEmpty(request.path));
+        port.close();
+        return TransferOutcome::FileEmpty;
     }
     if (transferStarting)
         transferStarting();

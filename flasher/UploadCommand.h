@@ -40,8 +40,8 @@ struct UploadButtons
 
 // Once the file is loaded and the transfer starts.
 UploadButtons ButtonsWhileTransferring(UploadKind kind);
-// When the command has ended with `outcome`. Endings before the transfer other than a missing
-// file leave every control as it was before the click.
+// When the command has ended with `outcome`. An empty file disables the buttons as a missing one
+// does; the other endings before the transfer leave every control as it was before the click.
 UploadButtons ButtonsAfterUpload(UploadKind kind, devicelink::TransferOutcome outcome);
 
 devicelink::TransferVariant VariantFor(UploadKind kind);
@@ -52,8 +52,8 @@ QString PercentText(int percent);
 // The upload command's steps, shared by the window and the batch mode: the port number from the
 // entry, opening the port, the file test, loading the file and the transfer. `transferStarting`
 // runs once the file has been loaded, right before the bootloader transfer starts. The port is
-// closed when it returns. Ends in NoPort, PortOpenFailed, FileMissing, FileUnreadable or the
-// transfer's own outcome.
+// closed when it returns. Ends in NoPort, PortOpenFailed, FileMissing, FileEmpty, FileUnreadable
+// or the transfer's own outcome.
 devicelink::TransferOutcome RunUploadCommand(devicelink::SerialPort &port,
                                              const UploadRequest &request,
                                              const devicelink::LinkHooks &hooks,

@@ -7,6 +7,7 @@
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
 #include "shell/GermanQtTexts.h"
+#include "shell/Interruption.h"
 #include "shell/RunContext.h"
 
 #include <QApplication>
@@ -45,7 +46,10 @@ int main(int argc, char *argv[])
         commandLine.value(QStringLiteral("update-url")),
         qEnvironmentVariable(UpdateClient::EnvironmentVariable), UpdateClient::savedBaseUrl());
 
+    shell::Interruption::ignoreWriteSignals();
     if (!commandLine.error().isEmpty() || commandLine.runsBatch()) {
+        // Ctrl+C, kill or a closed terminal cancel the running operation like a window's close.
+        shell::Interruption::catchStopSignals();
         QCoreApplication app(argc, argv);
         shell::applyIdentity(app, Identity);
         QTextStream out(stdout);
@@ -53,8 +57,9 @@ int main(int argc, char *argv[])
         if (!context && !shell::answersWithoutContext(commandLine))
             return shell::usageError(err, BatchMode::program(), contextError);
         devicelink::ComPort port(context ? context->link : devicelink::LinkSettings());
-        return BatchMode::Run(commandLine, context.value_or(shell::RunContext()), updateUrl, port,
-                              out, err, isatty(fileno(stderr)) != 0);
+        const int status = BatchMode::Run(commandLine, context.value_or(shell::RunContext()),
+                                          updateUrl, port, out, err, isatty(fileno(stderr)) != 0);
+        return shell::Interruption::exitStatus(err, BatchMode::program().name).value_or(status);
     }
 
     QApplication app(argc, argv);

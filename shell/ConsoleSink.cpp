@@ -1,9 +1,13 @@
 #include "shell/ConsoleSink.h"
 
 #include "devicelink/FileKind.h"
+#include "shell/Interruption.h"
 
 #include <QDateTime>
 #include <QTextStream>
+
+#include <cerrno>
+#include <cstring>
 
 namespace shell {
 
@@ -34,7 +38,9 @@ bool ConsoleSink::appendTo(const QString &path, QString *why)
         return false;
     }
     m_log.setFileName(path);
-    if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+    // Unbuffered: a write that fails (disk full, size limit) says so at once, with its errno.
+    if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text |
+                    QIODevice::Unbuffered)) {
         *why = m_log.errorString();
         return false;
     }
@@ -80,6 +86,7 @@ devicelink::LinkHooks ConsoleSink::hooks()
     hooks.log = [this](const QString &line, devicelink::LinkHooks::LineStyle) { print(line); };
     if (m_percentLine)
         hooks.percent = [this](int percent) { showPercent(percent); };
+    hooks.cancelled = [] { return Interruption::signalNumber() != 0; };
     return hooks;
 }
 
@@ -90,8 +97,19 @@ void ConsoleSink::logLine(const QString &line)
     const QString stamp = QDateTime::currentDateTime()
                               .toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
                               .toString(Qt::ISODate);
-    m_log.write((stamp + QLatin1Char(' ') + line + QLatin1Char('\n')).toUtf8());
-    m_log.flush();
+    const QByteArray bytes = (stamp + QLatin1Char(' ') + line + QLatin1Char('\n')).toUtf8();
+    errno = 0;
+    if (m_log.write(bytes) == bytes.size())
+        return;
+    // The log is a record of the work, never a reason to stop it: one word, and no more log.
+    const QString why =
+        errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : m_log.errorString();
+    clearPercent();
+    m_out.flush();
+    m_err << QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(m_log.fileName(), why)
+          << Qt::endl;
+    redrawPercent();
+    m_log.close();
 }
 
 void ConsoleSink::clearPercent()

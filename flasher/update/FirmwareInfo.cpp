@@ -1,6 +1,7 @@
 #include "flasher/update/FirmwareInfo.h"
 
 #include "devicelink/BootloaderTransfer.h"
+#include "devicelink/FileKind.h"
 #include "devicelink/FlashImage.h"
 #include "devicelink/LinkTexts.h"
 #include "flasher/update/FirmwareVersion.h"
@@ -23,6 +24,16 @@ namespace {
 const QString AvailableLine = QStringLiteral("Verfügbare Firmwareversion: ");
 const QString DownloadFailed = QStringLiteral("Download fehlgeschlagen");
 
+// The file's SHA-256 in lower-case hex; empty when it cannot be read.
+QByteArray sha256Of(const QString &path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return {};
+    return hash.result().toHex();
+}
+
 } // namespace
 
 FirmwareInfo::FirmwareInfo(SerialPort &port, UpdateClient &client, FirmwareInfoUi &ui,
@@ -37,6 +48,15 @@ QString FirmwareInfo::startProblem(const QUrl &server, const QString &downloadFo
     if (downloadFolder.isEmpty())
         return QStringLiteral("Kein beschreibbarer Ordner für die Downloads");
     return QString();
+}
+
+QString FirmwareInfo::copyTargetProblem(const QString &target)
+{
+    // Saving over a device or a FIFO would replace it with a file (or block on it).
+    if (IsRegularFileOrMissing(target))
+        return QString();
+    return QStringLiteral("Kopie nach \"%1\" nicht möglich: keine gewöhnliche Datei")
+        .arg(QDir::toNativeSeparators(target));
 }
 
 FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray &receiveText,
@@ -135,9 +155,20 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
         const QString target = m_ui.chooseCopyTarget(flasher::SafeFileName(m_copyFileName));
         if (target.isEmpty())
             return Outcome::Declined;
+        if (const QString problem = copyTargetProblem(target); !problem.isEmpty()) {
+            m_hooks.listLine(problem);
+            return Outcome::Failed;
+        }
         m_hooks.listLine(QStringLiteral("DOWNLOAD STARTEN... BITTE WARTEN..."));
         if (!fetch(m_client.resolve(m_copyAddress), target, DownloadFailed))
             return Outcome::Failed;
+        // With a checksum the copy is the image itself, and a copy cut short is no copy.
+        if (!m_expectedSha256.isEmpty() && sha256Of(target) != m_expectedSha256) {
+            QFile::remove(target);
+            m_hooks.listLine(DownloadFailed);
+            m_hooks.listLine(QStringLiteral("Grund: Prüfsumme stimmt nicht"));
+            return Outcome::Failed;
+        }
         m_hooks.listLine(QStringLiteral("Download erfolgreich!"));
     }
 
@@ -153,13 +184,11 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
 
 bool FirmwareInfo::checkHelperFile(const QString &helperPath)
 {
-    QFile file(helperPath);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+    const QByteArray actual = sha256Of(helperPath);
+    if (actual.isEmpty()) {
         m_hooks.listLine(QStringLiteral("Hilfsdatei kann nicht gelesen werden"));
         return false;
     }
-    const QByteArray actual = hash.result().toHex();
     if (!m_expectedSha256.isEmpty()) {
         if (actual == m_expectedSha256)
             return true;

@@ -44,6 +44,8 @@ public:
     // Why the command cannot start with this server and download folder (an empty folder is
     // what UpdateFolder::pick() gives when none is writable); empty when it can.
     static QString startProblem(const QUrl &server, const QString &downloadFolder);
+    // Why the user's copy cannot go to `target` (a device, a FIFO, a folder); empty when it can.
+    static QString copyTargetProblem(const QString &target);
 
     // Runs the command on COM `comNumber` (or NoPort) at `baudRate`. `receiveText` is the
     // window's receive buffer: emptied at the start, it keeps the gauge's answer afterwards.

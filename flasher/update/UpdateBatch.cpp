@@ -5,6 +5,8 @@
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/UpdateFolder.h"
 
+#include <QFileInfo>
+
 namespace flasher {
 
 using namespace devicelink;
@@ -35,7 +37,12 @@ FirmwareInfo::Outcome run(const UpdateBatchOptions &options, SerialPort &port,
     const QUrl base = UpdateClient::baseUrlFromText(options.updateUrl);
     const QString folder =
         options.downloadFolder.isEmpty() ? UpdateFolder::pick() : options.downloadFolder;
-    if (const QString problem = FirmwareInfo::startProblem(base, folder); !problem.isEmpty()) {
+    QString problem = FirmwareInfo::startProblem(base, folder);
+    // A copy path that names a file is checked before anything is fetched; a folder's is once
+    // the server has proposed the name.
+    if (problem.isEmpty() && !options.copyPath.isEmpty() && !QFileInfo(options.copyPath).isDir())
+        problem = FirmwareInfo::copyTargetProblem(options.copyPath);
+    if (!problem.isEmpty()) {
         print(problem);
         return FirmwareInfo::Outcome::Failed;
     }

@@ -183,9 +183,13 @@ private slots:
             "port lost during the blocks", [](Fixture &f) { f.port.loseAfter(2040); }, T::PortLost,
             lost, false,
             [](Fixture &f) { QVERIFY(f.gauge.frames.size() > 1 && f.port.pollsDone() < 100'000); });
+        // From its echo on, the bootloader waits for blocks until CAN releases it.
         row(
-            "window closed during the blocks",
-            [](Fixture &f) { f.hooks.cancelled = [&f] { return f.gauge.frames.size() == 2; }; },
+            "window closed in the handshake wait",
+            [](Fixture &f) {
+                f.gauge.handshake = false;
+                f.hooks.entryAnswer = [&f] { f.hooks.cancelled = [] { return true; }; };
+            },
             T::Cancelled, "Vorgang abgebrochen, Comport geschlossen", true);
         row(
             "more blocks than the counter takes",

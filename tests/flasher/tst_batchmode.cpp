@@ -13,6 +13,9 @@
 #include <QNetworkProxy>
 #include <QProcess>
 
+#include <csignal>
+#include <sys/stat.h>
+
 using namespace devicelink;
 using namespace flasher;
 using namespace sim;
@@ -78,10 +81,13 @@ private slots:
             << QStringList{"Blöcke gesamt:  3", ok};
         QTest::newRow("missing file") << 4 << L() << QStringList{"--firmware", "@dir/gone.bin"} << 1
                                       << QStringList{"Datei: @dir/gone.bin existiert nicht"};
+        // Would go out as one block of zeros: the gauge must not see even the entry character.
+        QTest::newRow("empty file") << 4 << L() << QStringList{"--eeprom", "@dir/empty.eep"} << 1
+                                    << QStringList{"Datei ist leer: @dir/empty.eep"};
         // Exists but cannot be read: must not go out as an empty image that "succeeds".
         QTest::newRow("unreadable file")
-            << 4 << L() << QStringList{"--firmware", "/proc/self/mem"} << 1
-            << QStringList{"Datei: /proc/self/mem kann nicht gelesen werden"};
+            << 4 << L() << QStringList{"--firmware", "@dir/mem.bin"} << 1
+            << QStringList{"Datei: @dir/mem.bin kann nicht gelesen werden"};
         QTest::newRow("search") << 6 << L{3} << QStringList{"--search"} << 0
                                 << QStringList{"Gerät suchen...", "Port 3 Gerät nicht gefunden",
                                                "Port 6 Gerät gefunden!", installed};
@@ -105,6 +111,11 @@ private slots:
             << 5 << L()
             << QStringList{"--update", "--yes", "--copy", "@dir", "--update-url", "@url"} << 0
             << QStringList{"Download erfolgreich!", ok};
+        // Saving over a FIFO or a device would replace it: refused before the server is asked.
+        QTest::newRow("update --yes --copy FIFO")
+            << 5 << L()
+            << QStringList{"--update", "--yes", "--copy", "@dir/fifo", "--update-url", "@url"} << 1
+            << QStringList{"Kopie nach \"@dir/fifo\" nicht möglich: keine gewöhnliche Datei"};
     }
 
     void commands()
@@ -130,6 +141,9 @@ private slots:
         QFile::link(pty, link);
         const QString fw = writeFile(dir, "fw.bin", 257 * 128 + 1),
                       ee = writeFile(dir, "ee.eep", 300);
+        writeFile(dir, "empty.eep", 0);
+        QFile::link("/proc/self/mem", dir.filePath("mem.bin"));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
         const auto resolve = [&](QString text) {
             return text.replace("@pty", pty)
                 .replace("@link", link)
@@ -148,9 +162,11 @@ private slots:
         qsizetype at = 0;
         for (const QString &line : lines)
             QVERIFY2((at = printed.indexOf(resolve(line), at)) >= 0, qPrintable(output.out));
-        QCOMPARE(QFile::exists(dir.filePath("new.bin")), arguments.contains("--copy"));
+        QCOMPARE(QFile::exists(dir.filePath("new.bin")), lines.contains("Download erfolgreich!"));
+        QVERIFY(!QFileInfo(dir.filePath("fifo")).isFile());
         // A transfer's percentage is one line on stderr, redrawn below the log lines.
         const bool flashed = lines.contains("Erfolgreich geflasht!");
+        QVERIFY(flashed || !sim || sim->entryCharsReceived() == 0);
         QVERIFY(!output.out.contains('\r'));
         QCOMPARE(output.err.endsWith("100 %\n"), flashed);
         QCOMPARE(output.err.isEmpty(), !flashed);
@@ -160,33 +176,77 @@ private slots:
                  arguments.contains(ee) ? filePattern(300) : QByteArray());
     }
 
-    // Endings the window tests miss: an EEPROM file gone turns both upload buttons off; an
-    // unreadable file stops before the transfer and leaves the buttons as they were.
-    void buttonsAfterUpload()
-    {
-        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferOutcome::FileMissing) ==
-                (UploadButtons{false, false, {}, {}, true}));
-        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferOutcome::FileUnreadable) ==
-                UploadButtons{});
-    }
-
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
+        // A file of the wrong kind is a wrong call, whether it exists or not.
         for (const char *line :
-             {"--port 3", "--search --info", "--info --port 0", "--info --port tty0",
-              "--info --speed 9600", "--info COM3", "--update --download-timeout 0",
-              "--update --download-timeout 3601"})
+             {"--port 3", "--search --info", "--info --port 0", "--info --port 100",
+              "--info --port tty0", "--info --speed 9600", "--info COM3",
+              "--update --download-timeout 0", "--update --download-timeout 3601",
+              "--firmware cfg.eep", "--eeprom fw.bin", "--firmware fw.bin.old"})
             QTest::newRow(line) << QString(line).split(' ');
     }
 
+    // Refused before the log is opened or a port is touched.
     void usageErrors()
     {
         QFETCH(QStringList, arguments);
-        const Output output = runBatch(arguments, false);
+        QTemporaryDir dir;
+        const Output output =
+            runBatch(arguments + QStringList{"--log", dir.filePath("log")}, false);
         QCOMPARE(output.status, 2);
         QVERIFY(output.out.isEmpty());
         QVERIFY(output.err.startsWith("iveva-flasher: "));
+        QVERIFY(!QFile::exists(dir.filePath("log")));
+    }
+
+    // A signal in the middle of an upload ends it as the window's close does: the gauge's
+    // bootloader gets CAN, so the next upload finds it without a power cycle. That one runs under
+    // a file size limit its log soon passes: the log stops with a word, the upload goes on.
+    void interrupted_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("after"); // the line the signal follows
+        QTest::newRow("SIGINT") << SIGINT << "sende Blocknummer:  5";
+        QTest::newRow("SIGTERM") << SIGTERM << "auf Controllerreset warten...";
+        QTest::newRow("SIGHUP") << SIGHUP << "ACK";
+    }
+
+    void interrupted()
+    {
+        QFETCH(int, signal);
+        QFETCH(QString, after);
+        SimulatedPorts ports;
+        GaugeSimulator &sim = ports.add(7, GaugeOptions{.baud = 19200});
+        QTemporaryDir dir;
+        QProcess flasher;
+        flasher.start(FLASHER_PROGRAM,
+                      {"--firmware", writeFile(dir, "fw.bin", 300 * 128 - 1), "--port", "7"});
+        QString out;
+        while (!out.contains(after + '\n') && flasher.waitForReadyRead(20'000))
+            out += QString::fromUtf8(flasher.readAllStandardOutput());
+        ::kill(pid_t(flasher.processId()), signal);
+        QVERIFY(flasher.waitForFinished(10'000));
+
+        QCOMPARE(flasher.exitCode(), 128 + signal);
+        out += QString::fromUtf8(flasher.readAllStandardOutput());
+        QVERIFY2(out.endsWith("Vorgang abgebrochen, Comport geschlossen\n"), qPrintable(out));
+        QCOMPARE(flasher.readAllStandardError(),
+                 QByteArray("iveva-flasher: unterbrochen (") + QTest::currentDataTag() + ")\n");
+
+        const QString log = dir.filePath("log.txt");
+        flasher.start("/bin/sh",
+                      {"-c", "ulimit -f 1; exec \"$0\" \"$@\"", FLASHER_PROGRAM, "--firmware",
+                       writeFile(dir, "next.bin", 20 * 128), "--port", "7", "--log", log});
+        QVERIFY(flasher.waitForFinished(30'000));
+        QCOMPARE(flasher.exitCode(), 0);
+        QVERIFY(sim.waitForImages(1, 5s));
+        const QByteArray err = flasher.readAllStandardError();
+        QVERIFY2(err.startsWith("Logdatei \"" + log.toUtf8() + "\" nicht beschreibbar: ") &&
+                     err.count('\n') == 1,
+                 err.constData());
+        QVERIFY(QFileInfo(log).size() <= 1024);
     }
 
     // One line per existing port, the same device under two names busy under both; a link to
@@ -205,6 +265,9 @@ private slots:
         const QString held = QFileInfo(ports.dir() + "/COM4").canonicalFilePath();
         QVERIFY(QFile::link(held, ports.dir() + "/COM5"));
         QVERIFY(QFile::link(ports.dir() + "/gone", ports.dir() + "/COM9"));
+        // The system's own terminals are no ports either, and are never opened.
+        QVERIFY(QFile::link("/dev/ptmx", ports.dir() + "/COM6"));
+        QVERIFY(QFile::link("/dev/tty", ports.dir() + "/COM8"));
         ComPort holder(testContext().link);
         QVERIFY(holder.open(4, QStringLiteral("19200,n,8,1")));
 
@@ -213,6 +276,9 @@ private slots:
         QCOMPARE(listed.out.split('\n', Qt::SkipEmptyParts),
                  QStringList({"COM2\tverfügbar\t" + free + "\t\t", "COM4\tbelegt\t" + held + "\t\t",
                               "COM5\tbelegt\t" + held + "\t\t"}));
+        // A path to nothing is missing, even where its lock file fails first.
+        const QString nowhere = "/tmp/" + QString(300, 'x') + "/ttyUSB0";
+        QVERIFY(runBatch({"--info", "--port", nowhere}, false).out.contains(": nicht vorhanden"));
     }
 };
 

@@ -80,6 +80,12 @@ for p in "${programs[@]}"; do
                 fail "$name beschreibt $option nicht ($p --help nennt es)"
         done
     done
+    # Every exit status --help names is in the page's EXIT-STATUS section too.
+    page_statuses="$(sed -n '/^\.SH EXIT-STATUS/,/^\.SH /p' "$page")"
+    for status in $(sed -n '/^Exit-Status:/,$s/^  \([0-9]\+\)  .*/\1/p' <<<"$help"); do
+        grep -qE "(^|[^0-9])$status([^0-9]|\$)" <<<"$page_statuses" ||
+            fail "$p.1 nennt den Exit-Status $status nicht"
+    done
 done
 
 [ "$failures" -eq 0 ] || { echo "$failures Fehler" >&2; exit 1; }

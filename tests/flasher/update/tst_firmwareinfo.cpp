@@ -37,7 +37,9 @@ struct Case
     int versionStatus = 200, copyStatus = 200, helperStatus = 200; // HTTP status of each file
     bool closeDuringHelper = false; // the window is closed while the helper file downloads
     bool cancelCopy = false;
-    bool staleHelper = false; // an earlier run left a helper file
+    bool staleHelper = false;  // an earlier run left a helper file
+    bool copyToFolder = false; // the save dialog names no file
+    int helperBytes = 200;     // of the 200 bytes of the image
 
     Outcome outcome = Outcome::Failed;
     QStringList log; // in this order, the last one last; "L " listed, "S " through Add_Item
@@ -111,14 +113,10 @@ private slots:
                                       .outcome = Outcome::Declined,
                                       .log = {available + "V2.20"},
                                       .questions = 2});
-        row("server version equal", {.versionFile = "V2.16,x,y",
-                                     .outcome = Outcome::UpToDate,
-                                     .log = {available + "V2.16", current},
-                                     .questions = 1});
-        row("server version lower", {.versionFile = "V2.1,x,y",
-                                     .outcome = Outcome::UpToDate,
-                                     .log = {available + "V2.1", current},
-                                     .questions = 1});
+        row("server version not higher", {.versionFile = "V2.16,x,y",
+                                          .outcome = Outcome::UpToDate,
+                                          .log = {available + "V2.16", current},
+                                          .questions = 1});
         row("two d in the answer, the second counts; No to the download",
             {.answers = {true, false},
              .gaugeVersion = "V2.30dV2.16",
@@ -159,10 +157,20 @@ private slots:
                                                           .staleHelper = true,
                                                           .log = {copied, failed, http404},
                                                           .questions = 2});
-        row("checksum differs",
+        // With the checksum the user's copy is the image too: a copy that differs is no copy.
+        row("copy differs from the checksum",
             {.versionFile = "V2.20,/files/v220.bin,v220.bin," + QByteArray(64, 'A'),
-             .log = {copied, failed, "L Grund: Prüfsumme stimmt nicht"},
+             .log = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed,
+                     "L Grund: Prüfsumme stimmt nicht"},
              .questions = 2});
+        row("image cut short", {.versionFile = "V2.20,/files/v220.bin,v220.bin," + sha,
+                                .helperBytes = 150,
+                                .log = {copied, failed, "L Grund: Prüfsumme stimmt nicht"},
+                                .questions = 2});
+        row("copy to a folder", {.copyToFolder = true,
+                                 .log = {available + "V2.20", "L Kopie nach \"@dir\" nicht "
+                                                              "möglich: keine gewöhnliche Datei"},
+                                 .questions = 2});
         row("window closed during the download",
             {.closeDuringHelper = true,
              .log = {copied, "S Vorgang abgebrochen, Comport geschlossen"},
@@ -184,7 +192,8 @@ private slots:
 
         ScriptedUi ui;
         ui.answers = c.answers;
-        ui.copyTarget = c.cancelCopy ? QString() : copyPath;
+        ui.copyTarget = c.cancelCopy ? QString() : c.copyToFolder ? dir.path() : copyPath;
+        c.log.replaceInStrings("@dir", dir.path());
         QStringList log;
         bool closing = false;
         LinkHooks hooks;
@@ -207,8 +216,8 @@ private slots:
         TestHttpServer server;
         server.route("/DEVAZ/firmware.txt") = {c.versionFile, c.versionStatus};
         server.route("/files/v220.bin") = {filePattern(200), c.copyStatus};
-        server.route("/DEVAZ/lastfw.bin") = {filePattern(200), c.helperStatus, 0,
-                                             c.closeDuringHelper};
+        server.route("/DEVAZ/lastfw.bin") = {filePattern(200).left(c.helperBytes), c.helperStatus,
+                                             0, c.closeDuringHelper};
         server.onRequest = [&](const QString &path) {
             QVERIFY2(ui.waiting, qPrintable(path)); // the wait cursor shows during downloads
             closing = c.closeDuringHelper && path == "/DEVAZ/lastfw.bin";
