@@ -64,6 +64,7 @@ for p in "${programs[@]}"; do
     options="$(grep -oE '^ +(-[a-z?], )?--[a-z][a-z-]*' <<<"$help" | grep -oE -- '--[a-z][a-z-]*' |
         grep -vx -- --help-all)"
     [ -n "$options" ] || fail "$p --help listet keine Optionen"
+    statuses="$(sed -n '/^Exit-Status:/,$s/^  \([0-9]\+\)  .*/\1/p' <<<"$help")"
     for entry in "${pages[@]}"; do
         read -r language folder <<<"$entry"
         page="$usr/share/man/$folder/$p.1.gz"
@@ -79,12 +80,12 @@ for p in "${programs[@]}"; do
             grep -qE -- "(^|[^a-z-])$option([^a-z-]|\$)" <<<"$documented" ||
                 fail "$name beschreibt $option nicht ($p --help nennt es)"
         done
-    done
-    # Every exit status --help names is in the page's EXIT-STATUS section too.
-    page_statuses="$(sed -n '/^\.SH EXIT-STATUS/,/^\.SH /p' "$page")"
-    for status in $(sed -n '/^Exit-Status:/,$s/^  \([0-9]\+\)  .*/\1/p' <<<"$help"); do
-        grep -qE "(^|[^0-9])$status([^0-9]|\$)" <<<"$page_statuses" ||
-            fail "$p.1 nennt den Exit-Status $status nicht"
+        # Every exit status --help names is in the page's EXIT STATUS (EXIT-STATUS) section too.
+        page_statuses="$(sed -n '/^\.SH EXIT[ -]STATUS/,/^\.SH /p' <<<"$documented")"
+        for status in $statuses; do
+            grep -qE "(^|[^0-9])$status([^0-9]|\$)" <<<"$page_statuses" ||
+                fail "$name nennt den Exit-Status $status nicht ($p --help nennt ihn)"
+        done
     done
 done
 
