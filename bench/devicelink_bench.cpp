@@ -8,7 +8,9 @@
 //     the bytes need on the wire;
 //  4. the port scan of COM1..99: with no device (goal under 0.2 s) and with the simulator on
 //     one port (goal under 0.5 s), best of five;
-//  5. the update window (offscreen) during a 512-block transfer into the simulator: how late a
+//  5. the same through the real iveva-flasher, its log going into a pipe, against sx: the
+//     whole program end to end, median (and best) of fifteen alternating runs each;
+//  6. the update window (offscreen) during a 512-block transfer into the simulator: how late a
 //     10 ms timer of the window's thread fires; and closing the window during each kind of job.
 #include "RxRelay.h"
 #include "devicelink/BootloaderTransfer.h"
@@ -22,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -183,6 +186,83 @@ double sxSecondsPerBlock(const QString &portDir, const QTemporaryDir &dir, const
     return secondsBetween(relay.firstForwarded(), relay.lastForwarded()) / blocks;
 }
 
+// The real iveva-flasher (beside this program) uploading through a pty into rx, its log read
+// from a pipe as a script would.
+double flasherSecondsPerBlock(const QString &portDir, const QTemporaryDir &dir,
+                              const QByteArray &file, int blocks)
+{
+    const QString source = dir.filePath(QStringLiteral("flasher.bin"));
+    QFile out(source);
+    if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
+        return -1;
+    out.close();
+    RxRelay relay;
+    if (!relay.start(portDir, 5, dir.path(), QStringLiteral("flasher-rx.bin")))
+        return -1;
+    QProcess flasher;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("IVEVA_PORT_DIR"), portDir);
+    environment.insert(QStringLiteral("IVEVA_POLL_US"), QString::number(pollIntervalUs));
+    flasher.setProcessEnvironment(environment);
+    flasher.start(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/iveva-flasher"),
+        {QStringLiteral("--firmware"), source, QStringLiteral("--port"), QStringLiteral("5")});
+    if (!flasher.waitForFinished(120'000) || flasher.exitCode() != 0 ||
+        relay.waitForRx(10'000) != 0)
+        return -1;
+    return secondsBetween(relay.firstForwarded(), relay.lastForwarded()) / blocks;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The load the machine had: the mean number of runnable processes over the last minute.
+QString loadAverage()
+{
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (!load.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(load.readAll()).section(QLatin1Char(' '), 0, 0);
+}
+
+void measureEndToEnd(const QString &portDir)
+{
+    std::printf("512-block upload by iveva-flasher (log into a pipe) through a pty into rx\n");
+    QTemporaryDir dir;
+    const QByteArray file = testFile(512 * 128 - 1);
+    // Other work on the machine makes single runs scatter widely: many alternating runs, the
+    // median for the figure and the best as the cost without that work.
+    constexpr int Runs = 15;
+    QList<double> flasher;
+    QList<double> sx;
+    const QString loadBefore = loadAverage();
+    for (int run = 0; run < Runs; ++run) {
+        flasher.append(flasherSecondsPerBlock(portDir, dir, file, 512));
+        sx.append(sxSecondsPerBlock(portDir, dir, file, 512));
+        if (flasher.last() < 0 || sx.last() < 0) {
+            row("transfer failed",
+                flasher.last() < 0 ? QStringLiteral("iveva-flasher") : QStringLiteral("sx"));
+            return;
+        }
+    }
+    const auto us = [](double seconds) { return QString::number(seconds * 1e6, 'f', 1); };
+    const auto best = [](const QList<double> &values) {
+        return *std::min_element(values.begin(), values.end());
+    };
+    row("iveva-flasher per block: median, best of 15",
+        us(median(flasher)) + QStringLiteral(" us, ") + us(best(flasher)) + QStringLiteral(" us"));
+    row("lrzsz sx per block: median, best of 15",
+        us(median(sx)) + QStringLiteral(" us, ") + us(best(sx)) + QStringLiteral(" us"));
+    row("iveva-flasher end to end against sx (goal at most 1.0)",
+        QStringLiteral("%1 x (best against best %2 x)")
+            .arg(median(flasher) / median(sx), 0, 'f', 2)
+            .arg(best(flasher) / best(sx), 0, 'f', 2));
+    row("load average before, after", loadBefore + QStringLiteral(", ") + loadAverage());
+}
+
 void measureBlockRate(const QString &portDir)
 {
     std::printf("512-block transfer through a pty into lrzsz rx\n");
@@ -200,10 +280,6 @@ void measureBlockRate(const QString &portDir)
             return;
         }
     }
-    const auto median = [](QList<double> values) {
-        std::sort(values.begin(), values.end());
-        return values[values.size() / 2];
-    };
     const double oursMedian = median(ours);
     const double sxMedian = median(sx);
     row("UploadImage, time per block (median of 9)",
@@ -397,10 +473,16 @@ int main(int argc, char **argv)
     if (const qint64 us = qEnvironmentVariableIntValue("IVEVA_POLL_US"); us > 0)
         pollIntervalUs = us;
 
+    // "endtoend": only the program against sx.
+    if (QCoreApplication::arguments().contains(QStringLiteral("endtoend"))) {
+        measureEndToEnd(portDir);
+        return 0;
+    }
     // "window": only the update window's figures.
     if (!QCoreApplication::arguments().contains(QStringLiteral("window"))) {
         measureWaits(portDir);
         measureBlockRate(portDir);
+        measureEndToEnd(portDir);
         measurePacedTransfer(portDir);
         measureScan(portDir);
     }

@@ -6,6 +6,7 @@
 #include "configurator/core/PortFile.h"
 #include "configurator/core/ValueTable.h"
 #include "devicelink/ComPort.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/PortDevices.h"
 #include "shell/ConsoleSink.h"
 #include "shell/Interruption.h"
@@ -31,6 +32,7 @@ const QString PortOption = QStringLiteral("port");
 const QString AnalogOption = QStringLiteral("analog");
 const QString StoichOption = QStringLiteral("stoich");
 const QString LogOption = QStringLiteral("log");
+const QString QuietOption = QStringLiteral("quiet");
 
 shell::Program makeProgram()
 {
@@ -64,6 +66,11 @@ shell::Program makeProgram()
          true},
         {LogOption, QStringLiteral("DATEI"),
          QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen."), true},
+        {QuietOption, QString(),
+         QStringLiteral("Von --upload nur die Schlusszeile ausgeben, keine Zeile je Schritt; "
+                        "Fehler stehen auf der Standardfehlerausgabe, --log erhält weiter jede "
+                        "Zeile."),
+         true},
     };
     program.exitStatuses = shell::commonExitStatuses();
     program.exitStatuses.append(shell::Interruption::exitStatuses());
@@ -142,7 +149,11 @@ bool upload(const ConfigSettings &settings, const QString &portText,
     // A wrong port is refused before configs.eep is written (the upload logs why).
     if (ConfigUpload::portNumberFromText(number) != 0 && !save(imagePath, settings, console))
         return false;
-    return ConfigUpload::run(port, number, imagePath, console.hooks()) == TransferOutcome::Ok;
+    const TransferOutcome outcome = ConfigUpload::run(port, number, imagePath, console.hooks());
+    if (outcome == TransferOutcome::NoHandshake)
+        console.failedWithoutLine();
+    console.endOperation();
+    return outcome == TransferOutcome::Ok;
 }
 
 // The stoichiometric ratio --stoich gives, or Benzin's. Nothing for text that is no plain
@@ -171,7 +182,7 @@ const shell::Program &program()
 }
 
 int run(const shell::CommandLine &commandLine, const shell::RunContext &context, QTextStream &out,
-        QTextStream &err)
+        QTextStream &err, bool batched)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
@@ -199,7 +210,7 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     if (commandLine.values(LogOption).size() > 1)
         return usageError(QStringLiteral("--log nur einmal"));
 
-    shell::ConsoleSink console(out, err, false);
+    shell::ConsoleSink console(out, err, {program().name, false, batched});
     const QDir work(context.workingFolder);
     // The log covers the whole run, wherever --log stands among the ordered options.
     if (commandLine.isSet(LogOption)) {
@@ -211,6 +222,12 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             return shell::Failure;
         }
     }
+    // Only an upload looks for ports.
+    if (const QString hint = LinkHints::missingPortDir(context.link.portDir);
+        !hint.isEmpty() && commandLine.isSet(UploadOption))
+        console.explain(hint);
+    if (commandLine.isSet(QuietOption))
+        console.setQuiet({}, true);
     ConfigSettings settings;
     for (const auto &[name, value] : commandLine.given()) {
         bool ok = true;
@@ -231,9 +248,9 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             ok = upload(settings, portText, context, console);
         }
         if (!ok)
-            return shell::Failure; // later steps would build on what failed
+            return console.finish(shell::Failure); // later steps would build on what failed
     }
-    return shell::Success;
+    return console.finish(shell::Success);
 }
 
 } // namespace BatchMode

@@ -3,6 +3,7 @@
 #include "configurator/BatchMode.h"
 #include "configurator/ui/Form1.h"
 #include "configurator/ui/UserDialogs.h"
+#include "devicelink/LinkHints.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
 #include "shell/GermanQtTexts.h"
@@ -12,6 +13,15 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTextStream>
+
+#include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
 
 using namespace configurator;
 
@@ -41,8 +51,8 @@ int main(int argc, char *argv[])
         QTextStream err(stderr);
         if (!context && !shell::answersWithoutContext(commandLine))
             return shell::usageError(err, BatchMode::program(), contextError);
-        const int status =
-            BatchMode::run(commandLine, context.value_or(shell::RunContext()), out, err);
+        const int status = BatchMode::run(commandLine, context.value_or(shell::RunContext()), out,
+                                          err, isatty(fileno(stdout)) == 0);
         return shell::Interruption::exitStatus(err, BatchMode::program().name).value_or(status);
     }
 
@@ -56,5 +66,10 @@ int main(int argc, char *argv[])
     StandardDialogs dialogs;
     Form1 window(dialogs, *context);
     window.show();
+    // The main window has no log: a port folder that is not there is worth a message.
+    if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);
+        !hint.isEmpty())
+        dialogs.warning(&window, QStringLiteral("ROZID IVEVA KONFIGURATOR"),
+                        QStringLiteral("Hinweis: ") + hint);
     return app.exec();
 }

@@ -1,9 +1,12 @@
 #include "devicelink/BootloaderTransfer.h"
 
 #include "devicelink/BlockFrame.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/Poller.h"
 #include "devicelink/PortDevices.h"
+#include "devicelink/PortHolder.h"
+#include "devicelink/PortInfoSource.h"
 #include "devicelink/PortSettings.h"
 #include "protocol/ProtocolBytes.h"
 
@@ -168,10 +171,14 @@ private:
     {
         switch (step) {
         case Step::NoReset:
-            return end(TransferOutcome::NoReset, QStringLiteral("Reset nicht erkannt!"));
+            end(TransferOutcome::NoReset, QStringLiteral("Reset nicht erkannt!"));
+            m_hooks.hint(LinkHints::noReset());
+            return TransferOutcome::NoReset;
         case Step::NoHandshake:
-            // the log ends at "Controllerreset empfangen"
-            return end(TransferOutcome::NoHandshake, QString());
+            // The log ends at "Controllerreset empfangen"; only the hint says why.
+            end(TransferOutcome::NoHandshake, QString());
+            m_hooks.hint(LinkHints::noHandshake());
+            return TransferOutcome::NoHandshake;
         case Step::Abandon:
             m_port.write(QByteArray(1, Can));
             return end(TransferOutcome::Abandoned, QStringLiteral("Retry error!"));
@@ -221,12 +228,18 @@ bool OpenPortForTransfer(SerialPort &port, int comNumber, int baudRate, const Li
 void ReportOpenFailure(SerialPort &port, const LinkHooks &hooks)
 {
     hooks.Add_Item(LinkTexts::openFailed());
-    if (!port.deviceName().isEmpty())
+    const QString device = port.deviceName();
+    // Looked up now, while the other program still holds the port.
+    const std::optional<PortHolder> holder =
+        port.openError() == SerialPort::OpenError::Busy ? FindPortHolder(device) : std::nullopt;
+    if (!device.isEmpty())
         hooks.Add_Item(
-            LinkTexts::openFailureDetail(port.deviceName(), port.openError(), port.errorString()));
+            LinkTexts::openFailureDetail(device, port.openError(), port.errorString(), holder));
     if (port.openError() == SerialPort::OpenError::PermissionDenied)
-        hooks.Add_Item(LinkTexts::dialoutHint(devicelink::deviceGroup(port.deviceName())));
+        hooks.Add_Item(LinkTexts::dialoutHint(devicelink::deviceGroup(device)));
     port.close();
+    if (holder && !holder->certain)
+        hooks.hint(ModemManagerHint(SystemPortInfo().describe(device).vidPid()));
 }
 
 TransferOutcome UploadImage(SerialPort &port, const FlashImage &image,

@@ -1,5 +1,6 @@
 #include "devicelink/Identification.h"
 
+#include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortSettings.h"
 #include "protocol/ProtocolBytes.h"
@@ -92,6 +93,8 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
         port.close();
         return result;
     }
+    hooks.hint(portNumbers.isEmpty() ? LinkHints::noPort()
+                                     : LinkHints::noAnswer(int(portNumbers.size())));
     return result;
 }
 

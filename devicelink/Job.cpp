@@ -32,7 +32,7 @@ bool JobRunner::start(std::function<void(const LinkHooks &hooks)> work, std::fun
     m_thread = QThread::create([this, work = std::move(work), done = std::move(done)] {
         LinkHooks hooks;
         hooks.log = [this](const QString &text, LinkHooks::LineStyle style) {
-            queue({Report::Kind::Line, {text, style == LinkHooks::LineStyle::Scrolled}});
+            queue({Report::Kind::Line, {text, style != LinkHooks::LineStyle::Listed}});
         };
         hooks.percent = [this](int value) { queue({Report::Kind::Percent, {}, value}); };
         hooks.entryAnswer = [this] { queue({Report::Kind::EntryAnswer}); };

@@ -12,7 +12,8 @@ struct LinkHooks
     enum class LineStyle
     {
         Scrolled, // through Add_Item: the list scrolls to the line
-        Listed    // appended to the list only
+        Listed,   // appended to the list only
+        Hint      // an explanation after a failure, "Hinweis: ...": scrolled to
     };
 
     std::function<void(const QString &line, LineStyle style)> log;
@@ -31,6 +32,12 @@ struct LinkHooks
     {
         if (log)
             log(line, LineStyle::Listed);
+    }
+    // Appends "Hinweis: " and the explanation, scrolled to.
+    void hint(const QString &text) const
+    {
+        if (log)
+            log(QStringLiteral("Hinweis: ") + text, LineStyle::Hint);
     }
     bool isCancelled() const { return cancelled && cancelled(); }
 };

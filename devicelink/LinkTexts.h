@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelink/PortHolder.h"
 #include "devicelink/SerialPort.h"
 
 #include <QString>
@@ -38,14 +39,15 @@ inline QString openErrorText(SerialPort::OpenError error)
     }
     return QStringLiteral("lässt sich nicht öffnen");
 }
-// "/dev/ttyUSB0: belegt (von einem anderen Programm geöffnet)": the device, the reason and the
-// system's own words.
+// "/dev/ttyUSB0: belegt von minicom (PID 812)": the device, the reason (with the holder of a
+// busy port, when known) and the system's own words.
 inline QString openFailureDetail(const QString &device, SerialPort::OpenError error,
-                                 const QString &systemText)
+                                 const QString &systemText,
+                                 const std::optional<PortHolder> &holder = std::nullopt)
 {
     QString line = device + QStringLiteral(": ") + openErrorText(error);
     if (error == SerialPort::OpenError::Busy)
-        line += QStringLiteral(" (von einem anderen Programm geöffnet)");
+        line += BusyDetail(holder);
     else if (error != SerialPort::OpenError::Missing && !systemText.isEmpty())
         line += QStringLiteral(" (%1)").arg(systemText);
     return line;

@@ -23,12 +23,14 @@ AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks,
         const bool opened = PortTest(port, n);
         if (!opened && port.openError() == SerialPort::OpenError::Missing)
             continue;
-        ProbedPort probe{n, port.deviceName(), port.openError(), port.errorString(), {}};
+        ProbedPort probe{n, port.deviceName(), port.openError(), port.errorString(), {}, {}};
         if (opened)
             probe.error = SerialPort::OpenError::None;
         else if (probe.error == SerialPort::OpenError::None)
             probe.error = SerialPort::OpenError::Other;
         probe.details = info.describe(probe.device);
+        if (probe.error == SerialPort::OpenError::Busy)
+            probe.holder = FindPortHolder(probe.device);
         if (opened) {
             ports.entries.append(PortDisplayEntry(n));
             ports.numbers.append(n);
@@ -58,9 +60,21 @@ QStringList ScanProblemLines(const AvailablePorts &ports)
                                                "anmelden")
                                     .arg(devicelink::deviceGroup(probe.device)));
         else if (probe.error == SerialPort::OpenError::Busy)
-            lines.append(port + QStringLiteral(": belegt (von einem anderen Programm geöffnet)"));
+            lines.append(port + QStringLiteral(": belegt") + BusyDetail(probe.holder));
     }
     return lines;
+}
+
+void ReportScanProblems(const AvailablePorts &ports, const LinkHooks &hooks)
+{
+    for (const QString &line : ScanProblemLines(ports))
+        hooks.Add_Item(line);
+    for (const ProbedPort &probe : ports.probed) {
+        if (probe.holder && !probe.holder->certain) {
+            hooks.hint(ModemManagerHint(probe.details.vidPid()));
+            return; // one hint for all of them
+        }
+    }
 }
 
 QString PortDisplayEntry(int portNumber)

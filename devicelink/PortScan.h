@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicelink/LinkHooks.h"
+#include "devicelink/PortHolder.h"
 #include "devicelink/PortInfoSource.h"
 #include "devicelink/SerialPort.h"
 
@@ -20,6 +21,7 @@ struct ProbedPort
     SerialPort::OpenError error = SerialPort::OpenError::None; // None: it opened
     QString systemText;                                        // the system's words for error
     devicelink::PortDetails details;
+    std::optional<PortHolder> holder; // who keeps a busy port, when the system shows it
 };
 
 // The ports that can be opened: the visible entries ("COM 3 verfügbar") and, parallel to
@@ -42,6 +44,8 @@ AvailablePorts ScanAvailablePorts(SerialPort &port, const LinkHooks &hooks);
 // The ports the scan left out because the user may not use them or another program holds them,
 // one line each with its reason (and the group to join).
 QStringList ScanProblemLines(const AvailablePorts &ports);
+// Logs those lines, and the hint on ModemManager when it may hold one of the ports.
+void ReportScanProblems(const AvailablePorts &ports, const LinkHooks &hooks);
 
 // "COM", a blank, the number, " verfügbar": 15 characters for ports 1 to 9, 16 for 10 to 99.
 QString PortDisplayEntry(int portNumber);

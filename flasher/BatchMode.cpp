@@ -1,6 +1,7 @@
 #include "flasher/BatchMode.h"
 
 #include "devicelink/Identification.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortScan.h"
@@ -13,6 +14,9 @@
 #include "shell/ConsoleSink.h"
 #include "shell/Interruption.h"
 
+#include <QRegularExpression>
+
+#include <algorithm>
 #include <optional>
 
 namespace flasher {
@@ -28,6 +32,8 @@ const QStringList CommandOptions = {QStringLiteral("firmware"),  QStringLiteral(
                                     QStringLiteral("update"),    QStringLiteral("save-update-url"),
                                     QStringLiteral("list-ports")};
 const QList<int> Speeds = {4800, 19200, 38400};
+const QString QuietOption = QStringLiteral("quiet");
+const QString InstalledLine = QStringLiteral("auf dem Gerät installierte Firmware Version: ");
 
 shell::Program makeProgram()
 {
@@ -85,6 +91,12 @@ shell::Program makeProgram()
          false},
         {QStringLiteral("log"), QStringLiteral("DATEI"),
          QStringLiteral("Jede ausgegebene Zeile mit Zeitstempel an DATEI anhängen."), true},
+        {QuietOption, QString(),
+         QStringLiteral("Nur das Ergebnis ausgeben: die Schlusszeile eines Uploads, die "
+                        "Versionszeilen, die Fundzeile der Suche, die Porttabelle; keine Zeile "
+                        "je Block und keine Prozentanzeige. Fehler stehen auf der "
+                        "Standardfehlerausgabe, --log erhält weiter jede Zeile."),
+         true},
     };
     program.exitStatuses = shell::commonExitStatuses();
     program.exitStatuses.append(
@@ -121,13 +133,6 @@ int listPorts(SerialPort &port, Console &console)
     return shell::Success;
 }
 
-// The ports the scan left out for lack of rights or because they are busy.
-void printScanProblems(const AvailablePorts &ports, Console &console)
-{
-    for (const QString &line : ScanProblemLines(ports))
-        console.print(line);
-}
-
 // Each command's exit status, from the outcome of its operation.
 int exitStatusFor(TransferOutcome outcome)
 {
@@ -160,9 +165,10 @@ int choosePort(const Settings &settings, SerialPort &port, Console &console)
     if (settings.port > 0)
         return settings.port;
     const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
-    printScanProblems(ports, console);
+    ReportScanProblems(ports, console.hooks());
     if (ports.numbers.isEmpty()) {
-        console.print(QStringLiteral("Kein verfügbarer Comport gefunden"));
+        console.printProgress(QStringLiteral("Kein verfügbarer Comport gefunden"));
+        console.explain(LinkHints::noPort());
         return 0;
     }
     return ports.numbers.first();
@@ -176,18 +182,21 @@ int runUpload(UploadKind kind, const QString &path, const Settings &settings, Se
         return shell::Failure;
     const UploadRequest request{kind, PortDisplayEntry(comNumber), settings.speed, path};
     const TransferOutcome outcome = RunUploadCommand(port, request, console.hooks());
-    console.finishPercent();
+    if (outcome == TransferOutcome::NoHandshake)
+        console.failedWithoutLine();
     return exitStatusFor(outcome);
 }
 
 int runSearch(const Settings &settings, SerialPort &port, Console &console)
 {
     const AvailablePorts ports = ScanAvailablePorts(port, LinkHooks());
-    printScanProblems(ports, console);
+    ReportScanProblems(ports, console.hooks());
     QByteArray receiveText;
     const SearchResult result =
         SearchDevice(port, ports.numbers, settings.speed, SearchVariant::flasher(), receiveText,
                      console.hooks());
+    if (ports.numbers.isEmpty())
+        console.failedWithoutLine(); // "Gerät suchen..." is no failure: the hint says it
     return exitStatusFor(result.outcome);
 }
 
@@ -213,9 +222,13 @@ int runUpdate(UpdateBatchOptions options, const QString &updateUrl, const Settin
     if (options.comNumber == 0)
         return shell::Failure;
     options.baudRate = settings.speed;
-    const FirmwareInfo::Outcome outcome = UpdateBatch::run(
-        options, port, console.hooks(), [&console](const QString &line) { console.print(line); });
-    console.finishPercent();
+    // The questions, answered from the options, are lines of the operation.
+    const FirmwareInfo::Outcome outcome =
+        UpdateBatch::run(options, port, console.hooks(), [&console](const QString &line) {
+            console.printProgress(line);
+            console.flush();
+        });
+    console.endOperation();
     // Without --yes the download question is answered No: a newer firmware was found.
     if (outcome == FirmwareInfo::Outcome::Declined && !options.yes)
         return shell::NewerFirmware;
@@ -233,6 +246,56 @@ int saveUpdateUrl(const QString &text, Console &console, QTextStream &err)
     return shell::Success;
 }
 
+// What --quiet leaves on the standard output besides the port table and the messages.
+void setQuiet(const QString &command, Console &console)
+{
+    const auto startsWith = [](const QStringList &starts) {
+        return [starts](const QString &line) {
+            return std::any_of(starts.cbegin(), starts.cend(),
+                               [&line](const QString &start) { return line.startsWith(start); });
+        };
+    };
+    if (command == QLatin1String("info"))
+        console.setQuiet(startsWith({InstalledLine}), false);
+    else if (command == QLatin1String("search"))
+        console.setQuiet(
+            [](const QString &line) {
+                static const QRegularExpression found(
+                    QStringLiteral("^Port \\d+ Gerät gefunden!$"));
+                return found.match(line).hasMatch();
+            },
+            false);
+    else if (command == QLatin1String("update"))
+        console.setQuiet(startsWith({InstalledLine, QStringLiteral("Verfügbare Firmwareversion: "),
+                                     QStringLiteral("SHA-256: ")}),
+                         true);
+    else // the uploads and the rest: their result line
+        console.setQuiet({}, true);
+}
+
+// The command the options name; its exit status.
+int runCommand(const QString &file, const QString &updateUrl,
+               const std::optional<UpdateBatchOptions> &updateOptions, const Settings &settings,
+               SerialPort &anyPort, Console &console, QTextStream &err)
+{
+    if (settings.command == QLatin1String("list-ports"))
+        return listPorts(anyPort, console);
+    std::optional<devicelink::PinnedPort> pinned;
+    SerialPort &port =
+        settings.device.isEmpty() ? anyPort : pinned.emplace(anyPort, settings.device);
+    if (settings.command == QLatin1String("firmware"))
+        return runUpload(UploadKind::Firmware, file, settings, port, console);
+    if (settings.command == QLatin1String("eeprom"))
+        return runUpload(UploadKind::Eeprom, file, settings, port, console);
+    if (settings.command == QLatin1String("search"))
+        return runSearch(settings, anyPort, console); // searches every port, never one device
+    if (settings.command == QLatin1String("update"))
+        return runUpdate(*updateOptions, updateUrl, settings, port, console);
+    if (settings.command == QLatin1String("save-update-url"))
+        return saveUpdateUrl(file, console, err);
+    return runInfo(settings, port, console);
+}
+
 } // namespace
 
 const shell::Program &program()
@@ -243,7 +306,7 @@ const shell::Program &program()
 
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
         const QString &updateUrl, SerialPort &anyPort, QTextStream &out, QTextStream &err,
-        bool percentLine)
+        bool percentLine, bool batched)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
@@ -292,7 +355,7 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             return usageError(err, error);
     }
 
-    Console console(out, err, percentLine);
+    Console console(out, err, {program().name, percentLine, batched});
     if (commandLine.isSet(QStringLiteral("log"))) {
         QString why;
         const QString logPath = commandLine.value(QStringLiteral("log"));
@@ -302,22 +365,12 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
             return shell::Failure;
         }
     }
-    if (settings.command == QLatin1String("list-ports"))
-        return listPorts(anyPort, console);
-    std::optional<devicelink::PinnedPort> pinned;
-    SerialPort &port =
-        settings.device.isEmpty() ? anyPort : pinned.emplace(anyPort, settings.device);
-    if (settings.command == QLatin1String("firmware"))
-        return runUpload(UploadKind::Firmware, file, settings, port, console);
-    if (settings.command == QLatin1String("eeprom"))
-        return runUpload(UploadKind::Eeprom, file, settings, port, console);
-    if (settings.command == QLatin1String("search"))
-        return runSearch(settings, anyPort, console); // searches every port, never one device
-    if (settings.command == QLatin1String("update"))
-        return runUpdate(*updateOptions, updateUrl, settings, port, console);
-    if (settings.command == QLatin1String("save-update-url"))
-        return saveUpdateUrl(file, console, err);
-    return runInfo(settings, port, console);
+    if (const QString hint = LinkHints::missingPortDir(context.link.portDir); !hint.isEmpty())
+        console.explain(hint);
+    if (commandLine.isSet(QuietOption))
+        setQuiet(settings.command, console);
+    return console.finish(
+        runCommand(file, updateUrl, updateOptions, settings, anyPort, console, err));
 }
 
 } // namespace BatchMode

@@ -16,11 +16,12 @@ namespace BatchMode {
 const shell::Program &program();
 
 // Runs the command the command line names on `port` (the device link's settings come from
-// `context`; `updateUrl` is the update server to use). Log lines go to `out`; usage errors,
-// and the percentage as one updating line when `percentLine` is set (a terminal), go to `err`.
+// `context`; `updateUrl` is the update server to use). Log lines go to `out`, in batches when
+// `batched` is set (a pipe or a file); usage errors, explanations, a failure once more, and
+// the percentage as one updating line when `percentLine` is set (a terminal), go to `err`.
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
         const QString &updateUrl, devicelink::SerialPort &port, QTextStream &out, QTextStream &err,
-        bool percentLine);
+        bool percentLine, bool batched = false);
 
 } // namespace BatchMode
 

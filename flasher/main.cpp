@@ -1,6 +1,7 @@
 // iveva-flasher: the update window, or one batch command when the arguments name one.
 
 #include "devicelink/ComPort.h"
+#include "devicelink/LinkHints.h"
 #include "flasher/BatchMode.h"
 #include "flasher/ui/Form1.h"
 #include "flasher/update/UpdateClient.h"
@@ -57,8 +58,9 @@ int main(int argc, char *argv[])
         if (!context && !shell::answersWithoutContext(commandLine))
             return shell::usageError(err, BatchMode::program(), contextError);
         devicelink::ComPort port(context ? context->link : devicelink::LinkSettings());
-        const int status = BatchMode::Run(commandLine, context.value_or(shell::RunContext()),
-                                          updateUrl, port, out, err, isatty(fileno(stderr)) != 0);
+        const int status =
+            BatchMode::Run(commandLine, context.value_or(shell::RunContext()), updateUrl, port, out,
+                           err, isatty(fileno(stderr)) != 0, isatty(fileno(stdout)) == 0);
         return shell::Interruption::exitStatus(err, BatchMode::program().name).value_or(status);
     }
 
@@ -71,6 +73,9 @@ int main(int argc, char *argv[])
     }
     Form1 window([link = context->link] { return std::make_unique<devicelink::ComPort>(link); });
     window.setUpdateUrl(updateUrl);
+    if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);
+        !hint.isEmpty())
+        window.addHint(hint);
     window.show();
     return app.exec();
 }

@@ -1,7 +1,9 @@
 #include "shell/ConsoleSink.h"
 
 #include "devicelink/FileKind.h"
+#include "shell/CommandLine.h"
 #include "shell/Interruption.h"
+#include "shell/TimedFlush.h"
 
 #include <QDateTime>
 #include <QTextStream>
@@ -20,14 +22,17 @@ QString percentText(int percent)
 
 } // namespace
 
-ConsoleSink::ConsoleSink(QTextStream &out, QTextStream &err, bool percentLine)
-    : m_out(out), m_err(err), m_percentLine(percentLine)
-{}
+ConsoleSink::ConsoleSink(QTextStream &out, QTextStream &err, const Options &options)
+    : m_out(out), m_err(err), m_options(options)
+{
+    if (options.batched)
+        m_batch = std::make_unique<TimedFlush>(out);
+}
 
 ConsoleSink::~ConsoleSink()
 {
     finishPercent();
-    m_out.flush();
+    flush();
     m_err.flush();
 }
 
@@ -47,26 +52,59 @@ bool ConsoleSink::appendTo(const QString &path, QString *why)
     return true;
 }
 
+void ConsoleSink::setQuiet(const LineFilter &keep, bool lastLine)
+{
+    m_quiet = true;
+    m_keep = keep;
+    m_keepLastLine = lastLine;
+    m_options.percentLine = false;
+}
+
 void ConsoleSink::print(const QString &line)
 {
-    clearPercent();
-    m_out << line << Qt::endl;
-    redrawPercent();
+    m_heldBack.clear();
+    write(line);
     logLine(line);
+}
+
+void ConsoleSink::printProgress(const QString &line)
+{
+    if (m_quiet && !(m_keep && m_keep(line))) {
+        m_heldBack = line;
+        m_lastLine = line;
+        logLine(line);
+        return;
+    }
+    print(line);
 }
 
 void ConsoleSink::printError(const QString &line)
 {
     clearPercent();
-    m_out.flush();
+    flush();
     m_err << line << Qt::endl;
+    redrawPercent();
+    logLine(line);
+    m_lastLine.clear(); // it is on stderr already
+}
+
+void ConsoleSink::explain(const QString &text)
+{
+    explainLine(QStringLiteral("Hinweis: ") + text);
+}
+
+void ConsoleSink::explainLine(const QString &line)
+{
+    clearPercent();
+    flush();
+    m_err << m_options.program << ": " << line << Qt::endl;
     redrawPercent();
     logLine(line);
 }
 
 void ConsoleSink::showPercent(int percent)
 {
-    if (!m_percentLine)
+    if (!m_options.percentLine)
         return;
     m_percent = percent;
     m_err << '\r' << percentText(percent) << "\x1b[K" << Qt::flush;
@@ -80,14 +118,65 @@ void ConsoleSink::finishPercent()
     }
 }
 
+void ConsoleSink::endOperation()
+{
+    finishPercent();
+    if (m_keepLastLine && !m_heldBack.isEmpty())
+        write(m_heldBack);
+    m_heldBack.clear();
+}
+
+void ConsoleSink::flush()
+{
+    if (m_batch)
+        m_batch->flush();
+    else
+        m_out.flush();
+}
+
+void ConsoleSink::failedWithoutLine()
+{
+    m_lastLine.clear();
+    m_heldBack.clear();
+}
+
+int ConsoleSink::finish(int status)
+{
+    endOperation();
+    flush();
+    // An interrupted run says so itself.
+    if (status == Failure && !m_lastLine.isEmpty() && Interruption::signalNumber() == 0)
+        m_err << m_options.program << ": " << m_lastLine << Qt::endl;
+    m_lastLine.clear();
+    return status;
+}
+
 devicelink::LinkHooks ConsoleSink::hooks()
 {
+    using Style = devicelink::LinkHooks::LineStyle;
     devicelink::LinkHooks hooks;
-    hooks.log = [this](const QString &line, devicelink::LinkHooks::LineStyle) { print(line); };
-    if (m_percentLine)
+    hooks.log = [this](const QString &line, Style style) {
+        if (style == Style::Hint)
+            explainLine(line);
+        else
+            printProgress(line);
+    };
+    if (m_options.percentLine)
         hooks.percent = [this](int percent) { showPercent(percent); };
     hooks.cancelled = [] { return Interruption::signalNumber() != 0; };
     return hooks;
+}
+
+void ConsoleSink::write(const QString &line)
+{
+    m_lastLine = line;
+    if (m_batch) {
+        m_batch->add(line); // a pipe or a file: the percentage is on the terminal, if anywhere
+        return;
+    }
+    clearPercent();
+    m_out << line << Qt::endl;
+    redrawPercent();
 }
 
 void ConsoleSink::logLine(const QString &line)
@@ -105,7 +194,7 @@ void ConsoleSink::logLine(const QString &line)
     const QString why =
         errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : m_log.errorString();
     clearPercent();
-    m_out.flush();
+    flush();
     m_err << QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(m_log.fileName(), why)
           << Qt::endl;
     redrawPercent();

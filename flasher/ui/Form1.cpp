@@ -92,6 +92,11 @@ Form1::Form1(PortFactory ports, QWidget *parent)
     Form_Load();
 }
 
+void Form1::addHint(const QString &text)
+{
+    m_link->listLine(QStringLiteral("Hinweis: ") + text);
+}
+
 bool Form1::busy() const
 {
     return m_link->busy();
@@ -217,8 +222,7 @@ void Form1::scanPorts(std::function<void()> then)
     m_link->start<AvailablePorts>(
         [ports](const LinkHooks &hooks) {
             AvailablePorts found = ScanAvailablePorts(*ports(), hooks);
-            for (const QString &line : ScanProblemLines(found))
-                hooks.Add_Item(line);
+            ReportScanProblems(found, hooks);
             return found;
         },
         [this, then = std::move(then)](const AvailablePorts &found) {

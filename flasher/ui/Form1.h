@@ -56,6 +56,9 @@ public:
     // Where "firmware.txt" and "jdwiii.hzg" go; empty: the program's folder or the user's.
     void setDownloadFolder(const QString &folder) { m_downloadFolder = folder; }
 
+    // Adds "Hinweis: <text>" to the log: an explanation such as a port folder that is missing.
+    void addHint(const QString &text);
+
     // A job (scan, search, upload, firmware information) is running.
     bool busy() const;
 

@@ -9,6 +9,7 @@
 #include "configurator/ui/Form2.h"
 #include "configurator/ui/Form3.h"
 #include "configurator/ui/UserDialogs.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
 #include "sim/GaugeSimulator.h"
 
@@ -240,7 +241,8 @@ private slots:
         QVERIFY(logOf(upload).last().startsWith(QStringLiteral("Geänderte Einstellungen nicht")));
         // An activation during the upload must not start a second one on the busy port.
         QVERIFY(reactivate(form, upload) && settled(upload));
-        QCOMPARE(logOf(upload).last(), QStringLiteral("Reset nicht erkannt!"));
+        QCOMPARE(logOf(upload).mid(logOf(upload).size() - 2),
+                 QStringList({"Reset nicht erkannt!", "Hinweis: " + LinkHints::noReset()}));
         QCOMPARE(logOf(upload).count(QStringLiteral("öffne COM-Port")), 1);
         QVERIFY(upload && upload->isVisible() && !control<QTimer>(upload, "Timer1")->isActive());
         // Coming back from another program is no activation: a window that takes the focus
@@ -301,6 +303,7 @@ private slots:
         control<QPushButton>(dialog, "Command4")->click();
         QVERIFY(settled(dialog));
         QVERIFY(dialog && dialog->isVisible() && dialogs.messages.isEmpty());
+        QCOMPARE(control<QLabel>(dialog, "Label1")->text(), "Hinweis: " + LinkHints::noAnswer(2));
         QCOMPARE(comport(form), QStringLiteral("Com-Port: 9"));
         QVERIFY(dialog->close());
         QCOMPARE(comport(form), QStringLiteral("Com-Port: 12"));
@@ -384,7 +387,7 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("tail");   // stdout from the first of these on; none: empty
         QTest::addColumn<QByteArray>("configs"); // written before an upload; empty: not at all
-        QTest::addColumn<bool>("quiet");         // nothing on stderr
+        QTest::addColumn<bool>("quiet");         // no message on stderr
         using L = QStringList;
         const L up{"--open", "warnings.eep", "--upload"}, ok{"Erfolgreich geflasht!"};
         const QByteArray W = WarningsImage, none;
@@ -438,7 +441,11 @@ private slots:
         const auto [exitCode, out, err] = runBatch(ws, arguments);
         QTEST(exitCode, "exitCode");
         QCOMPARE(out.mid(out.indexOf(tail.value(0))), tail); // not found: all of it
-        QTEST(err.isEmpty(), "quiet");
+        // A failure repeats its last line on stderr, after any message of its own.
+        QFETCH(bool, quiet);
+        QCOMPARE(err.isEmpty(), quiet && exitCode != 1);
+        QCOMPARE(err.endsWith("iveva-configurator: " + out.value(out.size() - 1) + '\n'),
+                 quiet && exitCode == 1);
         QTEST(ws.read("configs.eep"), "configs");
     }
 };

@@ -2,6 +2,7 @@
 #include "TestContext.h"
 #include "devicelink/BlockFrame.h"
 #include "devicelink/BootloaderTransfer.h"
+#include "devicelink/LinkHints.h"
 
 #include <QTest>
 
@@ -128,14 +129,16 @@ private slots:
     {
         QTest::addColumn<Step>("setup");
         QTest::addColumn<TransferOutcome>("outcome");
-        QTest::addColumn<QString>("lastLine");
+        QTest::addColumn<QStringList>("lastLines");
         QTest::addColumn<bool>("endsWithCan");
         QTest::addColumn<Step>("check");
         using T = TransferOutcome;
         const auto row = [](
-                             const char *name, Step setup, T outcome, const char *lastLine,
+                             const char *name, Step setup, T outcome, const QByteArray &lastLines,
                              bool can, Step check = [](Fixture &) {}) {
-            QTest::newRow(name) << setup << outcome << QString::fromUtf8(lastLine) << can << check;
+            QTest::newRow(name) << setup << outcome
+                                << QString::fromUtf8(lastLines).split(QLatin1Char('\n')) << can
+                                << check;
         };
         // The reset wait sends the entry character 600 times, then gives up.
         const Step sixHundredEntries = [](Fixture &f) {
@@ -143,15 +146,18 @@ private slots:
         };
         const char *retry = "Retry error!", *lost = "Verbindung zum Comport verloren";
         const Step noWaitOnDeadPort = [](Fixture &f) { QVERIFY(f.port.pollsDone() < 100'000); };
+        // After the failure line a hint says what to check; without a handshake it is all.
+        const QByteArray noReset =
+            "Reset nicht erkannt!\nHinweis: " + LinkHints::noReset().toUtf8();
         row(
-            "no echo", [](Fixture &f) { f.gauge.echoAfter = 0; }, T::NoReset,
-            "Reset nicht erkannt!", false, sixHundredEntries);
+            "no echo", [](Fixture &f) { f.gauge.echoAfter = 0; }, T::NoReset, noReset, false,
+            sixHundredEntries);
         row(
             "echo with another byte", [](Fixture &f) { f.gauge.echoExtra = "x"; }, T::NoReset,
-            "Reset nicht erkannt!", false, sixHundredEntries);
+            noReset, false, sixHundredEntries);
         row(
             "echo without handshake", [](Fixture &f) { f.gauge.handshake = false; }, T::NoHandshake,
-            "Controllerreset empfangen", false);
+            "Controllerreset empfangen\nHinweis: " + LinkHints::noHandshake().toUtf8(), false);
         row(
             "ACK with another byte",
             [](Fixture &f) { f.gauge.frameAnswers = {QByteArray(1, Ack) + 'x'}; }, T::Abandoned,
@@ -208,7 +214,8 @@ private slots:
 
         QTEST(f.upload(f.file), "outcome");
 
-        QTEST(f.log.last(), "lastLine");
+        QFETCH(QStringList, lastLines);
+        QCOMPARE(f.log.mid(f.log.size() - lastLines.size()), lastLines);
         QTEST(f.port.written().endsWith(Can), "endsWithCan");
         QVERIFY(!f.port.isOpen());
         check(f);

@@ -68,9 +68,15 @@ private slots:
         // belongs to the device, not to the link.
         QVERIFY(!port.openDevice(pty, QStringLiteral("19200,n,8,1")));
         QCOMPARE(port.openError(), SerialPort::OpenError::Busy);
+        // The holder, this process, is named.
+        QVERIFY(!OpenPortForTransfer(port, 7, 19200, m_hooks));
         QVERIFY(!OpenPortForTransfer(port, 8, 19200, m_hooks));
         QCOMPARE(port.openError(), SerialPort::OpenError::Missing);
+        const QString self =
+            QStringLiteral("tst_endtoend (PID %1)").arg(QCoreApplication::applicationPid());
         QCOMPARE(m_log, QStringList({"öffne COM-Port", "Fehler beim öffnen des Comports",
+                                     pty + ": belegt von " + self, "öffne COM-Port",
+                                     "Fehler beim öffnen des Comports",
                                      m_portDir + "/COM8: nicht vorhanden"}));
         QVERIFY(!port.isOpen());
 

@@ -1,5 +1,6 @@
 #include "ScriptedPort.h"
 #include "devicelink/Identification.h"
+#include "devicelink/LinkHints.h"
 
 #include <QTest>
 
@@ -19,7 +20,7 @@ struct Search
     {
         LinkHooks hooks;
         hooks.log = [this](const QString &line, LinkHooks::LineStyle style) {
-            QVERIFY(style == LinkHooks::LineStyle::Listed);
+            QCOMPARE(style == LinkHooks::LineStyle::Hint, line.startsWith("Hinweis: "));
             log.append(line);
         };
         return SearchDevice(port, ports, 19200,
@@ -49,7 +50,9 @@ private slots:
         const QString start = "Gerät suchen...",
                       installed = "auf dem Gerät installierte Firmware Version: ";
         const QStringList on2{start, "Port 2 Gerät gefunden!", installed + "V2.16"};
-        const QStringList notOn2{start, "Port 2 Gerät nicht gefunden"};
+        const QString noAnswer = "Hinweis: " + LinkHints::noAnswer(1);
+        const QString noPort = "Hinweis: " + LinkHints::noPort();
+        const QStringList notOn2{start, "Port 2 Gerät nicht gefunden", noAnswer};
         using Pieces = QList<QByteArray>;
         QTest::newRow("configurator, third of three ports, skips the V")
             << false << QList<int>{3, 5, 7} << v216 << 2 << "2.16" << QStringList();
@@ -72,9 +75,9 @@ private slots:
         QTest::newRow("text without e")
             << true << QList<int>{2} << Pieces{"dV2.16"} << -1 << "" << notOn2;
         QTest::newRow("configurator, no ports")
-            << false << QList<int>() << v216 << -1 << "" << QStringList();
+            << false << QList<int>() << v216 << -1 << "" << QStringList{noPort};
         QTest::newRow("flasher, no ports")
-            << true << QList<int>() << v216 << -1 << "" << QStringList{start};
+            << true << QList<int>() << v216 << -1 << "" << QStringList{start, noPort};
     }
 
     void searches()

@@ -2,10 +2,12 @@
 #include "TestContext.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/ComPortNames.h"
+#include "devicelink/PortHolder.h"
 #include "devicelink/PortScan.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -73,7 +75,37 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[0].startsWith("COM 3 (/dev/ttyFAKE3): keine Berechtigung"));
         QVERIFY(lines[0].contains("-aG dialout"));
-        QCOMPARE(lines[1], "COM 4 (/dev/ttyFAKE4): belegt (von einem anderen Programm geöffnet)");
+        QVERIFY(lines[1].startsWith("COM 4 (/dev/ttyFAKE4): belegt")); // the holder: see below
+    }
+
+    void portHolder_data()
+    {
+        QTest::addColumn<QStringList>("processes"); // "pid name", "+" when it holds the device
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("an open file names the holder")
+            << QStringList{"640 ModemManager", "812 minicom +"} << " von minicom (PID 812)";
+        QTest::newRow("else ModemManager may") << QStringList{"12 bash", "640 ModemManager"}
+                                               << " – möglicherweise von ModemManager (PID 640)";
+        QTest::newRow("nobody known")
+            << QStringList{"12 bash"} << " (von einem anderen Programm geöffnet)";
+    }
+
+    // Who keeps a busy port, from a /proc of our own making.
+    void portHolder()
+    {
+        QFETCH(QStringList, processes);
+        QTemporaryDir proc;
+        const QString device = proc.filePath("ttyUSB0");
+        QVERIFY(QFile(device).open(QIODevice::WriteOnly));
+        for (const QString &process : processes) {
+            const QStringList fields = process.split(' ');
+            const QString dir = proc.filePath(fields[0]);
+            QVERIFY(QDir().mkpath(dir + "/fd"));
+            QFile comm(dir + "/comm");
+            QVERIFY(comm.open(QIODevice::WriteOnly) && comm.write((fields[1] + '\n').toUtf8()) > 0);
+            QVERIFY(QFile::link(fields.size() > 2 ? device : proc.filePath("null"), dir + "/fd/3"));
+        }
+        QTEST(BusyDetail(FindPortHolder(device, proc.path())), "detail");
     }
 
     // Bytes that arrived before the open belong to nobody: the first poll sees only new ones.

@@ -5,6 +5,7 @@
 #include "TestContext.h"
 #include "TestHttpServer.h"
 #include "devicelink/ComPort.h"
+#include "devicelink/LinkHints.h"
 #include "flasher/BatchMode.h"
 #include "flasher/UploadCommand.h"
 #include "flasher/update/UpdateClient.h"
@@ -29,12 +30,18 @@ struct Output
     QString out, err;
 };
 
-// In process with the percentage on its own line, or through the program itself.
-Output runBatch(const QStringList &arguments, bool viaProgram)
+// In process with the percentage on its own line and the log in batches, or through the
+// program itself (in another port folder when `portDir` is given).
+Output runBatch(const QStringList &arguments, bool viaProgram, const QString &portDir = {})
 {
     Output output;
     if (viaProgram) {
         QProcess flasher;
+        if (!portDir.isEmpty()) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("IVEVA_PORT_DIR", portDir);
+            flasher.setProcessEnvironment(environment);
+        }
         flasher.start(QStringLiteral(FLASHER_PROGRAM), arguments);
         if (!flasher.waitForFinished(30'000))
             return output;
@@ -46,7 +53,8 @@ Output runBatch(const QStringList &arguments, bool viaProgram)
         shell::CommandLine::parse(BatchMode::program(), QStringList{"iveva-flasher"} + arguments);
     const QString updateUrl = UpdateClient::chooseBaseUrl(commandLine.value("update-url"), {}, {});
     ComPort port(testContext().link);
-    output.status = BatchMode::Run(commandLine, testContext(), updateUrl, port, out, err, true);
+    output.status =
+        BatchMode::Run(commandLine, testContext(), updateUrl, port, out, err, true, true);
     return output;
 }
 
@@ -68,54 +76,69 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("lines"); // printed in this order, among others
+        QTest::addColumn<QString>("hint");      // on stderr; empty: none
         using L = QList<int>;
+        using namespace devicelink::LinkHints;
         const QString ok = "Erfolgreich geflasht!";
         const QString installed = "auf dem Gerät installierte Firmware Version: V2.16";
         // The port in each of its forms; past 256 blocks the block number wraps.
         for (const char *port : {"7", "COM7", "@pty", "@link"})
             QTest::addRow("firmware, --port %s", port)
                 << 7 << L{2} << QStringList{"--firmware", "@fw", "--port", port} << 0
-                << QStringList{"öffne COM-Port", "Blöcke gesamt:  258", ok};
+                << QStringList{"öffne COM-Port", "Blöcke gesamt:  258", ok} << QString();
         QTest::newRow("EEPROM on the first port at 38400")
             << 4 << L() << QStringList{"--eeprom", "@ee", "--speed", "38400"} << 0
-            << QStringList{"Blöcke gesamt:  3", ok};
-        QTest::newRow("missing file") << 4 << L() << QStringList{"--firmware", "@dir/gone.bin"} << 1
-                                      << QStringList{"Datei: @dir/gone.bin existiert nicht"};
+            << QStringList{"Blöcke gesamt:  3", ok} << QString();
+        QTest::newRow("missing file")
+            << 4 << L() << QStringList{"--firmware", "@dir/gone.bin"} << 1
+            << QStringList{"Datei: @dir/gone.bin existiert nicht"} << QString();
         // Would go out as one block of zeros: the gauge must not see even the entry character.
         QTest::newRow("empty file") << 4 << L() << QStringList{"--eeprom", "@dir/empty.eep"} << 1
-                                    << QStringList{"Datei ist leer: @dir/empty.eep"};
+                                    << QStringList{"Datei ist leer: @dir/empty.eep"} << QString();
         // Exists but cannot be read: must not go out as an empty image that "succeeds".
         QTest::newRow("unreadable file")
             << 4 << L() << QStringList{"--firmware", "@dir/mem.bin"} << 1
-            << QStringList{"Datei: @dir/mem.bin kann nicht gelesen werden"};
+            << QStringList{"Datei: @dir/mem.bin kann nicht gelesen werden"} << QString();
         QTest::newRow("search") << 6 << L{3} << QStringList{"--search"} << 0
                                 << QStringList{"Gerät suchen...", "Port 3 Gerät nicht gefunden",
-                                               "Port 6 Gerät gefunden!", installed};
-        QTest::newRow("search without a gauge") << 0 << L{3} << QStringList{"--search"} << 1
-                                                << QStringList{"Port 3 Gerät nicht gefunden"};
+                                               "Port 6 Gerät gefunden!", installed}
+                                << QString();
+        QTest::newRow("search without a gauge")
+            << 0 << L{3} << QStringList{"--search"} << 1
+            << QStringList{"Port 3 Gerät nicht gefunden"} << noAnswer(1);
         // The "--info" rows run the program itself, which passes the status on.
         QTest::newRow("info") << 5 << L{2} << QStringList{"--info", "--port", "5"} << 0
-                              << QStringList{installed};
+                              << QStringList{installed} << QString();
         QTest::newRow("info without a gauge")
             << 0 << L{5} << QStringList{"--info"} << 1
-            << QStringList{"Gerät nicht gefunden oder Firmware kleiner als V2.16"};
+            << QStringList{"Gerät nicht gefunden oder Firmware kleiner als V2.16"} << QString();
         QTest::newRow("update: versions only")
             << 5 << L() << QStringList{"--update", "--update-url", "@url"} << 3
-            << QStringList{installed, "Verfügbare Firmwareversion: V2.20"};
+            << QStringList{installed, "Verfügbare Firmwareversion: V2.20"} << QString();
         const QString sha =
             QCryptographicHash::hash("new firmware", QCryptographicHash::Sha256).toHex();
         QTest::newRow("update --yes, no copy, no checksum on the server: the download's printed")
             << 5 << L() << QStringList{"--update", "--yes", "--update-url", "@url"} << 0
-            << QStringList{installed, "SHA-256: " + sha, "Hilfsdatei downloaden...", ok};
+            << QStringList{installed, "SHA-256: " + sha, "Hilfsdatei downloaden...", ok}
+            << QString();
         QTest::newRow("update --yes --copy FOLDER")
             << 5 << L()
             << QStringList{"--update", "--yes", "--copy", "@dir", "--update-url", "@url"} << 0
-            << QStringList{"Download erfolgreich!", ok};
+            << QStringList{"Download erfolgreich!", ok} << QString();
         // Saving over a FIFO or a device would replace it: refused before the server is asked.
         QTest::newRow("update --yes --copy FIFO")
             << 5 << L()
             << QStringList{"--update", "--yes", "--copy", "@dir/fifo", "--update-url", "@url"} << 1
-            << QStringList{"Kopie nach \"@dir/fifo\" nicht möglich: keine gewöhnliche Datei"};
+            << QStringList{"Kopie nach \"@dir/fifo\" nicht möglich: keine gewöhnliche Datei"}
+            << QString();
+        QTest::newRow("search over no port") << 0 << L() << QStringList{"--search"} << 1
+                                             << QStringList{"Gerät suchen..."} << noPort();
+        QTest::newRow("no reset") << 0 << L{3} << QStringList{"--firmware", "@fw", "--port", "3"}
+                                  << 1 << QStringList{"Reset nicht erkannt!"} << noReset();
+        // --quiet: one line; the log file still gets every block.
+        QTest::newRow("quiet") << 7 << L()
+                               << QStringList{"--quiet", "--firmware", "@fw", "--log", "@dir/l"}
+                               << 0 << QStringList{ok} << QString();
     }
 
     void commands()
@@ -125,6 +148,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QStringList, lines);
+        QFETCH(QString, hint);
         SimulatedPorts ports;
         for (int com : silent)
             ports.add(com, GaugeOptions{.silent = true});
@@ -164,12 +188,25 @@ private slots:
             QVERIFY2((at = printed.indexOf(resolve(line), at)) >= 0, qPrintable(output.out));
         QCOMPARE(QFile::exists(dir.filePath("new.bin")), lines.contains("Download erfolgreich!"));
         QVERIFY(!QFileInfo(dir.filePath("fifo")).isFile());
-        // A transfer's percentage is one line on stderr, redrawn below the log lines.
+        // A transfer's percentage is one line on stderr, redrawn below the log lines; a failure
+        // repeats its last line there.
         const bool flashed = lines.contains("Erfolgreich geflasht!");
+        const bool quiet = arguments.contains("--quiet");
         QVERIFY(flashed || !sim || sim->entryCharsReceived() == 0);
         QVERIFY(!output.out.contains('\r'));
-        QCOMPARE(output.err.endsWith("100 %\n"), flashed);
-        QCOMPARE(output.err.isEmpty(), !flashed);
+        QCOMPARE(output.err.contains("\r100 %"), flashed && !quiet);
+        // A search over no port has no failure line to repeat: the hint is all.
+        const bool failureLine = status == 1 && hint != devicelink::LinkHints::noPort();
+        QCOMPARE(output.err.isEmpty(), (!flashed && status != 1) || quiet);
+        QCOMPARE(output.err.endsWith("iveva-flasher: " + printed.value(printed.size() - 1) + '\n'),
+                 failureLine);
+        QCOMPARE(output.err.contains("iveva-flasher: Hinweis: " + hint + '\n'), !hint.isEmpty());
+        if (quiet) {
+            QCOMPARE(printed, lines);
+            QFile log(dir.filePath("l"));
+            QVERIFY(log.open(QIODevice::ReadOnly) &&
+                    log.readAll().contains("sende Blocknummer:  258"));
+        }
         // Only "--eeprom" writes the EEPROM image: the file sent, padded.
         QCOMPARE(sim && sim->waitForImages(1, flashed ? 5s : 0s), flashed);
         QCOMPARE(sim ? sim->lastEepromImage().left(300) : QByteArray(),
@@ -258,6 +295,11 @@ private slots:
         const Output none = runBatch({"--list-ports"}, false);
         QCOMPARE(none.out, QString());
         QVERIFY(!none.err.isEmpty());
+        const Output noFolder = runBatch({"--list-ports"}, true, ports.dir() + "/gone");
+        QCOMPARE(noFolder.status, 0);
+        QVERIFY(
+            noFolder.err.startsWith("iveva-flasher: Hinweis: " +
+                                    devicelink::LinkHints::missingPortDir(ports.dir() + "/gone")));
 
         ports.add(2);
         ports.add(4);
@@ -270,6 +312,15 @@ private slots:
         QVERIFY(QFile::link("/dev/tty", ports.dir() + "/COM8"));
         ComPort holder(testContext().link);
         QVERIFY(holder.open(4, QStringLiteral("19200,n,8,1")));
+
+        // The holder is named: this very process, by the 15 characters the system keeps.
+        const Output busy = runBatch({"--info", "--port", "4"}, true);
+        const QString holderLine =
+            QStringLiteral("%1: belegt von %2 (PID %3)")
+                .arg(held, QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15))
+                .arg(QCoreApplication::applicationPid());
+        QVERIFY2(busy.out.contains(holderLine + '\n'), qPrintable(busy.out));
+        QVERIFY(busy.err.endsWith("iveva-flasher: " + holderLine + '\n'));
 
         const Output listed = runBatch({"--list-ports"}, true);
         QCOMPARE(listed.status, 0);

@@ -2,6 +2,7 @@
 
 #include "FlasherTestKit.h"
 #include "TestHttpServer.h"
+#include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortScan.h"
 #include "devicelink/ui/LogListMenu.h"
@@ -216,7 +217,9 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QList<int>>("opened");
         using L = QList<int>;
-        QTest::newRow("no reset") << L{3, 12} << 12 << 0 << "Reset nicht erkannt!" << L{12};
+        // The window's log ends with what to check.
+        QTest::newRow("no reset") << L{3, 12} << 12 << 0 << "Hinweis: " + LinkHints::noReset()
+                                  << L{12};
         QTest::newRow("no port chosen") << L() << 0 << 0 << LinkTexts::noPortChosen() << L();
         QTest::newRow("port taken") << L{3, 12} << 3 << 3 << LinkTexts::openFailed() << L{3};
     }

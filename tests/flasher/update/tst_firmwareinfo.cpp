@@ -6,6 +6,7 @@
 #include "TestHttpServer.h"
 #include "devicelink/ComPort.h"
 #include "devicelink/FlashImage.h"
+#include "devicelink/LinkHints.h"
 #include "flasher/update/FirmwareInfo.h"
 #include "sim/GaugeSimulator.h"
 
@@ -175,10 +176,11 @@ private slots:
             {.closeDuringHelper = true,
              .log = {copied, "S Vorgang abgebrochen, Comport geschlossen"},
              .questions = 2});
-        row("transfer fails", {.noReset = true,
-                               .log = {wait, "S Reset nicht erkannt!"},
-                               .questions = 3,
-                               .helperLeft = true});
+        row("transfer fails",
+            {.noReset = true,
+             .log = {wait, "S Reset nicht erkannt!", "S Hinweis: " + LinkHints::noReset()},
+             .questions = 3,
+             .helperLeft = true});
     }
 
     // Every run ends with the port closed, the wait cursor gone and "firmware.txt" deleted.
