@@ -7,6 +7,7 @@
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
 #include "shell/GermanQtTexts.h"
+#include "shell/InstalledProgram.h"
 #include "shell/Interruption.h"
 #include "shell/RunContext.h"
 
@@ -63,8 +64,13 @@ int main(int argc, char *argv[])
         QMessageBox::critical(nullptr, QStringLiteral("ROZID IVEVA KONFIGURATOR"), contextError);
         return shell::UsageError;
     }
+    shell::RunContext windowContext = *context;
+    // Started from the menu, the current folder is the user's home: an installed configurator
+    // keeps port.dll and configs.eep in its data folder instead, as the flasher its downloads.
+    if (shell::runsInstalled())
+        windowContext.workingFolder = shell::userDataFolder();
     StandardDialogs dialogs;
-    Form1 window(dialogs, *context);
+    Form1 window(dialogs, windowContext);
     window.show();
     // The main window has no log: a port folder that is not there is worth a message.
     if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);

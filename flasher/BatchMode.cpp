@@ -8,6 +8,7 @@
 #include "flasher/FileChoice.h"
 #include "flasher/FlasherTexts.h"
 #include "flasher/UploadCommand.h"
+#include "flasher/update/TrustedKeys.h"
 #include "flasher/update/UpdateBatch.h"
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/VersionQuery.h"
@@ -31,6 +32,8 @@ const QStringList CommandOptions = {QStringLiteral("firmware"),  QStringLiteral(
                                     QStringLiteral("search"),    QStringLiteral("info"),
                                     QStringLiteral("update"),    QStringLiteral("save-update-url"),
                                     QStringLiteral("list-ports")};
+// Commands of the update's signatures.
+const QStringList KeyCommandOptions = {UpdateBatch::SaveTrustedKeyOption};
 const QList<int> Speeds = {4800, 19200, 38400};
 const QString QuietOption = QStringLiteral("quiet");
 const QString InstalledLine = QStringLiteral("auf dem Gerät installierte Firmware Version: ");
@@ -82,6 +85,18 @@ shell::Program makeProgram()
              .arg(UpdateBatch::MaxTimeoutSeconds)
              .arg(DownloadLimits().versionFileMs / 1000)
              .arg(DownloadLimits().imageMs / 1000),
+         true},
+        {UpdateBatch::TrustedKeyOption, QStringLiteral("DATEI"),
+         QStringLiteral("Updates mit diesem öffentlichen minisign-Schlüssel (.pub) prüfen; "
+                        "mehrfach möglich."),
+         false},
+        {UpdateBatch::RequireSignatureOption, QString(),
+         QStringLiteral("Nur signierte Updates annehmen (immer, wenn ein Schlüssel eingebaut "
+                        "oder gespeichert ist)."),
+         false},
+        {UpdateBatch::SaveTrustedKeyOption, QStringLiteral("DATEI"),
+         QStringLiteral("Öffentlichen minisign-Schlüssel für alle weiteren Aufrufe speichern; "
+                        "Updates müssen dann signiert sein."),
          true},
         {QStringLiteral("update-url"), QStringLiteral("URL"),
          QStringLiteral("Adresse des Update-Servers (sonst %1, die gespeicherte Einstellung "
@@ -273,6 +288,18 @@ void setQuiet(const QString &command, Console &console)
         console.setQuiet({}, true);
 }
 
+// Keeps the key of a ".pub" file for every later update; from then on updates must be signed.
+int saveTrustedKey(const QString &path, Console &console, QTextStream &err)
+{
+    QString error;
+    const std::optional<MinisignKey> key = TrustedKeys::readFile(path, &error);
+    if (!key)
+        return usageError(err, error);
+    TrustedKeys::save(*key);
+    console.print(QStringLiteral("Vertrauenswürdiger Schlüssel gespeichert: ") + key->idText());
+    return shell::Success;
+}
+
 // The command the options name; its exit status.
 int runCommand(const QString &file, const QString &updateUrl,
                const std::optional<UpdateBatchOptions> &updateOptions, const Settings &settings,
@@ -293,6 +320,8 @@ int runCommand(const QString &file, const QString &updateUrl,
         return runUpdate(*updateOptions, updateUrl, settings, port, console);
     if (settings.command == QLatin1String("save-update-url"))
         return saveUpdateUrl(file, console, err);
+    if (settings.command == UpdateBatch::SaveTrustedKeyOption)
+        return saveTrustedKey(file, console, err);
     return runInfo(settings, port, console);
 }
 
@@ -313,7 +342,7 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
         return *status;
 
     Settings settings;
-    for (const QString &command : CommandOptions) {
+    for (const QString &command : CommandOptions + KeyCommandOptions) {
         if (!commandLine.isSet(command))
             continue;
         if (!settings.command.isEmpty())

@@ -4,6 +4,7 @@
 #include "devicelink/LinkHints.h"
 #include "flasher/BatchMode.h"
 #include "flasher/ui/Form1.h"
+#include "flasher/update/UpdateBatch.h"
 #include "flasher/update/UpdateClient.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
@@ -71,8 +72,17 @@ int main(int argc, char *argv[])
         QMessageBox::critical(nullptr, QStringLiteral("DEVAZ update-tool"), contextError);
         return shell::UsageError;
     }
+    // A key file given for the window is checked before the window opens, as in batch mode.
+    QString keyError;
+    const std::optional<SignaturePolicy> signatures =
+        UpdateBatch::readSignaturePolicy(commandLine, &keyError);
+    if (!signatures) {
+        QMessageBox::critical(nullptr, QStringLiteral("DEVAZ update-tool"), keyError);
+        return shell::UsageError;
+    }
     Form1 window([link = context->link] { return std::make_unique<devicelink::ComPort>(link); });
     window.setUpdateUrl(updateUrl);
+    window.setSignaturePolicy(*signatures);
     if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);
         !hint.isEmpty())
         window.addHint(hint);

@@ -7,7 +7,7 @@ IVEVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 IVEVA_BUILD="${IVEVA_BUILD:-$IVEVA_ROOT/build}"
 
 iveva_packages=(qt6-base-dev qt6-serialport-dev cmake g++ ninja-build lrzsz fonts-dejavu-core
-    qt6-translations-l10n libqt6svg6 desktop-file-utils appstream man-db)
+    qt6-translations-l10n libqt6svg6 desktop-file-utils appstream man-db libsodium-dev pkg-config)
 
 iveva_install_missing() {
     local missing=()

@@ -12,6 +12,11 @@ namespace {
 constexpr double MaxVoltage = 5.0;
 const QColor LineColor(0x1f, 0x4e, 0x99);
 const QColor BeyondShade(0xee, 0xee, 0xee);
+const QString BeyondCaption =
+    QStringLiteral("Außerhalb der Punkte (grau, gestrichelt) hängt die Ausgabe von der Firmware "
+                   "des Geräts ab: ob sie begrenzt oder weiterrechnet, ist offen.");
+// The caption's text starts right of its sample of the dashed line.
+constexpr int CaptionIndent = 34;
 
 // A tick step for lambda that gives at most about eight ticks.
 double lambdaStep(double span)
@@ -44,10 +49,15 @@ void CharacteristicPlot::paintEvent(QPaintEvent *)
 
     const QFontMetrics metrics = painter.fontMetrics();
     const int lineHeight = metrics.height();
-    // Room for the voltage labels on the left, and below for the lambda labels, the axis
-    // name and a two-line caption.
+    // Room for the voltage labels on the left, and below for the lambda labels, the axis name
+    // and the caption, on as many lines as it takes at this width and font size.
     const int left = metrics.horizontalAdvance(QStringLiteral("5 V")) + 14;
-    const QRectF area(left, lineHeight, width() - left - 24, height() - 5.5 * lineHeight - 14);
+    const int captionWidth = width() - left - 24 - CaptionIndent;
+    const int captionHeight =
+        metrics.boundingRect(QRect(0, 0, captionWidth, 1 << 20), Qt::TextWordWrap, BeyondCaption)
+            .height();
+    const QRectF area(left, lineHeight, width() - left - 24,
+                      height() - 3.5 * lineHeight - 14 - captionHeight);
     if (area.width() < 20 || area.height() < 20)
         return;
 
@@ -149,11 +159,8 @@ void CharacteristicPlot::paintEvent(QPaintEvent *)
     painter.drawLine(QPointF(area.left(), captionY + lineHeight / 2.0),
                      QPointF(area.left() + 28, captionY + lineHeight / 2.0));
     painter.setPen(text);
-    painter.drawText(QRectF(area.left() + 34, captionY, area.width() - 34, 2 * lineHeight),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                     QStringLiteral("Außerhalb der Punkte (grau, gestrichelt) hängt die Ausgabe "
-                                    "von der Firmware des Geräts ab: ob sie begrenzt oder "
-                                    "weiterrechnet, ist offen."));
+    painter.drawText(QRectF(area.left() + CaptionIndent, captionY, captionWidth, captionHeight),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, BeyondCaption);
 }
 
 } // namespace configurator

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace configurator {
@@ -51,7 +52,7 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
             index = i;
     fuel->setCurrentIndex(index);
 
-    kopieren = new QPushButton(QStringLiteral("Kopieren"), this);
+    kopieren = new QPushButton(QStringLiteral("K&opieren"), this);
     kopieren->setObjectName(QStringLiteral("kopieren"));
     kopieren->setToolTip(
         QStringLiteral("Punkte, Geradengleichung und Tabelle als Text in die Zwischenablage"));
@@ -63,20 +64,23 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
     notes->setWordWrap(true);
 
     auto *fuelRow = new QHBoxLayout;
-    fuelRow->addWidget(new QLabel(QStringLiteral("Kraftstoff:"), this));
+    auto *fuelLabel = new QLabel(QStringLiteral("&Kraftstoff:"), this);
+    fuelLabel->setBuddy(fuel);
+    fuel->setAccessibleName(QStringLiteral("Kraftstoff")); // else the entry is its name
+    fuelRow->addWidget(fuelLabel);
     fuelRow->addWidget(fuel);
     fuelRow->addStretch();
     fuelRow->addWidget(kopieren);
 
+    // The table beside the plot, not below it: the window fits a 768-pixel screen.
+    auto *plotRow = new QHBoxLayout;
+    plotRow->addWidget(m_plot, 1);
+    plotRow->addSpacing(12);
+    plotRow->addWidget(table, 0, Qt::AlignTop);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_plot, 1);
+    layout->addLayout(plotRow, 1);
     layout->addLayout(fuelRow);
-    auto *texts = new QHBoxLayout;
-    texts->addWidget(calibration, 0, Qt::AlignTop);
-    texts->addSpacing(24);
-    texts->addWidget(table, 0, Qt::AlignTop);
-    texts->addStretch();
-    layout->addLayout(texts);
+    layout->addWidget(calibration);
     layout->addWidget(resolution);
     layout->addWidget(notes);
 
@@ -86,6 +90,7 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
         refresh();
     });
     connect(kopieren, &QPushButton::clicked, this, &CharacteristicWindow::kopieren_Click);
+    new QShortcut(QKeySequence::Cancel, this, this, &QWidget::close);
     refresh();
 }
 

@@ -42,7 +42,7 @@ constexpr int CaptionGap = 30;
 
 QString comportCaption(const QString &number)
 {
-    return QStringLiteral("Com-Port: ") + number;
+    return QStringLiteral("&Com-Port: ") + number;
 }
 
 } // namespace
@@ -86,29 +86,29 @@ CharacteristicWindow *Form1::characteristicWindow() const
 
 void Form1::buildMenus()
 {
-    QMenu *datei = menuBar()->addMenu(QStringLiteral("Datei"));
-    open = datei->addAction(QStringLiteral("öffnen"), QKeySequence(Qt::CTRL | Qt::Key_O), this,
+    QMenu *datei = menuBar()->addMenu(QStringLiteral("&Datei"));
+    open = datei->addAction(QStringLiteral("&öffnen"), QKeySequence(Qt::CTRL | Qt::Key_O), this,
                             &Form1::open_Click);
     open->setObjectName(QStringLiteral("open"));
-    save = datei->addAction(QStringLiteral("speichern"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
+    save = datei->addAction(QStringLiteral("&speichern"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                             &Form1::save_Click);
     save->setObjectName(QStringLiteral("save"));
     datei->addSeparator();
-    ende = datei->addAction(QStringLiteral("beenden"), this, &Form1::ende_Click);
+    ende = datei->addAction(QStringLiteral("&beenden"), this, &Form1::ende_Click);
     ende->setObjectName(QStringLiteral("ende"));
 
-    QMenu *kommunikation = menuBar()->addMenu(QStringLiteral("Kommunikation"));
-    comport = kommunikation->addAction(QStringLiteral("Com-Port:"), this, &Form1::comport_Click);
+    QMenu *kommunikation = menuBar()->addMenu(QStringLiteral("&Kommunikation"));
+    comport = kommunikation->addAction(QStringLiteral("&Com-Port:"), this, &Form1::comport_Click);
     comport->setObjectName(QStringLiteral("comport"));
     kommunikation->addSeparator();
     uploadconfig =
-        kommunikation->addAction(QStringLiteral("Konfiguration hochladen"),
+        kommunikation->addAction(QStringLiteral("Konfiguration &hochladen"),
                                  QKeySequence(Qt::Key_F1), this, &Form1::uploadconfig_Click);
     uploadconfig->setObjectName(QStringLiteral("uploadconfig"));
 
-    QMenu *ansicht = menuBar()->addMenu(QStringLiteral("Ansicht"));
+    QMenu *ansicht = menuBar()->addMenu(QStringLiteral("&Ansicht"));
     kennlinie =
-        ansicht->addAction(QStringLiteral("Kennlinie Analogausgang…"),
+        ansicht->addAction(QStringLiteral("&Kennlinie Analogausgang…"),
                            QKeySequence(Qt::CTRL | Qt::Key_K), this, &Form1::kennlinie_Click);
     kennlinie->setObjectName(QStringLiteral("kennlinie"));
 }
@@ -121,6 +121,10 @@ QComboBox *Form1::addList(QWidget *frame, S::Setting setting, int left, int top,
     for (const ValueEntry &entry : ValueTable::entries(setting))
         list->addItem(entry.text);
     list->setGeometry(FormLayout::rect(left, top, width, ListHeight));
+    // A screen reader names a combo box by its entry unless it has a name of its own: the
+    // frame's caption, or what the caller gives it instead.
+    if (const auto *groupBox = qobject_cast<QGroupBox *>(frame))
+        list->setAccessibleName(groupBox->title());
     return list;
 }
 
@@ -147,9 +151,11 @@ QGroupBox *Form1::addFrame(const QString &caption, int left, int top, int width,
     return frame;
 }
 
-void Form1::addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight)
+QLabel *Form1::addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight)
 {
-    m_captions.append({new QLabel(caption, frame), left, top, 0, 0, maxRight});
+    auto *label = new QLabel(caption, frame);
+    m_captions.append({label, left, top, 0, 0, maxRight});
+    return label;
 }
 
 void Form1::buildControls()
@@ -174,19 +180,26 @@ void Form1::buildControls()
                        S::Contrast, 150, 240, 1935);
 
     QGroupBox *options = addFrame(QStringLiteral("weitere Optionen"), 30, 2130, 4545, 1965);
-    addLabel(options, QStringLiteral("Startwert:"), 360, 270, 1080 - CaptionGap);
+    QLabel *startValue =
+        addLabel(options, QStringLiteral("&Startwert:"), 360, 270, 1080 - CaptionGap);
     slot = addList(options, S::StartValue, 1080, 210, 2955);
+    startValue->setBuddy(slot);
+    slot->setAccessibleName(QStringLiteral("Startwert"));
     Check1 = addCheck(options, S::FourthPositionShown,
                       QStringLiteral("4. Displayposition anzeigen:"), 90, 540, 4395, CheckHeight);
     slot3sel = addList(options, S::FourthPositionContent, 360, 780, 3675);
+    slot3sel->setAccessibleName(QStringLiteral("4. Displayposition"));
     Check2 = addCheck(options, S::SwitchToMeasuredValue,
                       QStringLiteral("bei Warnwert überschritten, zum Messwert umschalten"), 90,
                       1110, 4275, CheckHeight);
     Check3 = addCheck(options, S::NoLeanWarningUnderVacuum,
                       QStringLiteral("Bei Unterdruck keine Magergemischwarnung"), 90, 1350, 4275,
                       CheckHeight);
-    addLabel(options, QStringLiteral("Unterdruckschwelle:"), 390, 1650, 1890 - CaptionGap);
+    QLabel *threshold =
+        addLabel(options, QStringLiteral("&Unterdruckschwelle:"), 390, 1650, 1890 - CaptionGap);
     unterdruckschwelle = addList(options, S::VacuumThreshold, 1890, 1590, 2115);
+    threshold->setBuddy(unterdruckschwelle);
+    unterdruckschwelle->setAccessibleName(QStringLiteral("Unterdruckschwelle"));
 
     QGroupBox *analog = addFrame(QStringLiteral("Analog-Ausgang"), 30, 4140, 4545, 1485);
     da = addCheck(analog, S::AnalogConverterFitted,
@@ -197,6 +210,11 @@ void Form1::buildControls()
     da_volt[0] = addList(analog, S::AnalogVoltage0, 1710, 780, 1245);
     da_lam[1] = addList(analog, S::AnalogLambda1, 390, 1110, 1245);
     da_volt[1] = addList(analog, S::AnalogVoltage1, 1710, 1110, 1245);
+    // The column heads stand for the lists of both rows: each list names its point too.
+    for (int i = 0; i < 2; ++i) {
+        da_lam[i]->setAccessibleName(QStringLiteral("Lambda P%1").arg(i));
+        da_volt[i]->setAccessibleName(QStringLiteral("Spannung P%1").arg(i));
+    }
 
     FormLayout::fitCaptions(this, m_captions);
 
@@ -329,7 +347,7 @@ void Form1::uploadconfig_Click()
         return;
     }
     if (!WriteConfigImageFile(imagePath(), settings())) {
-        m_dialogs.warning(this, QStringLiteral("Konfiguration hochladen"),
+        m_dialogs.warning(this, QStringLiteral("Konfiguration &hochladen"),
                           QStringLiteral("Die Datei \"%1\" im Ordner \"%2\" konnte nicht "
                                          "geschrieben werden. Es wird nichts hochgeladen.")
                               .arg(ConfigUpload::imageFileName(),

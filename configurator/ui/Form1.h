@@ -16,6 +16,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 
 namespace configurator {
@@ -66,7 +67,7 @@ private:
                        int width);
     QCheckBox *addCheck(QGroupBox *frame, ConfigSettings::Setting setting, const QString &caption,
                         int left, int top, int width, int height);
-    void addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight);
+    QLabel *addLabel(QWidget *frame, const QString &caption, int left, int top, int maxRight);
 
     // The controls; each has its own name as objectName ("warn_lam(0)" for a member of an array).
     QLineEdit *port = nullptr; // hidden: the current COM port number as decimal text

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <optional>
 #include <utility>
@@ -44,13 +45,15 @@ Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, PortFactory ports)
 
     auto *frame = new QGroupBox(QStringLiteral("Kommunikationseinstellungen"), this);
     frame->setGeometry(FormLayout::rect(120, 90, 4260, 1380));
-    Label2 = new QLabel(QStringLiteral("Port:"), frame);
+    Label2 = new QLabel(QStringLiteral("&Port:"), frame);
     Label2->setObjectName(QStringLiteral("Label2"));
 
     ComboPort = new QComboBox(frame);
     ComboPort->setObjectName(QStringLiteral("ComboPort"));
     ComboPort->setGeometry(FormLayout::rect(960, 330, 3120, 315));
-    Command4 = new QPushButton(QStringLiteral("Gerät suchen"), frame);
+    Label2->setBuddy(ComboPort);
+    ComboPort->setAccessibleName(QStringLiteral("Port")); // else the entry is its name
+    Command4 = new QPushButton(QStringLiteral("&Gerät suchen"), frame);
     Command4->setObjectName(QStringLiteral("Command4"));
     Command4->setGeometry(FormLayout::rect(960, 810, 3120, 375));
     Command4->setEnabled(false);
@@ -64,6 +67,12 @@ Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, PortFactory ports)
                                    {Command4, 960, 810, 3120, 375, 4080},
                                    {Label1, 120, 1590, 4260, 0, 4380}});
 
+    // The status shows whole, however long: it wraps, the dialog grows downwards, and the user
+    // can select and copy it (a hint on rights names a command to run).
+    Label1->setWordWrap(true);
+    Label1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Label1->setFixedWidth(px(4260));
+
     List3 = new QListWidget(this);
     List3->setObjectName(QStringLiteral("List3"));
     List3->hide();
@@ -71,13 +80,16 @@ Form2::Form2(Form1 *mainWindow, UserDialogs &dialogs, PortFactory ports)
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->hide();
 
-    setFixedSize(px(4500), px(1950));
+    setFixedWidth(px(4500));
+    showStatus(ScanText);
+    // Escape closes the dialog as its close box does, storing the selected port.
+    new QShortcut(QKeySequence::Cancel, this, this, &QWidget::close);
 
     // The dialog has no log list: what the device link reports shows in the status line.
     m_link = new WindowLink(this, nullptr);
     connect(&m_link->jobs(), &devicelink::JobRunner::lines, Label1,
             [this](const QList<devicelink::JobRunner::LogLine> &batch) {
-                Label1->setText(batch.last().text);
+                showStatus(batch.last().text);
             });
     connect(m_link, &WindowLink::idle, this, &Form2::idle);
     new OwnActivation(this, [this] { Form_Activate(); });
@@ -96,7 +108,7 @@ void Form2::Form_Activate()
     ComboPort->clear();
     List3->clear();
     Command4->setEnabled(false);
-    Label1->setText(ScanText);
+    showStatus(ScanText);
 
     const PortFactory ports = m_ports;
     m_link->start<std::optional<AvailablePorts>>(
@@ -116,9 +128,18 @@ void Form2::Form_Activate()
                 List3->addItem(QString::number(n));
             ComboPort->setCurrentIndex(found->entries.isEmpty() ? -1 : 0);
             // Ports left out for lack of rights or because another program holds them.
-            Label1->setText(ScanProblemLines(*found).join(QLatin1Char('\n')));
+            showStatus(ScanProblemLines(*found).join(QLatin1Char('\n')));
             Command4->setEnabled(true);
         });
+}
+
+void Form2::showStatus(const QString &text)
+{
+    Label1->setText(text);
+    Label1->setFixedHeight(qMax(0, Label1->heightForWidth(Label1->width())));
+    setFixedHeight(qMax(px(1950), Label1->y() + Label1->height() + px(120)));
+    // Nothing to select in an empty line: Tab passes it by.
+    Label1->setFocusPolicy(text.isEmpty() ? Qt::NoFocus : Qt::StrongFocus);
 }
 
 void Form2::Command4_Click()

@@ -45,6 +45,7 @@ private:
     void Form_Activate();
     void Command4_Click();
     void Form_Unload();
+    void showStatus(const QString &text);
 
     QLabel *Label1 = nullptr; // status line
     QLabel *Label2 = nullptr;

@@ -9,9 +9,6 @@ namespace devicelink {
 WindowLink::WindowLink(QWidget *window, QListWidget *logList)
     : QObject(window), m_window(window), m_logList(logList), m_jobs(new devicelink::JobRunner(this))
 {
-    // Lines come in batches; all of one height, so the list need not measure each one.
-    if (m_logList)
-        m_logList->setUniformItemSizes(true);
     connect(m_jobs, &devicelink::JobRunner::lines, this, &WindowLink::appendLines);
     connect(m_jobs, &devicelink::JobRunner::cancelling, this, [this] {
         for (const QPointer<QDialog> &dialog : std::as_const(m_questions)) {

@@ -108,8 +108,8 @@ void Form1::askYesNoBox(const QString &title, const QString &text,
     auto *box =
         new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, this);
     // German even where Qt's translations are missing.
-    box->button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
-    box->button(QMessageBox::No)->setText(QStringLiteral("Nein"));
+    box->button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+    box->button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
     connect(box, &QMessageBox::finished, this,
             [answer](int result) { answer(result == QMessageBox::Yes); });
     m_link->openQuestion(box);
@@ -127,27 +127,32 @@ void Form1::buildControls()
     setWindowTitle(BatchMode::program().window);
     setFixedSize(ClientWidth, ClientHeight);
 
-    cmd_Search_File = new QPushButton(QStringLiteral("Datei öffnen"), this);
+    cmd_Search_File = new QPushButton(QStringLiteral("&Datei öffnen"), this);
     cmd_Search_File->setObjectName(QStringLiteral("cmd_Search_File"));
-    cmd_Upload = new QPushButton(QStringLiteral("Firmware hochladen"), this);
+    cmd_Upload = new QPushButton(QStringLiteral("&Firmware hochladen"), this);
     cmd_Upload->setObjectName(QStringLiteral("cmd_Upload"));
     cmd_Upload->setEnabled(false);
-    Command2 = new QPushButton(QStringLiteral("EEPROM hochladen"), this);
+    Command2 = new QPushButton(QStringLiteral("&EEPROM hochladen"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setEnabled(false);
 
     auto *settingsFrame = new QGroupBox(QStringLiteral("Kommunikationseinstellungen"), this);
-    auto *Label2 = new QLabel(QStringLiteral("Port:"), settingsFrame);
+    auto *Label2 = new QLabel(QStringLiteral("&Port:"), settingsFrame);
     Label2->setObjectName(QStringLiteral("Label2"));
     auto *portList = new PortComboBox(settingsFrame);
     portList->setAboutToOpen(
         [this](const PortComboBox::Open &open) { ComboPort_AboutToOpen(open); });
     ComboPort = portList;
     ComboPort->setObjectName(QStringLiteral("ComboPort"));
-    auto *Label3 = new QLabel(QStringLiteral("Geschwindigkeit:"), settingsFrame);
+    auto *Label3 = new QLabel(QStringLiteral("Ge&schwindigkeit:"), settingsFrame);
     Label3->setObjectName(QStringLiteral("Label3"));
     Combospeed = new QComboBox(settingsFrame);
     Combospeed->setObjectName(QStringLiteral("Combospeed"));
+    Label2->setBuddy(ComboPort);
+    Label3->setBuddy(Combospeed);
+    // A screen reader names a combo box by its entry unless it has a name of its own.
+    ComboPort->setAccessibleName(QStringLiteral("Port"));
+    Combospeed->setAccessibleName(QStringLiteral("Geschwindigkeit"));
     ProgressBar1 = new QProgressBar(settingsFrame);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
@@ -157,9 +162,9 @@ void Form1::buildControls()
     Label4->setObjectName(QStringLiteral("Label4"));
     Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label4->setMinimumWidth(Label4->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
-    Command3 = new QPushButton(QStringLiteral("Firmware-Info"), settingsFrame);
+    Command3 = new QPushButton(QStringLiteral("Firmware-&Info"), settingsFrame);
     Command3->setObjectName(QStringLiteral("Command3"));
-    Command4 = new QPushButton(QStringLiteral("Gerät suchen"), settingsFrame);
+    Command4 = new QPushButton(QStringLiteral("&Gerät suchen"), settingsFrame);
     Command4->setObjectName(QStringLiteral("Command4"));
 
     auto *settingsGrid = new QGridLayout(settingsFrame);
@@ -175,7 +180,7 @@ void Form1::buildControls()
     settingsGrid->addWidget(Command4, 3, 2, 1, 1);
     settingsGrid->setColumnStretch(1, 1);
 
-    auto *logFrame = new QGroupBox(QStringLiteral("Log:"), this);
+    auto *logFrame = new QGroupBox(QStringLiteral("&Log:"), this);
     List1 = new QListWidget(logFrame);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -195,6 +200,7 @@ void Form1::buildControls()
     txt_File = new QLineEdit(this);
     txt_File->setObjectName(QStringLiteral("txt_File"));
     txt_File->setReadOnly(true);
+    txt_File->setFocusPolicy(Qt::NoFocus); // Tab never leaves the visible area
     txt_File->setGeometry(OutsideX, 10, 200, 24);
     lbl_info = new QLabel(QStringLiteral("Bitte Controllerreset auslösen..."), this);
     lbl_info->setObjectName(QStringLiteral("lbl_info"));
@@ -348,12 +354,14 @@ void Form1::Command3_Click()
     const int baudRate = Combospeed->currentText().toInt();
     const PortFactory ports = m_ports;
     const bool started = m_link->start<QByteArray>(
-        [this, ports, server, comNumber, baudRate, folder](const LinkHooks &hooks) {
+        [this, ports, server, comNumber, baudRate, folder,
+         signatures = m_signatures](const LinkHooks &hooks) {
             // The client's network access and the port live on the job's thread.
             UpdateClient client(server);
             FirmwareInfoWindowUi ui(*this);
             QByteArray receiveText;
-            FirmwareInfo(*ports(), client, ui, hooks).run(comNumber, baudRate, receiveText, folder);
+            FirmwareInfo(*ports(), client, ui, hooks, signatures)
+                .run(comNumber, baudRate, receiveText, folder);
             return receiveText;
         },
         [this](const QByteArray &receiveText) {

@@ -2,6 +2,7 @@
 
 #include "devicelink/SerialPort.h"
 #include "flasher/UploadCommand.h"
+#include "flasher/update/SignatureCheck.h"
 #include "flasher/update/UpdateClient.h"
 
 #include <QList>
@@ -55,6 +56,8 @@ public:
     void setUpdateUrl(const QString &url) { m_updateUrl = url; }
     // Where "firmware.txt" and "jdwiii.hzg" go; empty: the program's folder or the user's.
     void setDownloadFolder(const QString &folder) { m_downloadFolder = folder; }
+    // The keys "Firmware-Info" checks the update's signatures with, and whether it must be signed.
+    void setSignaturePolicy(const SignaturePolicy &policy) { m_signatures = policy; }
 
     // Adds "Hinweis: <text>" to the log: an explanation such as a port folder that is missing.
     void addHint(const QString &text);
@@ -117,6 +120,7 @@ private:
     YesNoQuestion m_askYesNo;
     QString m_updateUrl = QLatin1String(UpdateClient::DefaultBaseUrl);
     QString m_downloadFolder;
+    SignaturePolicy m_signatures;
     QString m_dialogFileName; // the file dialog keeps its file name from one use to the next
     bool m_waitCursor = false;
 };

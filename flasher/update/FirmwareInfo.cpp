@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <optional>
 
 namespace flasher {
@@ -23,6 +24,10 @@ namespace {
 
 const QString AvailableLine = QStringLiteral("Verfügbare Firmwareversion: ");
 const QString DownloadFailed = QStringLiteral("Download fehlgeschlagen");
+const QString VersionFileFailed = QStringLiteral("Update Fehler! Internetverbindung aktiv?");
+// Far more than a ".minisig" holds; the parser refuses more anyway.
+constexpr qint64 MaxSignatureBytes = 65536;
+const QString FileUnreadable = QStringLiteral("Datei kann nicht gelesen werden: ");
 
 // The file's SHA-256 in lower-case hex; empty when it cannot be read.
 QByteArray sha256Of(const QString &path)
@@ -37,8 +42,8 @@ QByteArray sha256Of(const QString &path)
 } // namespace
 
 FirmwareInfo::FirmwareInfo(SerialPort &port, UpdateClient &client, FirmwareInfoUi &ui,
-                           const LinkHooks &hooks)
-    : m_port(port), m_client(client), m_ui(ui), m_hooks(hooks)
+                           const LinkHooks &hooks, const SignaturePolicy &signatures)
+    : m_port(port), m_client(client), m_ui(ui), m_hooks(hooks), m_signatures(signatures)
 {}
 
 QString FirmwareInfo::startProblem(const QUrl &server, const QString &downloadFolder)
@@ -63,6 +68,8 @@ FirmwareInfo::Outcome FirmwareInfo::run(int comNumber, int baudRate, QByteArray 
                                         const QString &downloadFolder)
 {
     m_installedVersion.clear();
+    m_availableVersion.clear();
+    m_signatureCheck.emplace(m_signatures, [this](const QString &line) { m_hooks.listLine(line); });
     m_installedNumber = 0;
     m_copyAddress.clear();
     m_copyFileName.clear();
@@ -111,9 +118,9 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::checkOnline(const QString &fo
         return no;
 
     const QString versionPath = QDir(folder).filePath(versionFileName());
-    if (!fetch(m_client.versionFileUrl(), versionPath,
-               QStringLiteral("Update Fehler! Internetverbindung aktiv?"),
-               UpdateClient::Payload::VersionFile))
+    if (!fetch(m_client.versionFileUrl(), versionPath, VersionFileFailed,
+               UpdateClient::Payload::VersionFile) ||
+        !checkSignature(m_client.versionFileUrl(), versionPath, VersionFileFailed, QString()))
         return Outcome::Failed;
 
     const std::optional<VersionFile> versionFile = VersionFile::load(versionPath);
@@ -128,6 +135,7 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::checkOnline(const QString &fo
     m_expectedSha256 = versionFile->sha256();
 
     const QString &available = versionFile->availableVersion();
+    m_availableVersion = available;
     m_hooks.listLine(AvailableLine + available);
     const std::optional<double> availableNumber = FirmwareVersion::availableNumber(available);
     if (!availableNumber) {
@@ -160,7 +168,9 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
             return Outcome::Failed;
         }
         m_hooks.listLine(QStringLiteral("DOWNLOAD STARTEN... BITTE WARTEN..."));
-        if (!fetch(m_client.resolve(m_copyAddress), target, DownloadFailed))
+        const QUrl copyUrl = m_client.resolve(m_copyAddress);
+        if (!fetch(copyUrl, target, DownloadFailed) ||
+            !checkSignature(copyUrl, target, DownloadFailed, m_availableVersion))
             return Outcome::Failed;
         // With a checksum the copy is the image itself, and a copy cut short is no copy.
         if (!m_expectedSha256.isEmpty() && sha256Of(target) != m_expectedSha256) {
@@ -174,7 +184,8 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
 
     const QString helperPath = QDir(folder).filePath(helperFileName());
     if (!fetch(m_client.firmwareUrl(), helperPath, DownloadFailed) ||
-        !checkHelperFile(helperPath)) {
+        !checkHelperFile(helperPath) ||
+        !checkSignature(m_client.firmwareUrl(), helperPath, DownloadFailed, m_availableVersion)) {
         // A failed download leaves no helper file to program by hand, not even an earlier one.
         QFile::remove(helperPath);
         return Outcome::Failed;
@@ -248,6 +259,11 @@ bool FirmwareInfo::fetch(const QUrl &source, const QString &target, const QStrin
     m_ui.setWaitCursor(true);
     const DownloadOutcome status = m_client.download(source, target, payload);
     m_ui.setWaitCursor(false);
+    return downloaded(status, failedLine);
+}
+
+bool FirmwareInfo::downloaded(DownloadOutcome status, const QString &failedLine)
+{
     if (status == DownloadOutcome::Cancelled) {
         m_hooks.Add_Item(LinkTexts::cancelled());
         return false;
@@ -258,6 +274,48 @@ bool FirmwareInfo::fetch(const QUrl &source, const QString &target, const QStrin
             m_hooks.listLine(QStringLiteral("Grund: ") + m_client.lastError());
         return false;
     }
+    return true;
+}
+
+bool FirmwareInfo::checkSignature(const QUrl &source, const QString &localPath,
+                                  const QString &failedLine, const QString &version)
+{
+    bool accepted = false;
+    std::optional<QByteArray> signature;
+    if (fetchSignature(source, failedLine, signature)) {
+        QFile file(localPath);
+        if (file.open(QIODevice::ReadOnly))
+            accepted = m_signatureCheck->accept(signature, file.readAll(), version);
+        else
+            m_hooks.listLine(FileUnreadable + localPath);
+    }
+    if (!accepted)
+        QFile::remove(localPath);
+    return accepted;
+}
+
+bool FirmwareInfo::fetchSignature(const QUrl &source, const QString &failedLine,
+                                  std::optional<QByteArray> &signature)
+{
+    QUrl url = source;
+    url.setPath(source.path(QUrl::FullyEncoded) + QStringLiteral(".minisig"), QUrl::TolerantMode);
+    // A scratch folder of its own, so that no run leaves a signature behind.
+    QTemporaryDir scratch;
+    const QString path = scratch.filePath(QStringLiteral("signature.minisig"));
+    m_ui.setWaitCursor(true);
+    const DownloadOutcome status = m_client.download(url, path, UpdateClient::Payload::VersionFile);
+    m_ui.setWaitCursor(false);
+    // A server without a signature for the file answers 404: unsigned, not a failure.
+    if (status == DownloadOutcome::HttpError && m_client.lastHttpStatus() == 404)
+        return true;
+    if (!downloaded(status, failedLine))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_hooks.listLine(FileUnreadable + path);
+        return false;
+    }
+    signature = file.read(MaxSignatureBytes);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "devicelink/LinkHooks.h"
 #include "devicelink/SerialPort.h"
 #include "flasher/update/FirmwareInfoUi.h"
+#include "flasher/update/SignatureCheck.h"
 #include "flasher/update/UpdateClient.h"
 
 #include <QByteArray>
@@ -20,7 +21,8 @@ namespace flasher {
 // thread, where the client and the port live too. Log lines go through the
 // hooks: Scrolled lines as Add_Item, Listed lines appended only; hooks.percent and
 // hooks.entryAnswer serve the transfer as in the firmware upload; hooks.cancelled (the window
-// closing) stops the command at its next poll or download check.
+// closing) stops the command at its next poll or download check. Each downloaded file is judged
+// by the signature served beside it ("<address>.minisig") under `signatures`.
 class FirmwareInfo
 {
 public:
@@ -39,7 +41,7 @@ public:
     static QString helperFileName() { return QStringLiteral("jdwiii.hzg"); }
 
     FirmwareInfo(devicelink::SerialPort &port, UpdateClient &client, FirmwareInfoUi &ui,
-                 const devicelink::LinkHooks &hooks);
+                 const devicelink::LinkHooks &hooks, const SignaturePolicy &signatures = {});
 
     // Why the command cannot start with this server and download folder (an empty folder is
     // what UpdateFolder::pick() gives when none is writable); empty when it can.
@@ -68,6 +70,17 @@ private:
     // file arrived.
     bool fetch(const QUrl &source, const QString &target, const QString &failedLine,
                UpdateClient::Payload payload = UpdateClient::Payload::Image);
+    // Logs a failed download as fetch() does; true for Ok.
+    bool downloaded(DownloadOutcome status, const QString &failedLine);
+    // Fetches the signature served for `source` and judges the downloaded `localPath` by it,
+    // asking the trusted comment for `version` unless that is empty. A file that fails, or whose
+    // signature cannot be fetched, is removed; false stops the command.
+    bool checkSignature(const QUrl &source, const QString &localPath, const QString &failedLine,
+                        const QString &version);
+    // Fetches "<source>.minisig"; `signature` stays empty when the server has none. False, and
+    // logged, when the fetch failed.
+    bool fetchSignature(const QUrl &source, const QString &failedLine,
+                        std::optional<QByteArray> &signature);
     // Compares the helper file with the version file's SHA-256, if it gave one.
     bool checkHelperFile(const QString &helperPath);
 
@@ -75,9 +88,12 @@ private:
     UpdateClient &m_client;
     FirmwareInfoUi &m_ui;
     const devicelink::LinkHooks &m_hooks;
+    SignaturePolicy m_signatures;
 
     // One run's working values.
     QString m_installedVersion;
+    QString m_availableVersion;
+    std::optional<SignatureCheck> m_signatureCheck;
     double m_installedNumber = 0;
     QString m_copyAddress;
     QString m_copyFileName;

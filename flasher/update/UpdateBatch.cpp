@@ -28,7 +28,30 @@ std::optional<UpdateBatchOptions> readOptions(const shell::CommandLine &commandL
         }
         options.limits.versionFileMs = options.limits.imageMs = seconds * 1000;
     }
+    std::optional<SignaturePolicy> signatures = readSignaturePolicy(commandLine, error);
+    if (!signatures)
+        return std::nullopt;
+    options.signatures = std::move(*signatures);
     return options;
+}
+
+std::optional<SignaturePolicy> readSignaturePolicy(const shell::CommandLine &commandLine,
+                                                   QString *error)
+{
+    SignaturePolicy policy;
+    const TrustedKeys builtIn = TrustedKeys::builtIn();
+    const TrustedKeys saved = TrustedKeys::saved();
+    policy.required =
+        !builtIn.isEmpty() || !saved.isEmpty() || commandLine.isSet(RequireSignatureOption);
+    policy.keys.add(builtIn);
+    policy.keys.add(saved);
+    for (const QString &path : commandLine.values(TrustedKeyOption)) {
+        const std::optional<MinisignKey> key = TrustedKeys::readFile(path, error);
+        if (!key)
+            return std::nullopt;
+        policy.keys.add(*key);
+    }
+    return policy;
 }
 
 FirmwareInfo::Outcome run(const UpdateBatchOptions &options, SerialPort &port,
@@ -50,7 +73,7 @@ FirmwareInfo::Outcome run(const UpdateBatchOptions &options, SerialPort &port,
     UpdateClient client(base, options.limits);
     ConsoleFirmwareInfoUi ui(print, options.yes, options.copyPath);
     QByteArray receiveText;
-    return FirmwareInfo(port, client, ui, hooks)
+    return FirmwareInfo(port, client, ui, hooks, options.signatures)
         .run(options.comNumber, options.baudRate, receiveText, folder);
 }
 

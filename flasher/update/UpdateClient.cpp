@@ -104,6 +104,7 @@ DownloadOutcome UpdateClient::download(const QUrl &source, const QString &target
                                        Payload payload)
 {
     m_lastError.clear();
+    m_lastHttpStatus = 0;
     // Only web addresses: an address from the server must never make us read a local file.
     if (!isWebAddress(source))
         return fail(DownloadOutcome::BadAddress,
@@ -185,6 +186,7 @@ DownloadOutcome UpdateClient::download(const QUrl &source, const QString &target
     if (status != DownloadOutcome::Ok)
         return fail(status, why);
     const QVariant httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    m_lastHttpStatus = httpStatus.toInt();
     if (httpStatus.isValid() && (httpStatus.toInt() < 200 || httpStatus.toInt() >= 300))
         return fail(DownloadOutcome::HttpError, QStringLiteral("HTTP %1").arg(httpStatus.toInt()));
     if (reply->error() != QNetworkReply::NoError)

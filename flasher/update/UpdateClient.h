@@ -92,6 +92,8 @@ public:
                              Payload payload = Payload::Image);
     // Why the last download failed, for the log or a console.
     QString lastError() const { return m_lastError; }
+    // The last download's HTTP status; 0 when no answer came.
+    int lastHttpStatus() const { return m_lastHttpStatus; }
 
 private:
     QUrl urlFor(const QString &serverPath) const;
@@ -102,6 +104,7 @@ private:
     std::function<bool()> m_cancelled;
     DownloadLimits m_limits;
     QString m_lastError;
+    int m_lastHttpStatus = 0;
 };
 
 } // namespace flasher

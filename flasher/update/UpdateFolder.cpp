@@ -1,5 +1,7 @@
 #include "flasher/update/UpdateFolder.h"
 
+#include "shell/InstalledProgram.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
@@ -18,15 +20,6 @@ bool canCreateFilesIn(const QString &folder)
     return probe.open();
 }
 
-// An installed program (bin/ beside share/ under its prefix) never writes into its own
-// folder, even where it could (run as root from /usr/bin).
-bool isInstalledProgramFolder(const QString &folder)
-{
-    const QDir dir(folder);
-    return dir.dirName() == QLatin1String("bin") &&
-           QFileInfo(dir.filePath(QStringLiteral("../share"))).isDir();
-}
-
 } // namespace
 
 namespace UpdateFolder {
@@ -43,8 +36,9 @@ QString choose(const QString &programFolder, const QString &fallbackFolder)
 
 QString pick()
 {
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    return choose(isInstalledProgramFolder(programFolder) ? QString() : programFolder,
+    // An installed program never writes into its own folder, even where it could (run as root
+    // from /usr/bin).
+    return choose(shell::runsInstalled() ? QString() : QCoreApplication::applicationDirPath(),
                   QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 

@@ -2,6 +2,7 @@
 // a private port folder.
 
 #include "ScriptedPort.h"
+#include "TabChain.h"
 #include "TestContext.h"
 #include "configurator/BatchMode.h"
 #include "configurator/ui/CharacteristicWindow.h"
@@ -127,7 +128,7 @@ void trigger(const QWidget *window, const char *action)
 
 QString comport(const Form1 &form)
 {
-    return control<QAction>(&form, "comport")->text();
+    return control<QAction>(&form, "comport")->iconText(); // without the mnemonic
 }
 
 QStringList logOf(const Form3 *window)
@@ -320,6 +321,52 @@ private slots:
                                   QStringLiteral("Gerät gefunden an Port:20! Auf dem Gerät "
                                                  "installierte Firmware Version: V2.16"))}));
         QCOMPARE(comport(form), QStringLiteral("Com-Port: 20"));
+    }
+
+    // Tab walks each window from its first control, each with a name for a screen reader. Long
+    // lines wrap: the port dialog grows downwards for its status. Escape closes the port dialog,
+    // storing its port, and the characteristic window.
+    void keyboardAndLongLines()
+    {
+        Workspace ws;
+        ScriptedPort wire;
+        wire.openErrors = {{4, SerialPort::OpenError::PermissionDenied}};
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs, ws.context);
+        form.show();
+        trigger(&form, "kennlinie");
+        QPointer<QWidget> characteristic = form.characteristicWindow();
+        QPointer<Form2> dialog = new Form2(&form, dialogs, wire.factory());
+        const int height = dialog->height();
+        const std::unique_ptr<Form3> upload(new Form3([] { return "0"; }, wire.factory(), {}));
+        upload->show();
+        dialog->show();
+        QVERIFY(
+            QTest::qWaitFor([&] { return control<QPushButton>(dialog, "Command4")->isEnabled(); }));
+        const QLabel *status = control<QLabel>(dialog, "Label1");
+        QVERIFY(status->text().contains("usermod") && dialog->height() > height);
+        QCOMPARE(status->y() + status->heightForWidth(status->width()) < dialog->height(), true);
+        const QListWidget *log = control<QListWidget>(upload.get(), "List1");
+        QVERIFY(QTest::qWaitFor([log] { return log->count() == 1; })); // "Kein gültiger Com-Port …"
+        QVERIFY(log->visualItemRect(log->item(0)).height() >= 2 * log->fontMetrics().height());
+
+        const QList<std::pair<QWidget *, QStringList>> windows{
+            {&form,
+             {"warn_egt", "warn_boost", "warn_lam(0)", "warn_lam(1)", "daem", "Check1", "Check2",
+              "Check3", "unterdruckschwelle", "kontrast", "slot3sel", "slot", "da", "da_lam(0)",
+              "da_lam(1)", "da_volt(0)", "da_volt(1)"}},
+            {dialog, {"ComboPort", "Command4", "Label1"}},
+            {upload.get(), {"List1"}},
+            {characteristic, {"fuel", "kopieren"}}};
+        for (const auto &[window, chain] : windows) {
+            QCOMPARE(tabChain(window), chain);
+            window->activateWindow();
+            QVERIFY(QTest::qWaitFor([window = window] { return window->isActiveWindow(); }));
+            QVERIFY(settled(dialog)); // activated again, the dialog scans again
+            QTest::keyClick(window, Qt::Key_Escape);
+        }
+        QTRY_VERIFY(!dialog && !characteristic->isVisible() && form.isVisible());
+        QCOMPARE(comport(form), QStringLiteral("Com-Port: 1"));
     }
 
     void closeDuringJob_data()

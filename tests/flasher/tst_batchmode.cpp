@@ -121,10 +121,6 @@ private slots:
             << 5 << L() << QStringList{"--update", "--yes", "--update-url", "@url"} << 0
             << QStringList{installed, "SHA-256: " + sha, "Hilfsdatei downloaden...", ok}
             << QString();
-        QTest::newRow("update --yes --copy FOLDER")
-            << 5 << L()
-            << QStringList{"--update", "--yes", "--copy", "@dir", "--update-url", "@url"} << 0
-            << QStringList{"Download erfolgreich!", ok} << QString();
         // Saving over a FIFO or a device would replace it: refused before the server is asked.
         QTest::newRow("update --yes --copy FIFO")
             << 5 << L()

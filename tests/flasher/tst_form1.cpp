@@ -1,6 +1,7 @@
 // The update window, offscreen, against simulated gauges, scripted ports and a local update server.
 
 #include "FlasherTestKit.h"
+#include "TabChain.h"
 #include "TestHttpServer.h"
 #include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
@@ -84,7 +85,7 @@ private slots:
     void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
 
     // Start-up lists the ports and selects the first; opening the list rescans first and keeps
-    // the chosen port; "Gerät suchen" selects the gauge's.
+    // the chosen port; "Gerät suchen" selects the gauge's. Tab walks the window from the top.
     void portList()
     {
         SimulatedPorts ports;
@@ -98,6 +99,9 @@ private slots:
         QCOMPARE(list->currentIndex(), 0);
         QCOMPARE(statesOf(w), States({true, false, false, true, true, false}));
         QVERIFY(!w.rect().intersects(control<QLineEdit>(w, "txt_File")->geometry())); // hidden
+        QCOMPARE(tabChain(&w), // from the top, never to the hidden field; every control named
+                 QStringList({"cmd_Search_File", "cmd_Upload", "Command2", "ComboPort",
+                              "Combospeed", "Command3", "Command4", "List1"}));
 
         ports.add(1, GaugeOptions{.silent = true});
         list->showPopup();

@@ -89,5 +89,21 @@ for p in "${programs[@]}"; do
     done
 done
 
+# Started from the menu, the working folder is the user's home: the installed configurator's
+# window keeps port.dll and configs.eep in the user's data folder and leaves the folder it was
+# started in alone.
+home="$root/home"
+started="$root/started"
+data="$home/.local/share/ROZID/iveva-configurator"
+mkdir -p "$home" "$started"
+(cd "$started" && exec env HOME="$home" XDG_DATA_HOME="$home/.local/share" \
+    "$usr/bin/iveva-configurator" >/dev/null 2>&1) &
+window=$!
+for _ in $(seq 150); do [ -e "$data/port.dll" ] && break; sleep 0.2; done
+kill "$window" 2>/dev/null
+wait "$window" 2>/dev/null
+[ -e "$data/port.dll" ] || fail "Konfigurator-Fenster: port.dll nicht in $data"
+[ -z "$(ls -A "$started")" ] || fail "Konfigurator-Fenster schreibt in den Startordner: $(ls -A "$started")"
+
 [ "$failures" -eq 0 ] || { echo "$failures Fehler" >&2; exit 1; }
 echo "Installation geprüft: ${#programs[@]} Programme, ${#ids[@]} Desktop-Einträge"
