@@ -36,7 +36,7 @@ TransferOutcome run(SerialPort &port, const QString &portText, const QString &im
     FlashImage image;
     if (!LoadImageFile(imagePath, image)) {
         hooks.Add_Item(QStringLiteral("Datei %1 nicht lesbar – nichts hochgeladen")
-                           .arg(QFileInfo(imagePath).fileName()));
+                           .arg(printable(QFileInfo(imagePath).fileName())));
         return TransferOutcome::FileUnreadable;
     }
 

@@ -3,6 +3,7 @@
 #include "devicelink/LinkHints.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortSettings.h"
+#include "devicelink/Printable.h"
 #include "protocol/ProtocolBytes.h"
 
 namespace devicelink {
@@ -85,7 +86,7 @@ SearchResult SearchDevice(SerialPort &port, const QList<int> &portNumbers, int b
         if (variant.logsProgress) {
             hooks.listLine(QStringLiteral("Port %1 Gerät gefunden!").arg(n));
             hooks.listLine(QStringLiteral("auf dem Gerät installierte Firmware Version: ") +
-                           result.version);
+                           printable(result.version));
         }
         if (announceFind)
             announceFind(n, result.version);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicelink/PortHolder.h"
+#include "devicelink/Printable.h"
 #include "devicelink/SerialPort.h"
 
 #include <QString>
@@ -45,11 +46,11 @@ inline QString openFailureDetail(const QString &device, SerialPort::OpenError er
                                  const QString &systemText,
                                  const std::optional<PortHolder> &holder = std::nullopt)
 {
-    QString line = device + QStringLiteral(": ") + openErrorText(error);
+    QString line = printable(device) + QStringLiteral(": ") + openErrorText(error);
     if (error == SerialPort::OpenError::Busy)
         line += BusyDetail(holder);
     else if (error != SerialPort::OpenError::Missing && !systemText.isEmpty())
-        line += QStringLiteral(" (%1)").arg(systemText);
+        line += QStringLiteral(" (%1)").arg(printable(systemText));
     return line;
 }
 inline QString connectionLost()

@@ -1,5 +1,7 @@
 #include "devicelink/PortHolder.h"
 
+#include "devicelink/Printable.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -54,7 +56,8 @@ QString BusyDetail(const std::optional<PortHolder> &holder)
 {
     if (!holder)
         return QStringLiteral(" (von einem anderen Programm geöffnet)");
-    const QString named = QStringLiteral("%1 (PID %2)").arg(holder->name).arg(holder->pid);
+    const QString named =
+        QStringLiteral("%1 (PID %2)").arg(printable(holder->name)).arg(holder->pid);
     return holder->certain ? QStringLiteral(" von ") + named
                            : QStringLiteral(" – möglicherweise von ") + named;
 }

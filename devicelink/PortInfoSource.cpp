@@ -1,5 +1,7 @@
 #include "devicelink/PortInfoSource.h"
 
+#include "devicelink/Printable.h"
+
 #include <QFileInfo>
 
 namespace devicelink {
@@ -40,12 +42,12 @@ PortDetails SystemPortInfo::describe(const QString &device) const
 
 QString PortToolTip(const QString &device, const PortDetails &details)
 {
-    QStringList lines{device};
+    QStringList lines{printable(device)};
     QString adapter = details.description;
     if (!details.manufacturer.isEmpty())
         adapter += QStringLiteral(" (%1)").arg(details.manufacturer);
     if (!adapter.trimmed().isEmpty())
-        lines.append(adapter.trimmed());
+        lines.append(printable(adapter.trimmed()));
     if (!details.vidPid().isEmpty())
         lines.append(QStringLiteral("VID:PID ") + details.vidPid());
     return lines.join(QLatin1Char('\n'));

@@ -3,6 +3,7 @@
 #include "devicelink/ComPortNames.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortSettings.h"
+#include "devicelink/Printable.h"
 
 namespace devicelink {
 
@@ -53,7 +54,7 @@ QStringList ScanProblemLines(const AvailablePorts &ports)
         const QString port =
             probe.device.isEmpty()
                 ? QStringLiteral("COM %1").arg(probe.number)
-                : QStringLiteral("COM %1 (%2)").arg(probe.number).arg(probe.device);
+                : QStringLiteral("COM %1 (%2)").arg(probe.number).arg(printable(probe.device));
         if (probe.error == SerialPort::OpenError::PermissionDenied)
             lines.append(port + QStringLiteral(": keine Berechtigung – Benutzer zur Gruppe \"%1\" "
                                                "hinzufügen (sudo usermod -aG %1 $USER) und neu "

@@ -5,6 +5,7 @@
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortDevices.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/Printable.h"
 #include "flasher/FileChoice.h"
 #include "flasher/FlasherTexts.h"
 #include "flasher/UploadCommand.h"
@@ -139,8 +140,10 @@ int listPorts(SerialPort &port, Console &console)
         const QString state = probe.error == SerialPort::OpenError::None
                                   ? QStringLiteral("verfügbar")
                                   : LinkTexts::openErrorText(probe.error);
-        console.print(QStringList{QStringLiteral("COM%1").arg(probe.number), state, probe.device,
-                                  probe.details.description, probe.details.vidPid()}
+        // Tabs separate the fields, so none may come from a device or adapter name.
+        console.print(QStringList{QStringLiteral("COM%1").arg(probe.number), printable(state),
+                                  printable(probe.device), printable(probe.details.description),
+                                  probe.details.vidPid()}
                           .join(QLatin1Char('\t')));
     }
     if (ports.probed.isEmpty())
@@ -255,9 +258,14 @@ int saveUpdateUrl(const QString &text, Console &console, QTextStream &err)
     const QUrl url = UpdateClient::baseUrlFromText(text);
     if (!url.isValid())
         return usageError(err,
-                          QStringLiteral("\"%1\" ist keine http- oder https-Adresse").arg(text));
-    UpdateClient::saveBaseUrl(text);
-    console.print(QStringLiteral("Update-Server gespeichert: ") + url.toString());
+                          QStringLiteral("\"%1\" ist keine http- oder https-Adresse")
+                              .arg(printable(QUrl(text).toDisplayString(QUrl::RemovePassword))));
+    if (const QString why = UpdateClient::saveBaseUrl(text); !why.isEmpty()) {
+        console.printError(QStringLiteral("Update-Server nicht gespeichert: ") + printable(why));
+        return shell::Failure;
+    }
+    console.print(QStringLiteral("Update-Server gespeichert: ") +
+                  printable(url.toDisplayString(QUrl::RemovePassword)));
     return shell::Success;
 }
 
@@ -295,7 +303,10 @@ int saveTrustedKey(const QString &path, Console &console, QTextStream &err)
     const std::optional<MinisignKey> key = TrustedKeys::readFile(path, &error);
     if (!key)
         return usageError(err, error);
-    TrustedKeys::save(*key);
+    if (const QString why = TrustedKeys::save(*key); !why.isEmpty()) {
+        console.printError(QStringLiteral("Schlüssel nicht gespeichert: ") + printable(why));
+        return shell::Failure;
+    }
     console.print(QStringLiteral("Vertrauenswürdiger Schlüssel gespeichert: ") + key->idText());
     return shell::Success;
 }
@@ -334,8 +345,7 @@ const shell::Program &program()
 }
 
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        const QString &updateUrl, SerialPort &anyPort, QTextStream &out, QTextStream &err,
-        bool percentLine, bool batched)
+        SerialPort &anyPort, QTextStream &out, QTextStream &err, bool percentLine, bool batched)
 {
     if (const std::optional<int> status =
             shell::answerCommonOptions(program(), commandLine, out, err))
@@ -399,7 +409,7 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
     if (commandLine.isSet(QuietOption))
         setQuiet(settings.command, console);
     return console.finish(
-        runCommand(file, updateUrl, updateOptions, settings, anyPort, console, err));
+        runCommand(file, context.updateUrl, updateOptions, settings, anyPort, console, err));
 }
 
 } // namespace BatchMode

@@ -15,13 +15,13 @@ namespace BatchMode {
 // The flasher's options: they decide between window and batch mode and make up --help.
 const shell::Program &program();
 
-// Runs the command the command line names on `port` (the device link's settings come from
-// `context`; `updateUrl` is the update server to use). Log lines go to `out`, in batches when
+// Runs the command the command line names on `port` (the device link's settings and the update
+// server come from `context`). Log lines go to `out`, in batches when
 // `batched` is set (a pipe or a file); usage errors, explanations, a failure once more, and
 // the percentage as one updating line when `percentLine` is set (a terminal), go to `err`.
 int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
-        const QString &updateUrl, devicelink::SerialPort &port, QTextStream &out, QTextStream &err,
-        bool percentLine, bool batched = false);
+        devicelink::SerialPort &port, QTextStream &out, QTextStream &err, bool percentLine,
+        bool batched = false);
 
 } // namespace BatchMode
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "devicelink/Printable.h"
+
 #include <QString>
 
 namespace flasher {
@@ -13,7 +15,8 @@ inline QString fileMissingField()
 }
 inline QString fileMissing(const QString &nameOrPath)
 {
-    return QStringLiteral("Datei: ") + nameOrPath + QStringLiteral(" existiert nicht");
+    return QStringLiteral("Datei: ") + devicelink::printable(nameOrPath) +
+           QStringLiteral(" existiert nicht");
 }
 inline QString fileLoaded(const QString &title)
 {
@@ -25,7 +28,8 @@ inline QString fileEmpty(const QString &path)
 }
 inline QString fileUnreadable(const QString &path)
 {
-    return QStringLiteral("Datei: ") + path + QStringLiteral(" kann nicht gelesen werden");
+    return QStringLiteral("Datei: ") + devicelink::printable(path) +
+           QStringLiteral(" kann nicht gelesen werden");
 }
 
 } // namespace FlasherTexts

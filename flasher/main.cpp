@@ -41,12 +41,13 @@ int main(int argc, char *argv[])
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const shell::CommandLine commandLine =
         shell::CommandLine::parse(BatchMode::program(), arguments);
-    // The run's context, read once: nothing below main() looks at the environment.
+    // The run's context, read once: nothing below main() looks at the environment. It needs the
+    // application's identity, which names the settings file that holds the saved update server.
+    const shell::UpdateUrlSources updateUrl{commandLine.value(QStringLiteral("update-url")),
+                                            QLatin1String(UpdateClient::EnvironmentVariable),
+                                            QLatin1String(UpdateClient::SettingsKey),
+                                            QLatin1String(UpdateClient::DefaultBaseUrl)};
     QString contextError;
-    const std::optional<shell::RunContext> context = shell::readRunContext(&contextError);
-    const QString updateUrl = UpdateClient::chooseBaseUrl(
-        commandLine.value(QStringLiteral("update-url")),
-        qEnvironmentVariable(UpdateClient::EnvironmentVariable), UpdateClient::savedBaseUrl());
 
     shell::Interruption::ignoreWriteSignals();
     if (!commandLine.error().isEmpty() || commandLine.runsBatch()) {
@@ -54,20 +55,24 @@ int main(int argc, char *argv[])
         shell::Interruption::catchStopSignals();
         QCoreApplication app(argc, argv);
         shell::applyIdentity(app, Identity);
+        const std::optional<shell::RunContext> context =
+            shell::readRunContext(&contextError, updateUrl);
         QTextStream out(stdout);
         QTextStream err(stderr);
         if (!context && !shell::answersWithoutContext(commandLine))
             return shell::usageError(err, BatchMode::program(), contextError);
         devicelink::ComPort port(context ? context->link : devicelink::LinkSettings());
         const int status =
-            BatchMode::Run(commandLine, context.value_or(shell::RunContext()), updateUrl, port, out,
-                           err, isatty(fileno(stderr)) != 0, isatty(fileno(stdout)) == 0);
+            BatchMode::Run(commandLine, context.value_or(shell::RunContext()), port, out, err,
+                           isatty(fileno(stderr)) != 0, isatty(fileno(stdout)) == 0);
         return shell::Interruption::exitStatus(err, BatchMode::program().name).value_or(status);
     }
 
     QApplication app(argc, argv);
     shell::applyIdentity(app, Identity);
     shell::InstallGermanQtTexts(app);
+    const std::optional<shell::RunContext> context =
+        shell::readRunContext(&contextError, updateUrl);
     if (!context) {
         QMessageBox::critical(nullptr, QStringLiteral("DEVAZ update-tool"), contextError);
         return shell::UsageError;
@@ -81,7 +86,7 @@ int main(int argc, char *argv[])
         return shell::UsageError;
     }
     Form1 window([link = context->link] { return std::make_unique<devicelink::ComPort>(link); });
-    window.setUpdateUrl(updateUrl);
+    window.setUpdateUrl(context->updateUrl);
     window.setSignaturePolicy(*signatures);
     if (const QString hint = devicelink::LinkHints::missingPortDir(context->link.portDir);
         !hint.isEmpty())

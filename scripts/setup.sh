@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12 packages) when it is missing, then configures and
-# builds everything into build/. Sourced by the run and test scripts.
+# builds everything into build/ (build-clang/ with CXX=clang++). Sourced by the run and test
+# scripts.
 set -euo pipefail
 
 IVEVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-IVEVA_BUILD="${IVEVA_BUILD:-$IVEVA_ROOT/build}"
 
 iveva_packages=(qt6-base-dev qt6-serialport-dev cmake g++ ninja-build lrzsz fonts-dejavu-core
     qt6-translations-l10n libqt6svg6 desktop-file-utils appstream man-db libsodium-dev pkg-config)
+
+# The compiler is g++ unless CXX names another: CXX=clang++ builds with Clang into build-clang/,
+# so both builds can stand side by side.
+case "$(basename "${CXX:-g++}")" in
+clang++*)
+    iveva_packages+=(clang)
+    IVEVA_BUILD="${IVEVA_BUILD:-$IVEVA_ROOT/build-clang}"
+    ;;
+*)
+    IVEVA_BUILD="${IVEVA_BUILD:-$IVEVA_ROOT/build}"
+    ;;
+esac
 
 iveva_install_missing() {
     local missing=()

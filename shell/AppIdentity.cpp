@@ -1,6 +1,7 @@
 #include "shell/AppIdentity.h"
 
 #include "shell/CommandLine.h"
+#include "shell/SavedSettings.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -17,14 +18,15 @@ const QString OldOrganisation = QStringLiteral("Unknown Organization");
 
 } // namespace
 
-void takeOverSettings(const QString &oldSettingsFile, const QString &newSettingsFile,
-                      const QStringList &keys)
+void takeOverSettings(const QString &oldSettingsFile, const QStringList &keys)
 {
+    if (!settingsFileReadable(oldSettingsFile))
+        return;
     const QSettings old(oldSettingsFile, QSettings::NativeFormat);
-    QSettings current(newSettingsFile, QSettings::NativeFormat);
     for (const QString &key : keys) {
-        if (!current.contains(key) && old.contains(key))
-            current.setValue(key, old.value(key));
+        // A value that cannot be written stays in the old place for the next start.
+        if (!savedSetting(key).isValid() && old.contains(key))
+            saveSetting(key, old.value(key));
     }
 }
 
@@ -36,10 +38,15 @@ void applyIdentity(QCoreApplication &app, const AppIdentity &identity)
     QCoreApplication::setApplicationVersion(projectVersion());
 
     if (!identity.keysToTakeOver.isEmpty()) {
-        const QSettings old(QSettings::NativeFormat, QSettings::UserScope, OldOrganisation,
-                            identity.applicationName);
-        const QSettings current;
-        takeOverSettings(old.fileName(), current.fileName(), identity.keysToTakeOver);
+        const QString oldFile = settingsFilePath(OldOrganisation, identity.applicationName);
+        // Where the settings live in no file, QSettings finds the old place by its names.
+        if (oldFile.isEmpty()) {
+            const QSettings old(QSettings::NativeFormat, QSettings::UserScope, OldOrganisation,
+                                identity.applicationName);
+            takeOverSettings(old.fileName(), identity.keysToTakeOver);
+        } else {
+            takeOverSettings(oldFile, identity.keysToTakeOver);
+        }
     }
 
     if (qobject_cast<QGuiApplication *>(&app)) {

@@ -21,9 +21,8 @@ struct AppIdentity
 // file name and the window icon. Call right after creating the application object.
 void applyIdentity(QCoreApplication &app, const AppIdentity &identity);
 
-// Copies each key from `oldSettingsFile` into `newSettingsFile` unless the new file has it
-// already. Both are native-format QSettings files.
-void takeOverSettings(const QString &oldSettingsFile, const QString &newSettingsFile,
-                      const QStringList &keys);
+// Copies each key from `oldSettingsFile` (native format; read only when it is a regular file)
+// into the application's settings unless they have it already.
+void takeOverSettings(const QString &oldSettingsFile, const QStringList &keys);
 
 } // namespace shell

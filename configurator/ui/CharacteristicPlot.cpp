@@ -61,7 +61,10 @@ void CharacteristicPlot::paintEvent(QPaintEvent *)
     if (area.width() < 20 || area.height() < 20)
         return;
 
-    const auto &[p0, p1] = m_characteristic.points;
+    // Plain references: the lambdas below capture them, and Clang before 16 cannot capture a
+    // structured binding.
+    const auto &p0 = m_characteristic.points[0];
+    const auto &p1 = m_characteristic.points[1];
     const double low = std::min(p0.lambda, p1.lambda);
     const double high = std::max(p0.lambda, p1.lambda);
     const double pad = std::max(0.05, (high - low) / 4);

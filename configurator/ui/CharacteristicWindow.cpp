@@ -1,6 +1,8 @@
 #include "configurator/ui/CharacteristicWindow.h"
 
 #include "configurator/ui/CharacteristicPlot.h"
+#include "devicelink/Printable.h"
+#include "shell/SavedSettings.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -8,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -45,7 +46,7 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
             ratio.chop(1);
         fuel->addItem(QStringLiteral("%1 (%2)").arg(f.name, ratio));
     }
-    const QString saved = QSettings().value(FuelKey).toString();
+    const QString saved = shell::savedSetting(FuelKey).toString();
     int index = AnalogCharacteristic::defaultFuel();
     for (int i = 0; i < AnalogCharacteristic::fuels().size(); ++i)
         if (AnalogCharacteristic::fuels().at(i).name == saved)
@@ -85,8 +86,14 @@ CharacteristicWindow::CharacteristicWindow(SettingsSource source, QWidget *paren
     layout->addWidget(notes);
 
     connect(fuel, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (i >= 0)
-            QSettings().setValue(FuelKey, AnalogCharacteristic::fuels().at(i).name);
+        if (i >= 0) {
+            // Only a preference: the window works on, and says why on the list's tooltip.
+            const QString why =
+                shell::saveSetting(FuelKey, AnalogCharacteristic::fuels().at(i).name);
+            fuel->setToolTip(why.isEmpty() ? QString()
+                                           : QStringLiteral("Kraftstoff nicht gespeichert: ") +
+                                                 devicelink::printable(why));
+        }
         refresh();
     });
     connect(kopieren, &QPushButton::clicked, this, &CharacteristicWindow::kopieren_Click);

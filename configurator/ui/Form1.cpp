@@ -1,6 +1,7 @@
 #include "configurator/ui/Form1.h"
 
 #include "devicelink/ComPort.h"
+#include "devicelink/Printable.h"
 
 #include "configurator/BatchMode.h"
 #include "configurator/ConfigUpload.h"
@@ -333,7 +334,7 @@ void Form1::save_Click()
         if (!WriteConfigImageFile(name, settings()))
             m_dialogs.warning(this, QStringLiteral("speichern"),
                               QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden.")
-                                  .arg(QDir::toNativeSeparators(name)));
+                                  .arg(devicelink::printable(QDir::toNativeSeparators(name))));
     });
 }
 
@@ -347,11 +348,12 @@ void Form1::uploadconfig_Click()
         return;
     }
     if (!WriteConfigImageFile(imagePath(), settings())) {
-        m_dialogs.warning(this, QStringLiteral("Konfiguration &hochladen"),
-                          QStringLiteral("Die Datei \"%1\" im Ordner \"%2\" konnte nicht "
-                                         "geschrieben werden. Es wird nichts hochgeladen.")
-                              .arg(ConfigUpload::imageFileName(),
-                                   QDir::toNativeSeparators(m_context.workingFolder)));
+        m_dialogs.warning(
+            this, QStringLiteral("Konfiguration &hochladen"),
+            QStringLiteral("Die Datei \"%1\" im Ordner \"%2\" konnte nicht "
+                           "geschrieben werden. Es wird nichts hochgeladen.")
+                .arg(ConfigUpload::imageFileName(),
+                     devicelink::printable(QDir::toNativeSeparators(m_context.workingFolder))));
         return;
     }
     if (!m_form3) {

@@ -8,6 +8,7 @@
 #include "devicelink/ComPort.h"
 #include "devicelink/Identification.h"
 #include "devicelink/PortScan.h"
+#include "devicelink/Printable.h"
 #include "devicelink/ui/WindowLink.h"
 
 #include <QCloseEvent>
@@ -154,7 +155,7 @@ void Form2::Command4_Click()
     const auto announce = [this](int n, const QString &version) {
         const QString text = QStringLiteral("Gerät gefunden an Port:") + QString::number(n) +
                              QStringLiteral("! Auf dem Gerät installierte Firmware Version: V") +
-                             version;
+                             devicelink::printable(version);
         m_link->ask(
             [this, text](const devicelink::JobRunner::Answer &answer) {
                 m_dialogs.showInformation(this, QStringLiteral("Gerät gefunden"), text,

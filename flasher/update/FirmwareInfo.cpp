@@ -102,7 +102,7 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::queryVersion(int comNumber, i
     const std::optional<double> number = FirmwareVersion::installedNumber(m_installedVersion);
     if (!number) {
         m_hooks.listLine(QStringLiteral("Firmwareversion des Geräts ist keine Versionsnummer: ") +
-                         m_installedVersion);
+                         printable(m_installedVersion));
         return Outcome::Failed;
     }
     m_installedNumber = *number;
@@ -136,11 +136,11 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::checkOnline(const QString &fo
 
     const QString &available = versionFile->availableVersion();
     m_availableVersion = available;
-    m_hooks.listLine(AvailableLine + available);
+    m_hooks.listLine(AvailableLine + printable(available));
     const std::optional<double> availableNumber = FirmwareVersion::availableNumber(available);
     if (!availableNumber) {
         m_hooks.listLine(QStringLiteral("Firmwareversion des Servers ist keine Versionsnummer: ") +
-                         available);
+                         printable(available));
         return Outcome::Failed;
     }
     if (!(*availableNumber > m_installedNumber)) {
@@ -271,7 +271,7 @@ bool FirmwareInfo::downloaded(DownloadOutcome status, const QString &failedLine)
     if (status != DownloadOutcome::Ok) {
         m_hooks.listLine(failedLine);
         if (!m_client.lastError().isEmpty())
-            m_hooks.listLine(QStringLiteral("Grund: ") + m_client.lastError());
+            m_hooks.listLine(QStringLiteral("Grund: ") + printable(m_client.lastError()));
         return false;
     }
     return true;

@@ -1,8 +1,9 @@
 #include "flasher/update/TrustedKeys.h"
 
+#include "shell/SavedSettings.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStringList>
 
 #include <algorithm>
@@ -39,19 +40,18 @@ TrustedKeys TrustedKeys::builtIn()
 TrustedKeys TrustedKeys::saved()
 {
     QList<QByteArray> lines;
-    for (const QString &line : QSettings().value(QLatin1String(SettingsKey)).toStringList())
+    for (const QString &line : shell::savedSetting(QLatin1String(SettingsKey)).toStringList())
         lines.append(line.toLatin1());
     return fromKeyLines(lines);
 }
 
-void TrustedKeys::save(const MinisignKey &key)
+QString TrustedKeys::save(const MinisignKey &key)
 {
-    QSettings settings;
-    QStringList lines = settings.value(QLatin1String(SettingsKey)).toStringList();
+    QStringList lines = shell::savedSetting(QLatin1String(SettingsKey)).toStringList();
     const QString line = QString::fromLatin1(key.keyLine());
     if (!lines.contains(line))
         lines.append(line);
-    settings.setValue(QLatin1String(SettingsKey), lines);
+    return shell::saveSetting(QLatin1String(SettingsKey), lines);
 }
 
 std::optional<MinisignKey> TrustedKeys::readFile(const QString &path, QString *error)

@@ -18,8 +18,8 @@ public:
 
     static TrustedKeys builtIn();
     static TrustedKeys saved();
-    // Adds `key` to the saved keys.
-    static void save(const MinisignKey &key);
+    // Adds `key` to the saved keys. Empty when it reached the settings file, else why not.
+    static QString save(const MinisignKey &key);
     // A ".pub" file; nothing, with a German message naming the file in `error`, when it is
     // missing, unreadable or no minisign public key.
     static std::optional<MinisignKey> readFile(const QString &path, QString *error);

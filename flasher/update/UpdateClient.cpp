@@ -1,10 +1,11 @@
 #include "flasher/update/UpdateClient.h"
 
+#include "shell/SavedSettings.h"
+
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
-#include <QSettings>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
@@ -35,21 +36,6 @@ bool writeAll(QSaveFile &file, const QByteArray &bytes, QString *why)
 
 } // namespace
 
-QString UpdateClient::chooseBaseUrl(const QString &commandLineValue,
-                                    const QString &environmentValue, const QString &savedValue)
-{
-    for (const QString &value : {commandLineValue, environmentValue, savedValue}) {
-        if (!value.trimmed().isEmpty())
-            return value;
-    }
-    return QLatin1String(DefaultBaseUrl);
-}
-
-QString UpdateClient::savedBaseUrl()
-{
-    return QSettings().value(QLatin1String(SettingsKey)).toString();
-}
-
 QUrl UpdateClient::baseUrlFromText(const QString &text)
 {
     QString trimmed = text.trimmed();
@@ -59,9 +45,10 @@ QUrl UpdateClient::baseUrlFromText(const QString &text)
     return isWebAddress(url) ? url : QUrl();
 }
 
-void UpdateClient::saveBaseUrl(const QString &text)
+QString UpdateClient::saveBaseUrl(const QString &text)
 {
-    QSettings().setValue(QLatin1String(SettingsKey), text.trimmed());
+    // As an address with its scheme, so a password in "user:secret@host" is seen as one.
+    return shell::saveSetting(QLatin1String(SettingsKey), baseUrlFromText(text).toString());
 }
 
 UpdateClient::UpdateClient(const QUrl &baseUrl, const DownloadLimits &limits)
@@ -109,7 +96,8 @@ DownloadOutcome UpdateClient::download(const QUrl &source, const QString &target
     if (!isWebAddress(source))
         return fail(DownloadOutcome::BadAddress,
                     source.isEmpty() ? QStringLiteral("keine Adresse")
-                                     : QStringLiteral("ungültige Adresse: ") + source.toString());
+                                     : QStringLiteral("ungültige Adresse: ") +
+                                           source.toDisplayString(QUrl::RemovePassword));
 
     QSaveFile file(targetPath);
     // Unbuffered: a write that fails says so at once, with its errno.

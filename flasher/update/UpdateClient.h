@@ -22,7 +22,8 @@ struct DownloadLimits
 //
 // The server's base address comes, in this order, from the command line (--update-url), the
 // environment variable IVEVA_UPDATE_URL, the saved setting "update/baseUrl" (QSettings of the
-// application), or DefaultBaseUrl. The two files live under it at "/DEVAZ/firmware.txt" and
+// application), or DefaultBaseUrl; the run context resolves it once. The two files live under it at
+// "/DEVAZ/firmware.txt" and
 // "/DEVAZ/lastfw.bin".
 //
 // Every download goes to the server (no cache at all), and a local file is written only when
@@ -67,15 +68,10 @@ public:
     static QString versionFilePath() { return QStringLiteral("/DEVAZ/firmware.txt"); }
     static QString firmwarePath() { return QStringLiteral("/DEVAZ/lastfw.bin"); }
 
-    // The server address by the order above, as text: the first of the command line's value,
-    // the environment's and the saved setting that is not empty, else the built-in default.
-    // main() resolves it once; what it names is checked by baseUrlFromText().
-    static QString chooseBaseUrl(const QString &commandLineValue, const QString &environmentValue,
-                                 const QString &savedValue);
-    static QString savedBaseUrl();
     // "host[:port][/folder]" without a scheme means http.
     static QUrl baseUrlFromText(const QString &text);
-    static void saveBaseUrl(const QString &text);
+    // Saves the address for later runs. Empty when it reached the settings file, else why not.
+    static QString saveBaseUrl(const QString &text);
 
     explicit UpdateClient(const QUrl &baseUrl, const DownloadLimits &limits = {});
 

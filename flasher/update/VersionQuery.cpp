@@ -4,6 +4,7 @@
 #include "devicelink/Identification.h"
 #include "devicelink/LinkTexts.h"
 #include "devicelink/PortSettings.h"
+#include "devicelink/Printable.h"
 
 namespace flasher {
 
@@ -65,7 +66,8 @@ InstalledVersion QueryInstalledVersion(SerialPort &port, int comNumber, int baud
         if (receiveText.at(i) != 'd')
             continue;
         version = QString::fromLatin1(receiveText.mid(i + 1, 5));
-        hooks.Add_Item(QStringLiteral("auf dem Gerät installierte Firmware Version: ") + version);
+        hooks.Add_Item(QStringLiteral("auf dem Gerät installierte Firmware Version: ") +
+                       printable(version));
     }
     if (version.isEmpty())
         return fail(VersionQueryOutcome::NoVersion, port, hooks,

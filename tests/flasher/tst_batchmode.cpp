@@ -13,6 +13,7 @@
 #include <QCryptographicHash>
 #include <QNetworkProxy>
 #include <QProcess>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -31,30 +32,42 @@ struct Output
 };
 
 // In process with the percentage on its own line and the log in batches, or through the
-// program itself (in another port folder when `portDir` is given).
-Output runBatch(const QStringList &arguments, bool viaProgram, const QString &portDir = {})
+// program itself (in another port folder when `portDir` is given, with its settings below
+// `config` when one is named). The test's server answers while the program runs.
+Output runBatch(const QStringList &arguments, bool viaProgram, const QString &portDir = {},
+                const QString &config = {})
 {
     Output output;
     if (viaProgram) {
         QProcess flasher;
-        if (!portDir.isEmpty()) {
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!portDir.isEmpty())
             environment.insert("IVEVA_PORT_DIR", portDir);
-            flasher.setProcessEnvironment(environment);
+        if (!config.isEmpty()) {
+            environment.insert("XDG_CONFIG_HOME", config);
+            environment.remove(UpdateClient::EnvironmentVariable);
         }
+        flasher.setProcessEnvironment(environment);
+        QEventLoop loop;
+        QObject::connect(&flasher, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(30'000, &loop, &QEventLoop::quit);
         flasher.start(QStringLiteral(FLASHER_PROGRAM), arguments);
-        if (!flasher.waitForFinished(30'000))
+        loop.exec();
+        if (flasher.state() != QProcess::NotRunning) {
+            flasher.kill();
+            flasher.waitForFinished();
             return output;
+        }
         return {flasher.exitCode(), QString::fromUtf8(flasher.readAllStandardOutput()),
                 QString::fromUtf8(flasher.readAllStandardError())};
     }
     QTextStream out(&output.out), err(&output.err);
     const shell::CommandLine commandLine =
         shell::CommandLine::parse(BatchMode::program(), QStringList{"iveva-flasher"} + arguments);
-    const QString updateUrl = UpdateClient::chooseBaseUrl(commandLine.value("update-url"), {}, {});
-    ComPort port(testContext().link);
-    output.status =
-        BatchMode::Run(commandLine, testContext(), updateUrl, port, out, err, true, true);
+    shell::RunContext context = testContext();
+    context.updateUrl = commandLine.value("update-url");
+    ComPort port(context.link);
+    output.status = BatchMode::Run(commandLine, context, port, out, err, true, true);
     return output;
 }
 
@@ -207,6 +220,87 @@ private slots:
         QCOMPARE(sim && sim->waitForImages(1, flashed ? 5s : 0s), flashed);
         QCOMPARE(sim ? sim->lastEepromImage().left(300) : QByteArray(),
                  arguments.contains(ee) ? filePattern(300) : QByteArray());
+    }
+
+    // Endings the window tests miss: an EEPROM file gone turns both upload buttons off; an
+    // unreadable file stops before the transfer and leaves the buttons as they were.
+    void buttonsAfterUpload()
+    {
+        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferOutcome::FileMissing) ==
+                (UploadButtons{false, false, {}, {}, true}));
+        QVERIFY(ButtonsAfterUpload(UploadKind::Eeprom, TransferOutcome::FileUnreadable) ==
+                UploadButtons{});
+    }
+
+    // An address saved by one run is the server of the next.
+    void savedServerIsUsed()
+    {
+        QTemporaryDir config;
+        SimulatedPorts ports;
+        ports.add(5);
+        TestHttpServer server;
+        server.route("/DEVAZ/firmware.txt").body = "V2.20,x,y";
+        const QStringList save{"--save-update-url", server.baseUrl().toString()};
+        QCOMPARE(runBatch(save, true, {}, config.path()).status, 0);
+        const Output update = runBatch({"--update", "--port", "5"}, true, {}, config.path());
+        QVERIFY2(update.out.contains("Verfügbare Firmwareversion: V2.20"), qPrintable(update.out));
+        QCOMPARE(update.status, 3);
+    }
+
+    // A password never shows and stays in a file of the owner's; a settings file that cannot be
+    // written or is no file ends in a reason, never in a hang or a false success.
+    void savedSettings_data()
+    {
+        QTest::addColumn<QString>("setup"); // "secret saved", "config is a file", "fifo FOLDER"
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("line");
+        const QString notSaved = "Update-Server nicht gespeichert: ";
+        QTest::newRow("password: not printed, not logged, file 0600")
+            << "" << QStringList{"--save-update-url", "user:geheim@127.0.0.1:81", "--log", "@log"}
+            << 0 << "Update-Server gespeichert: http://user@127.0.0.1:81";
+        QTest::newRow("0600 kept on a later write")
+            << "secret saved" << QStringList{"--save-update-url", "127.0.0.1:82"} << 0
+            << "Update-Server gespeichert: http://127.0.0.1:82";
+        QTest::newRow("read-only settings place")
+            << "config is a file" << QStringList{"--save-update-url", "a"} << 1 << notSaved;
+        QTest::newRow("FIFO at the old place")
+            << "fifo Unknown Organization" << QStringList{"--list-ports"} << 0 << "";
+        QTest::newRow("FIFO at the new place")
+            << "fifo ROZID" << QStringList{"--save-update-url", "a"} << 1 << notSaved;
+    }
+
+    void savedSettings()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QStringList, arguments);
+        QTemporaryDir dir;
+        const QString config = dir.filePath("config");
+        if (setup == "config is a file")
+            QVERIFY(QFile(config).open(QIODevice::WriteOnly)); // no folder can be made in it
+        if (setup.startsWith("fifo ")) {
+            const QString folder = config + "/" + setup.mid(5);
+            QVERIFY(QDir().mkpath(folder));
+            QCOMPARE(mkfifo(qPrintable(folder + "/iveva-flasher.conf"), 0644), 0);
+        }
+        if (setup == "secret saved")
+            QCOMPARE(runBatch({"--save-update-url", "http://a:geheim@b"}, true, {}, config).status,
+                     0);
+        arguments.replaceInStrings("@log", dir.filePath("log"));
+
+        const Output output = runBatch(arguments, true, {}, config);
+
+        QTEST(output.status, "status");
+        QFETCH(QString, line);
+        QVERIFY2((output.out + output.err).contains(line), qPrintable(output.out + output.err));
+        QFile log(dir.filePath("log"));
+        QVERIFY(!(output.out + output.err).contains("geheim"));
+        QVERIFY(!log.open(QIODevice::ReadOnly) || !log.readAll().contains("geheim"));
+        struct stat settings = {};
+        if (setup == "secret saved" || arguments.join(' ').contains("geheim")) {
+            QCOMPARE(stat(qPrintable(config + "/ROZID/iveva-flasher.conf"), &settings), 0);
+            QCOMPARE(settings.st_mode & 0777, 0600u);
+        }
     }
 
     void usageErrors_data()

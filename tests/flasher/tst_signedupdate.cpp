@@ -9,6 +9,7 @@
 #include "flasher/update/TrustedKeys.h"
 #include "flasher/update/UpdateFolder.h"
 
+#include <QCoreApplication>
 #include <QNetworkProxy>
 #include <QSettings>
 #include <QStandardPaths>
@@ -56,6 +57,7 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true); // saved keys stay out of the user's settings
+        QCoreApplication::setOrganizationName("ROZID"); // without one, QSettings writes nothing
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     }
     void cleanup() { QSettings().remove(TrustedKeys::SettingsKey); }
@@ -184,9 +186,10 @@ private:
             QTextStream stream(&out);
             const auto line = shell::CommandLine::parse(BatchMode::program(),
                                                         QStringList{"iveva-flasher"} + arguments);
-            devicelink::ComPort port(testContext().link);
-            status = BatchMode::Run(line, testContext(), line.value("update-url"), port, stream,
-                                    stream, false);
+            shell::RunContext context = testContext();
+            context.updateUrl = line.value("update-url");
+            devicelink::ComPort port(context.link);
+            status = BatchMode::Run(line, context, port, stream, stream, false);
         }
         return {status, out.split('\n', Qt::SkipEmptyParts)};
     }

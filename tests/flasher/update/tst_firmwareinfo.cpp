@@ -127,10 +127,11 @@ private slots:
         row("answer with e but no d",
             {.scriptedAnswer = "xe",
              .log = {wait, "L Keine Firmwareversion in der Antwort des Geräts"}});
-        row("gauge version not a number",
-            {.gaugeVersion = "Vx.yz",
-             .log = {installed + "Vx.yz",
-                     "L Firmwareversion des Geräts ist keine Versionsnummer: Vx.yz"}});
+        // Escape sequences from outside reach the log only as text.
+        row("gauge version not a number, with an escape sequence",
+            {.gaugeVersion = "V\x1b]0",
+             .log = {installed + "V\\x1B]0e",
+                     "L Firmwareversion des Geräts ist keine Versionsnummer: V\\x1B]0e"}});
         row("no port entry",
             {.com = FirmwareInfo::NoPort,
              .log = {"L Geräteinformation werden abrufen...",
@@ -142,10 +143,10 @@ private slots:
             {.versionFile = "V2.20\r\n/files/v220.bin\r\n",
              .log = {"L Versionsdatei des Servers ist unvollständig"},
              .questions = 1});
-        row("server version not a number",
-            {.versionFile = "\"V2,20\",x,y",
-             .log = {available + "V2,20",
-                     "L Firmwareversion des Servers ist keine Versionsnummer: V2,20"},
+        row("server version not a number, with control characters",
+            {.versionFile = "\"V2,\x9b\x1b[2J20\",x,y",
+             .log = {available + "V2,\\x9B\\x1B[2J20",
+                     "L Firmwareversion des Servers ist keine Versionsnummer: V2,\\x9B\\x1B[2J20"},
              .questions = 1});
         row("user's copy fails", {.copyStatus = 404,
                                   .log = {"L DOWNLOAD STARTEN... BITTE WARTEN...", failed, http404},

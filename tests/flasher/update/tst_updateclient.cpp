@@ -7,7 +7,10 @@
 #include "flasher/update/UpdateClient.h"
 #include "flasher/update/UpdateFolder.h"
 #include "flasher/update/VersionFile.h"
+#include "shell/RunContext.h"
+#include "shell/SavedSettings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -106,14 +109,26 @@ private slots:
     // The command line, then the environment, then the saved setting; web addresses only.
     void baseAddress()
     {
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toLocal8Bit());
+        QCoreApplication::setOrganizationName("ROZID");
+        QCoreApplication::setApplicationName("tst_updateclient");
         const auto fileUrl = [](const char *line, const char *environment, const char *saved) {
-            const QString chosen = UpdateClient::chooseBaseUrl(line, environment, saved);
-            return UpdateClient(UpdateClient::baseUrlFromText(chosen)).versionFileUrl().toString();
+            qputenv(UpdateClient::EnvironmentVariable, environment);
+            if (!shell::saveSetting(UpdateClient::SettingsKey, saved).isEmpty())
+                return QString("not saved");
+            QString error;
+            const shell::RunContext context = *shell::readRunContext(
+                &error, {line, UpdateClient::EnvironmentVariable, UpdateClient::SettingsKey, "d"});
+            return UpdateClient(UpdateClient::baseUrlFromText(context.updateUrl))
+                .versionFileUrl()
+                .toString();
         };
         QCOMPARE(fileUrl("https://a", "http://b", "c"), QString("https://a/DEVAZ/firmware.txt"));
         QCOMPARE(fileUrl("", "http://b:8080/", "c"), QString("http://b:8080/DEVAZ/firmware.txt"));
         QCOMPARE(fileUrl("", "", "c/mirror/"), QString("http://c/mirror/DEVAZ/firmware.txt"));
+        QCOMPARE(fileUrl(" ", "", ""), QString("http://d/DEVAZ/firmware.txt"));
         QCOMPARE(fileUrl("ftp://a", "", ""), QString());
+        qunsetenv(UpdateClient::EnvironmentVariable);
     }
 
     // An installed program's folder is not writable: the user's data folder takes its place.
