@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary DESTDIR and checks what a user gets: the installed tree,
-# the desktop entries and metainfo (both validators must pass without a warning), man pages
-# that render without a complaint, and a man page entry for every option --help prints.
+# Installs the build into a temporary DESTDIR and checks what a user gets: the installed tree
+# with each package's copyright and changelog, the desktop entries and metainfo (both validators
+# must pass without a warning), the English and German man pages, which must render without a
+# complaint and describe every option --help prints.
 # Usage: check-install.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 
 build="$1"
+source="$2"
 root="$(mktemp -d)"
 trap 'rm -rf "$root"' EXIT
 failures=0
@@ -20,13 +22,21 @@ usr="$root/usr"
 programs=(iveva-configurator iveva-flasher iveva-gauge-sim)
 ids=(de.rozid.IvevaConfigurator de.rozid.IvevaFlasher)
 
+# The English page and its German original, as "language folder" pairs.
+pages=("en man1" "de de/man1")
+
 for p in "${programs[@]}"; do
     [ -x "$usr/bin/$p" ] || fail "bin/$p fehlt"
-    [ -s "$usr/share/man/man1/$p.1" ] || fail "man1/$p.1 fehlt"
 done
-for f in README.md CHANGELOG.md; do
-    [ -s "$usr/share/doc/iveva-tools/$f" ] || fail "doc/iveva-tools/$f fehlt"
+[ -s "$usr/share/doc/iveva-tools/README.md" ] || fail "doc/iveva-tools/README.md fehlt"
+for package in iveva-tools iveva-gauge-sim; do
+    doc="$usr/share/doc/$package"
+    grep -q '^License: GPL-3.0+' "$doc/copyright" 2>/dev/null || fail "doc/$package/copyright fehlt"
+    gzip -t "$doc/changelog.gz" 2>/dev/null || fail "doc/$package/changelog.gz fehlt"
 done
+newest="$(grep -m1 -oE '^## [0-9.]+' "$source/CHANGELOG.md" | cut -c4-)"
+[[ "$(zcat "$usr/share/doc/iveva-tools/changelog.gz" | sed -n 1p)" == "iveva-tools ($newest) "* ]] ||
+    fail "changelog.gz beginnt nicht mit $newest, der neuesten Version aus CHANGELOG.md"
 
 for id in "${ids[@]}"; do
     desktop="$usr/share/applications/$id.desktop"
@@ -34,8 +44,11 @@ for id in "${ids[@]}"; do
     [ -s "$usr/share/icons/hicolor/scalable/apps/$id.svg" ] || fail "Symbol $id.svg fehlt"
     grep -qx "Icon=$id" "$desktop" || fail "$id.desktop nennt sein Symbol nicht"
     desktop-file-validate "$desktop" || fail "desktop-file-validate $id.desktop"
-    appstreamcli validate --no-net "$metainfo" >"$root/as.log" 2>&1 ||
-        { cat "$root/as.log" >&2; fail "appstreamcli validate $id.metainfo.xml"; }
+    # Pedantic, apart from the capitals the reverse-DNS ids have had since the first release.
+    appstreamcli validate --pedantic --no-net "$metainfo" 2>&1 |
+        grep -vE 'cid-contains-uppercase-letter|^$|^(✔|Validation)' >"$root/as.log"
+    [ -s "$root/as.log" ] &&
+        { cat "$root/as.log" >&2; fail "appstreamcli validate --pedantic $id.metainfo.xml"; }
     grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
         fail "$id.metainfo.xml startet nicht $id.desktop"
     # The entry's StartupWMClass is the name the program gives itself; both come from one
@@ -46,28 +59,33 @@ for id in "${ids[@]}"; do
 done
 
 for p in "${programs[@]}"; do
-    page="$usr/share/man/man1/$p.1"
-    grep -q '@[A-Z_]*@' "$page" && fail "$p.1 enthält einen nicht ersetzten Platzhalter"
-    for locale in C C.UTF-8; do
-        complaints="$(LC_ALL=$locale MANWIDTH=80 man -l "$page" 2>&1 >/dev/null)"
-        [ -z "$complaints" ] || fail "man -l $p.1 ($locale): $complaints"
-    done
-    # Every option the program lists must be in its man page (--help-all is Qt's alias of
-    # --help). The page may list more: options still on their way into --help.
-    documented="$(sed 's/\\-/-/g' "$page")"
     help="$("$usr/bin/$p" --help 2>&1)" || fail "$p --help endet nicht mit 0"
-    options="$(grep -oE '^ +(-[a-z?], )?--[a-z][a-z-]*' <<<"$help" | grep -oE -- '--[a-z][a-z-]*')"
+    # --help-all is Qt's alias of --help. A page may list more: options on their way into --help.
+    options="$(grep -oE '^ +(-[a-z?], )?--[a-z][a-z-]*' <<<"$help" | grep -oE -- '--[a-z][a-z-]*' |
+        grep -vx -- --help-all)"
     [ -n "$options" ] || fail "$p --help listet keine Optionen"
-    for option in $options; do
-        [ "$option" = --help-all ] && continue
-        grep -qE -- "(^|[^a-z-])$option([^a-z-]|\$)" <<<"$documented" ||
-            fail "$p.1 beschreibt $option nicht"
-    done
-    # Every exit status --help names is in the page's EXIT-STATUS section too.
-    page_statuses="$(sed -n '/^\.SH EXIT-STATUS/,/^\.SH /p' "$page")"
-    for status in $(sed -n '/^Exit-Status:/,$s/^  \([0-9]\+\)  .*/\1/p' <<<"$help"); do
-        grep -qE "(^|[^0-9])$status([^0-9]|\$)" <<<"$page_statuses" ||
-            fail "$p.1 nennt den Exit-Status $status nicht"
+    statuses="$(sed -n '/^Exit-Status:/,$s/^  \([0-9]\+\)  .*/\1/p' <<<"$help")"
+    for entry in "${pages[@]}"; do
+        read -r language folder <<<"$entry"
+        page="$usr/share/man/$folder/$p.1.gz"
+        name="$folder/$p.1 ($language)"
+        [ -s "$page" ] || { fail "$name fehlt"; continue; }
+        zgrep -q '@[A-Z_]*@' "$page" && fail "$name enthält einen nicht ersetzten Platzhalter"
+        for locale in C C.UTF-8; do
+            complaints="$(LC_ALL=$locale MANWIDTH=80 man -l "$page" 2>&1 >/dev/null)"
+            [ -z "$complaints" ] || fail "man -l $name ($locale): $complaints"
+        done
+        documented="$(zcat "$page" | sed 's/\\-/-/g')"
+        for option in $options; do
+            grep -qE -- "(^|[^a-z-])$option([^a-z-]|\$)" <<<"$documented" ||
+                fail "$name beschreibt $option nicht ($p --help nennt es)"
+        done
+        # Every exit status --help names is in the page's EXIT STATUS (EXIT-STATUS) section too.
+        page_statuses="$(sed -n '/^\.SH EXIT[ -]STATUS/,/^\.SH /p' <<<"$documented")"
+        for status in $statuses; do
+            grep -qE "(^|[^0-9])$status([^0-9]|\$)" <<<"$page_statuses" ||
+                fail "$name nennt den Exit-Status $status nicht ($p --help nennt ihn)"
+        done
     done
 done
 
