@@ -132,78 +132,70 @@ private slots:
         QTest::addColumn<QStringList>("lastLines");
         QTest::addColumn<bool>("endsWithCan");
         QTest::addColumn<Step>("check");
-        using T = TransferOutcome;
-        const auto row = [](
-                             const char *name, Step setup, T outcome, const QByteArray &lastLines,
-                             bool can, Step check = [](Fixture &) {}) {
+        const auto row = [](const char *name, Step setup, TransferOutcome outcome,
+                            const QByteArray &lastLines, bool can, Step check = {}) {
             QTest::newRow(name) << setup << outcome
                                 << QString::fromUtf8(lastLines).split(QLatin1Char('\n')) << can
-                                << check;
+                                << (check ? check : [](Fixture &) {});
         };
         // The reset wait sends the entry character 600 times, then gives up.
         const Step sixHundredEntries = [](Fixture &f) {
             QCOMPARE(f.port.written(), QByteArray(600, EntryFirmware));
         };
         const char *retry = "Retry error!", *lost = "Verbindung zum Comport verloren";
-        const Step noWaitOnDeadPort = [](Fixture &f) { QVERIFY(f.port.pollsDone() < 100'000); };
-        // After the failure line a hint says what to check; without a handshake it is all.
-        const QByteArray noReset =
-            "Reset nicht erkannt!\nHinweis: " + LinkHints::noReset().toUtf8();
-        row(
-            "no echo", [](Fixture &f) { f.gauge.echoAfter = 0; }, LinkFailure::NoReset, noReset,
-            false, sixHundredEntries);
-        row(
-            "echo with another byte", [](Fixture &f) { f.gauge.echoExtra = "x"; },
-            LinkFailure::NoReset, noReset, false, sixHundredEntries);
-        row(
-            "echo without handshake", [](Fixture &f) { f.gauge.handshake = false; },
-            LinkFailure::NoHandshake,
-            "Controllerreset empfangen\nHinweis: " + LinkHints::noHandshake().toUtf8(), false);
-        row(
-            "ACK with another byte",
-            [](Fixture &f) { f.gauge.frameAnswers = {QByteArray(1, Ack) + 'x'}; },
-            LinkFailure::Abandoned, retry, true);
+        const Step noEcho = [](Fixture &f) { f.gauge.echoAfter = 0; };
+        const Step echoExtra = [](Fixture &f) { f.gauge.echoExtra = "x"; };
+        const Step noHandshake = [](Fixture &f) { f.gauge.handshake = false; };
+        const Step ackExtra = [](Fixture &f) { f.gauge.frameAnswers = {QByteArray(1, Ack) + 'x'}; };
+        const Step silent = [](Fixture &f) { f.gauge.frameAnswers = {QByteArray()}; };
         // CAN follows the frame after exactly the answer limit.
-        row(
-            "no answer", [](Fixture &f) { f.gauge.frameAnswers = {QByteArray()}; },
-            LinkFailure::Abandoned, retry, true,
-            [](Fixture &f) {
-                const QList<ScriptedPort::Write> writes = f.port.writes();
-                QCOMPARE(writes.last().atPoll - writes[writes.size() - 2].atPoll, 100'000);
-            });
+        const Step answerLimit = [](Fixture &f) {
+            const QList<ScriptedPort::Write> writes = f.port.writes();
+            QCOMPARE(writes.last().atPoll - writes[writes.size() - 2].atPoll, 100'000);
+        };
         const auto naks = [](int count) {
             return [count](Fixture &f) {
                 for (int i = 0; i < count; ++i)
                     f.gauge.frameAnswers << QByteArray(1, Nak) << QByteArray(1, Ack);
             };
         };
+        const Step lostInWait = [](Fixture &f) {
+            f.gauge.echoAfter = 0;
+            f.port.loseAfter(2500);
+        };
+        const Step lostInBlocks = [](Fixture &f) { f.port.loseAfter(2040); };
+        const Step noWaitOnDeadPort = [](Fixture &f) { QVERIFY(f.port.pollsDone() < 100'000); };
+        const Step someBlocksSent = [](Fixture &f) {
+            QVERIFY(f.gauge.frames.size() > 1 && f.port.pollsDone() < 100'000);
+        };
+        // From its echo on, the bootloader waits for blocks until CAN releases it.
+        const Step closedInHandshake = [](Fixture &f) {
+            f.gauge.handshake = false;
+            f.hooks.entryAnswer = [&f] { f.hooks.cancelled = [] { return true; }; };
+        };
+        const Step tooLarge = [](Fixture &f) { f.file = QByteArray(32767 * 128, '\0'); };
+        const Step nothingSent = [](Fixture &f) { QVERIFY(f.port.writes().isEmpty()); };
+        // After the failure line a hint says what to check; without a handshake it is all.
+        const QByteArray noReset =
+            "Reset nicht erkannt!\nHinweis: " + LinkHints::noReset().toUtf8();
+        row("no echo", noEcho, LinkFailure::NoReset, noReset, false, sixHundredEntries);
+        row("echo with another byte", echoExtra, LinkFailure::NoReset, noReset, false,
+            sixHundredEntries);
+        row("echo without handshake", noHandshake, LinkFailure::NoHandshake,
+            "Controllerreset empfangen\nHinweis: " + LinkHints::noHandshake().toUtf8(), false);
+        row("ACK with another byte", ackExtra, LinkFailure::Abandoned, retry, true);
+        row("no answer", silent, LinkFailure::Abandoned, retry, true, answerLimit);
         row("ten NAKs over several blocks", naks(10), TransferResult::Sent, "Erfolgreich geflasht!",
             false);
         row("the eleventh NAK", naks(11), LinkFailure::Abandoned, retry, true);
-        row(
-            "port lost in the reset wait",
-            [](Fixture &f) {
-                f.gauge.echoAfter = 0;
-                f.port.loseAfter(2500);
-            },
-            LinkFailure::PortLost, lost, false, noWaitOnDeadPort);
-        row(
-            "port lost during the blocks", [](Fixture &f) { f.port.loseAfter(2040); },
-            LinkFailure::PortLost, lost, false,
-            [](Fixture &f) { QVERIFY(f.gauge.frames.size() > 1 && f.port.pollsDone() < 100'000); });
-        // From its echo on, the bootloader waits for blocks until CAN releases it.
-        row(
-            "window closed in the handshake wait",
-            [](Fixture &f) {
-                f.gauge.handshake = false;
-                f.hooks.entryAnswer = [&f] { f.hooks.cancelled = [] { return true; }; };
-            },
-            LinkFailure::Cancelled, "Vorgang abgebrochen, Comport geschlossen", true);
-        row(
-            "more blocks than the counter takes",
-            [](Fixture &f) { f.file = QByteArray(32767 * 128, '\0'); },
-            TransferResult::FileTooLarge, "Datei zu groß: 32768 Blöcke, höchstens 32767 möglich",
-            false, [](Fixture &f) { QVERIFY(f.port.writes().isEmpty()); });
+        row("port lost in the reset wait", lostInWait, LinkFailure::PortLost, lost, false,
+            noWaitOnDeadPort);
+        row("port lost during the blocks", lostInBlocks, LinkFailure::PortLost, lost, false,
+            someBlocksSent);
+        row("window closed in the handshake wait", closedInHandshake, LinkFailure::Cancelled,
+            "Vorgang abgebrochen, Comport geschlossen", true);
+        row("more blocks than the counter takes", tooLarge, TransferResult::FileTooLarge,
+            "Datei zu groß: 32768 Blöcke, höchstens 32767 möglich", false, nothingSent);
     }
 
     void endings()

@@ -52,31 +52,26 @@ private slots:
         const QString noAnswer = "Hinweis: " + LinkHints::noAnswer(1);
         const QString noPort = "Hinweis: " + LinkHints::noPort();
         const QStringList notOn2{start, "Port 2 Gerät nicht gefunden", noAnswer};
-        using Pieces = QList<QByteArray>;
-        QTest::newRow("configurator, third of three ports, skips the V")
-            << false << QList<int>{3, 5, 7} << v216 << 2 << "2.16" << QStringList();
-        QTest::newRow("flasher, third of three ports, keeps the V")
-            << true << QList<int>{3, 5, 7} << v216 << 2 << "V2.16"
-            << QStringList{start, "Port 3 Gerät nicht gefunden", "Port 5 Gerät nicht gefunden",
-                           "Port 7 Gerät gefunden!", installed + "V2.16"};
-        QTest::newRow("split over reads")
-            << true << QList<int>{2} << Pieces{"x", "dV2", ".1", "6e"} << 0 << "V2.16" << on2;
-        QTest::newRow("noise before the d")
-            << true << QList<int>{2} << Pieces{QByteArray("\x7F\0zz", 4), "dV2.16e"} << 0 << "V2.16"
-            << on2;
-        QTest::newRow("d arrives after an e")
-            << true << QList<int>{2} << Pieces{"xe", "dV2.16", "e"} << 0 << "V2.16" << on2;
-        QTest::newRow("answer ends early")
-            << true << QList<int>{2} << Pieces{"dV2e"} << 0 << "V2e"
-            << QStringList{start, "Port 2 Gerät gefunden!", installed + "V2e"};
-        QTest::newRow("e without d reads on")
-            << true << QList<int>{2} << Pieces{"abe"} << -1 << "" << notOn2;
-        QTest::newRow("text without e")
-            << true << QList<int>{2} << Pieces{"dV2.16"} << -1 << "" << notOn2;
-        QTest::newRow("configurator, no ports")
-            << false << QList<int>() << v216 << -1 << "" << QStringList{noPort};
-        QTest::newRow("flasher, no ports")
-            << true << QList<int>() << v216 << -1 << "" << QStringList{start, noPort};
+        using P = QList<QByteArray>;
+        const auto row = [](const char *tag, bool flasher, const QList<int> &ports, const P &answer,
+                            int index, const char *version, const QStringList &log) {
+            QTest::newRow(tag) << flasher << ports << answer << index << QString(version) << log;
+        };
+        row("configurator, third of three ports, skips the V", false, {3, 5, 7}, v216, 2, "2.16",
+            {});
+        row("flasher, third of three ports, keeps the V", true, {3, 5, 7}, v216, 2, "V2.16",
+            {start, "Port 3 Gerät nicht gefunden", "Port 5 Gerät nicht gefunden",
+             "Port 7 Gerät gefunden!", installed + "V2.16"});
+        row("split over reads", true, {2}, {"x", "dV2", ".1", "6e"}, 0, "V2.16", on2);
+        row("noise before the d", true, {2}, {QByteArray("\x7F\0zz", 4), "dV2.16e"}, 0, "V2.16",
+            on2);
+        row("d arrives after an e", true, {2}, {"xe", "dV2.16", "e"}, 0, "V2.16", on2);
+        row("answer ends early", true, {2}, {"dV2e"}, 0, "V2e",
+            {start, "Port 2 Gerät gefunden!", installed + "V2e"});
+        row("e without d reads on", true, {2}, {"abe"}, -1, "", notOn2);
+        row("text without e", true, {2}, {"dV2.16"}, -1, "", notOn2);
+        row("configurator, no ports", false, {}, v216, -1, "", {noPort});
+        row("flasher, no ports", true, {}, v216, -1, "", {start, noPort});
     }
 
     void searches()
