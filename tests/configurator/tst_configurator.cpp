@@ -2,6 +2,7 @@
 // a private port folder.
 
 #include "ScriptedPort.h"
+#include "SimulatedPorts.h"
 #include "TabChain.h"
 #include "TestContext.h"
 #include "configurator/BatchMode.h"
@@ -53,22 +54,15 @@ struct ScriptedDialogs : UserDialogs
 };
 
 // A private working folder (for "port.dll" and "configs.eep") with a port folder for simulated
-// gauges (stopped with it), and the run context pointing the windows and the batch mode at both.
+// gauges, and the run context pointing the windows and the batch mode at both.
 struct Workspace
 {
     QTemporaryDir work;
+    SimulatedPorts gauges{path("ports")};
     shell::RunContext context = testContext(work.path());
-    std::vector<std::unique_ptr<GaugeSimulator>> gauges;
 
-    Workspace() { QDir().mkpath(context.link.portDir = path("ports")); }
+    Workspace() { context.link.portDir = gauges.dir(); }
     QString path(const QString &name) const { return QDir(work.path()).filePath(name); }
-    GaugeSimulator &gauge(int com, const GaugeOptions &options = {})
-    {
-        auto &sim = gauges.emplace_back(std::make_unique<GaugeSimulator>(options));
-        if (!sim->start(context.link.portDir, com))
-            qFatal("simulator on COM%d does not start", com);
-        return *sim;
-    }
     void write(const QString &name, const QByteArray &bytes) const
     {
         QFile file(path(name));
@@ -179,7 +173,7 @@ private slots:
     void mainWindow()
     {
         Workspace ws;
-        GaugeSimulator &stuck = ws.gauge(3, {.noReset = true});
+        GaugeSimulator &stuck = ws.gauges.add(3, {.noReset = true});
         ws.write("port.dll", "\x03\xaa\xbb"); // byte 0 counts
         ws.write("first.eep", QByteArray(128, char(0x5A)));
         ws.write("extremes.eep", ExtremesImage);
@@ -266,7 +260,7 @@ private slots:
         ws.write("configs.eep", ExtremesImage);
 
         stuck.stop();
-        GaugeSimulator &gauge = ws.gauge(3);
+        GaugeSimulator &gauge = ws.gauges.add(3);
         const qsizetype failed = logOf(upload).size();
         QVERIFY(reactivate(form, upload));
         QTRY_VERIFY_WITH_TIMEOUT(upload && control<QTimer>(upload, "Timer1")->isActive(), 20'000);
@@ -287,8 +281,8 @@ private slots:
     void portDialog()
     {
         Workspace ws;
-        ws.gauge(12, {.silent = true});
-        ws.gauge(2, {.silent = true});
+        ws.gauges.add(12, {.silent = true});
+        ws.gauges.add(2, {.silent = true});
         ws.write("port.dll", "\x09\x01\x02");
         ScriptedDialogs dialogs;
         MainWindow form(dialogs, ws.context);
@@ -311,7 +305,7 @@ private slots:
         QCOMPARE(ws.read("port.dll"), QByteArray("\x0c\x01\x02"));
         QTRY_VERIFY(!dialog);
 
-        ws.gauge(20);
+        ws.gauges.add(20);
         dialog = openPortDialog(form);
         QVERIFY(dialog);
         control<QPushButton>(dialog, "Command4")->click();
@@ -471,8 +465,8 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QStringList, tail);
         Workspace ws;
-        ws.gauge(4);
-        ws.gauge(5, {.disconnectAfter = 1});
+        ws.gauges.add(4);
+        ws.gauges.add(5, {.disconnectAfter = 1});
         ws.write("port.dll", "\x05");
         ws.write("warnings.eep", WarningsImage);
         ws.write("falling.eep", FallingImage);
