@@ -17,10 +17,6 @@
 
 #include <QtTest>
 #include <QtWidgets>
-
-#include <atomic>
-#include <future>
-
 using namespace devicelink;
 using namespace configurator;
 using namespace sim;
@@ -391,21 +387,14 @@ private slots:
         ws.write("configs.eep", DefaultImage);
         ScriptedPort wire; // a gauge that never resets
         wire.onWrite = [reply](ScriptedPort &p, const QByteArray &) { p.answerAfter(2, reply); };
-        std::atomic<int> jobs = 0;
-        std::promise<void> release;
-        const PortFactory ports = [&jobs, holdAt, released = release.get_future().share(),
-                                   factory = wire.factory()] {
-            if (++jobs == holdAt)
-                released.wait();
-            return factory();
-        };
+        HeldPorts held(wire.factory(), holdAt);
         ScriptedDialogs dialogs;
         dialogs.leaveOpen = true;
         MainWindow form(dialogs, ws.context);
         QPointer<QWidget> window =
-            uploadWindow ? static_cast<QWidget *>(
-                               new UploadWindow([] { return 5; }, ports, ws.path("configs.eep")))
-                         : new PortDialog(&form, dialogs, ports);
+            uploadWindow ? static_cast<QWidget *>(new UploadWindow([] { return 5; }, held.factory,
+                                                                   ws.path("configs.eep")))
+                         : new PortDialog(&form, dialogs, held.factory);
         window->show();
         window->activateWindow();
         for (const QString &button : clicks) {
@@ -413,10 +402,10 @@ private slots:
                 [&] { return control<QPushButton>(window, qPrintable(button))->isEnabled(); }));
             control<QPushButton>(window, qPrintable(button))->click();
         }
-        QVERIFY(
-            QTest::qWaitFor([&] { return jobs >= holdAt && dialogs.messages.size() == messages; }));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return held.opened >= holdAt && dialogs.messages.size() == messages; }));
         window->close();
-        release.set_value();
+        held.release();
 
         QTRY_VERIFY_WITH_TIMEOUT(!window, 20'000);
         QVERIFY(!wire.isOpen());

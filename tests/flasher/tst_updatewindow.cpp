@@ -12,8 +12,6 @@
 
 #include <QNetworkProxy>
 #include <QtWidgets>
-#include <atomic>
-#include <future>
 
 using namespace devicelink;
 using namespace flasher;
@@ -281,14 +279,8 @@ private slots:
         QFETCH(bool, asked);
         ScriptedBootloader gauge({3}); // answers every write with `reply`, never the reset
         gauge.wire->onWrite = [reply](auto &p, auto &) { p.answerAfter(2, reply); };
-        std::atomic<int> jobs = 0;
-        std::promise<void> release;
-        UpdateWindow w([&jobs, holdAt, released = release.get_future().share(),
-                        ports = gauge.wire->factory()] {
-            if (++jobs == holdAt)
-                released.wait();
-            return ports();
-        });
+        HeldPorts held(gauge.wire->factory(), holdAt);
+        UpdateWindow w(held.factory);
         w.show();
         bool questionOpen = false;
         w.setYesNoQuestion(
@@ -298,9 +290,9 @@ private slots:
             QVERIFY(settled(w));
             control(w, qPrintable(button))->click();
         }
-        QVERIFY(QTest::qWaitFor([&] { return jobs >= holdAt && questionOpen == asked; }));
+        QVERIFY(QTest::qWaitFor([&] { return held.opened >= holdAt && questionOpen == asked; }));
         w.close();
-        release.set_value();
+        held.release();
 
         QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 20'000);
         QVERIFY(!w.busy());
