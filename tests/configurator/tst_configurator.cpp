@@ -140,7 +140,6 @@ bool reactivate(MainWindow &form, QWidget *window)
     return QTest::qWaitFor([window] { return window->isActiveWindow(); });
 }
 
-// Waits for the job of a dialog or the upload window to end.
 template <typename Window> bool settled(const QPointer<Window> &window)
 {
     return QTest::qWaitFor([&window] { return !window || !window->busy(); }, 30'000);
