@@ -29,7 +29,6 @@ Q_DECLARE_METATYPE(QList<Note>)
 
 namespace {
 
-// The order in which a file's fields are applied.
 // clang-format off
 const QList<S::Setting> kReadOrder{S::LambdaWarnBelow, S::LambdaWarnAbove, S::DisplayDelay,
     S::EgtWarn, S::BoostWarn, S::FourthPositionShown, S::SwitchToMeasuredValue,

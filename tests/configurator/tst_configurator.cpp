@@ -2,6 +2,7 @@
 // a private port folder.
 
 #include "ScriptedPort.h"
+#include "SimulatedPorts.h"
 #include "TabChain.h"
 #include "TestContext.h"
 #include "configurator/BatchMode.h"
@@ -16,10 +17,6 @@
 
 #include <QtTest>
 #include <QtWidgets>
-
-#include <atomic>
-#include <future>
-
 using namespace devicelink;
 using namespace configurator;
 using namespace sim;
@@ -53,22 +50,15 @@ struct ScriptedDialogs : UserDialogs
 };
 
 // A private working folder (for "port.dll" and "configs.eep") with a port folder for simulated
-// gauges (stopped with it), and the run context pointing the windows and the batch mode at both.
+// gauges, and the run context pointing the windows and the batch mode at both.
 struct Workspace
 {
     QTemporaryDir work;
+    SimulatedPorts gauges{path("ports")};
     shell::RunContext context = testContext(work.path());
-    std::vector<std::unique_ptr<GaugeSimulator>> gauges;
 
-    Workspace() { QDir().mkpath(context.link.portDir = path("ports")); }
+    Workspace() { context.link.portDir = gauges.dir(); }
     QString path(const QString &name) const { return QDir(work.path()).filePath(name); }
-    GaugeSimulator &gauge(int com, const GaugeOptions &options = {})
-    {
-        auto &sim = gauges.emplace_back(std::make_unique<GaugeSimulator>(options));
-        if (!sim->start(context.link.portDir, com))
-            qFatal("simulator on COM%d does not start", com);
-        return *sim;
-    }
     void write(const QString &name, const QByteArray &bytes) const
     {
         QFile file(path(name));
@@ -150,7 +140,6 @@ bool reactivate(MainWindow &form, QWidget *window)
     return QTest::qWaitFor([window] { return window->isActiveWindow(); });
 }
 
-// Waits for the job of a dialog or the upload window to end.
 template <typename Window> bool settled(const QPointer<Window> &window)
 {
     return QTest::qWaitFor([&window] { return !window || !window->busy(); }, 30'000);
@@ -179,7 +168,7 @@ private slots:
     void mainWindow()
     {
         Workspace ws;
-        GaugeSimulator &stuck = ws.gauge(3, {.noReset = true});
+        GaugeSimulator &stuck = ws.gauges.add(3, {.noReset = true});
         ws.write("port.dll", "\x03\xaa\xbb"); // byte 0 counts
         ws.write("first.eep", QByteArray(128, char(0x5A)));
         ws.write("extremes.eep", ExtremesImage);
@@ -266,7 +255,7 @@ private slots:
         ws.write("configs.eep", ExtremesImage);
 
         stuck.stop();
-        GaugeSimulator &gauge = ws.gauge(3);
+        GaugeSimulator &gauge = ws.gauges.add(3);
         const qsizetype failed = logOf(upload).size();
         QVERIFY(reactivate(form, upload));
         QTRY_VERIFY_WITH_TIMEOUT(upload && control<QTimer>(upload, "Timer1")->isActive(), 20'000);
@@ -287,8 +276,8 @@ private slots:
     void portDialog()
     {
         Workspace ws;
-        ws.gauge(12, {.silent = true});
-        ws.gauge(2, {.silent = true});
+        ws.gauges.add(12, {.silent = true});
+        ws.gauges.add(2, {.silent = true});
         ws.write("port.dll", "\x09\x01\x02");
         ScriptedDialogs dialogs;
         MainWindow form(dialogs, ws.context);
@@ -311,7 +300,7 @@ private slots:
         QCOMPARE(ws.read("port.dll"), QByteArray("\x0c\x01\x02"));
         QTRY_VERIFY(!dialog);
 
-        ws.gauge(20);
+        ws.gauges.add(20);
         dialog = openPortDialog(form);
         QVERIFY(dialog);
         control<QPushButton>(dialog, "Command4")->click();
@@ -397,21 +386,14 @@ private slots:
         ws.write("configs.eep", DefaultImage);
         ScriptedPort wire; // a gauge that never resets
         wire.onWrite = [reply](ScriptedPort &p, const QByteArray &) { p.answerAfter(2, reply); };
-        std::atomic<int> jobs = 0;
-        std::promise<void> release;
-        const PortFactory ports = [&jobs, holdAt, released = release.get_future().share(),
-                                   factory = wire.factory()] {
-            if (++jobs == holdAt)
-                released.wait();
-            return factory();
-        };
+        HeldPorts held(wire.factory(), holdAt);
         ScriptedDialogs dialogs;
         dialogs.leaveOpen = true;
         MainWindow form(dialogs, ws.context);
         QPointer<QWidget> window =
-            uploadWindow ? static_cast<QWidget *>(
-                               new UploadWindow([] { return 5; }, ports, ws.path("configs.eep")))
-                         : new PortDialog(&form, dialogs, ports);
+            uploadWindow ? static_cast<QWidget *>(new UploadWindow([] { return 5; }, held.factory,
+                                                                   ws.path("configs.eep")))
+                         : new PortDialog(&form, dialogs, held.factory);
         window->show();
         window->activateWindow();
         for (const QString &button : clicks) {
@@ -419,10 +401,10 @@ private slots:
                 [&] { return control<QPushButton>(window, qPrintable(button))->isEnabled(); }));
             control<QPushButton>(window, qPrintable(button))->click();
         }
-        QVERIFY(
-            QTest::qWaitFor([&] { return jobs >= holdAt && dialogs.messages.size() == messages; }));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return held.opened >= holdAt && dialogs.messages.size() == messages; }));
         window->close();
-        release.set_value();
+        held.release();
 
         QTRY_VERIFY_WITH_TIMEOUT(!window, 20'000);
         QVERIFY(!wire.isOpen());
@@ -471,8 +453,8 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QStringList, tail);
         Workspace ws;
-        ws.gauge(4);
-        ws.gauge(5, {.disconnectAfter = 1});
+        ws.gauges.add(4);
+        ws.gauges.add(5, {.disconnectAfter = 1});
         ws.write("port.dll", "\x05");
         ws.write("warnings.eep", WarningsImage);
         ws.write("falling.eep", FallingImage);

@@ -409,15 +409,6 @@ private slots:
         ComPort holder(testContext().link);
         QVERIFY(holder.open(4, QStringLiteral("19200,n,8,1")));
 
-        // The holder is named: this very process, by the 15 characters the system keeps.
-        const Output busy = runBatch({"--info", "--port", "4"}, true);
-        const QString holderLine =
-            QStringLiteral("%1: belegt von %2 (PID %3)")
-                .arg(held, QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15))
-                .arg(QCoreApplication::applicationPid());
-        QVERIFY2(busy.out.contains(holderLine + '\n'), qPrintable(busy.out));
-        QVERIFY(busy.err.endsWith("iveva-flasher: " + holderLine + '\n'));
-
         const Output listed = runBatch({"--list-ports"}, true);
         QCOMPARE(listed.status, 0);
         QCOMPARE(listed.out.split('\n', Qt::SkipEmptyParts),

@@ -23,7 +23,6 @@ namespace {
 
 constexpr char Eot = 0x04, Ack = 0x06, Nak = 0x15, Can = 0x18, Fw = 0x7B, Ee = 0x7C;
 
-// The PC end of the line.
 struct PcPort
 {
     explicit PcPort(const QString &path)

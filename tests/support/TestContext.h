@@ -4,6 +4,8 @@
 #include "shell/RunContext.h"
 
 #include <QDir>
+#include <atomic>
+#include <future>
 #include <memory>
 
 // The run context a test hands to the code under test instead of changing the process: the
@@ -23,6 +25,24 @@ inline devicelink::PortFactory testComPorts(const shell::RunContext &context = t
 {
     return [link = context.link] { return std::make_unique<devicelink::ComPort>(link); };
 }
+
+// Ports from `ports` whose `holdAt`-th opening waits until release(): a job held at its port
+// while the test closes the window.
+struct HeldPorts
+{
+    std::atomic<int> opened = 0;
+    std::promise<void> released;
+    devicelink::PortFactory factory;
+
+    HeldPorts(devicelink::PortFactory ports, int holdAt)
+        : factory([this, holdAt, wait = released.get_future().share(), ports] {
+              if (++opened == holdAt)
+                  wait.wait();
+              return ports();
+          })
+    {}
+    void release() { released.set_value(); }
+};
 
 // A file's bytes: a pattern in which every position shows.
 inline QByteArray filePattern(int size)
