@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "configurator/core/AnalogCharacteristic.h"
 #include "configurator/core/ConfigImage.h"
 #include "configurator/core/PortFile.h"
@@ -74,15 +75,7 @@ class TestConfigCore : public QObject
 
     QString writeFile(const QByteArray &content, const QString &name = "image.eep")
     {
-        QFile file(m_dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            qFatal("cannot write the test file");
-        return file.fileName();
-    }
-    static QByteArray readFile(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return writeBytes(m_dir.filePath(name), content);
     }
 
 private slots:
@@ -222,7 +215,7 @@ private slots:
         QVERIFY(!written);
         QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
         QCOMPARE(QFile::exists(path), !old.isEmpty());
-        QCOMPARE(readFile(path), old);
+        QCOMPARE(readBytes(path), old);
         // A link stays where it was, whatever happened behind it.
         QCOMPARE(QFileInfo(path).isSymLink(), path.endsWith(QLatin1String("link.eep")));
     }
@@ -245,18 +238,6 @@ private slots:
             ApplyConfigImage(path, opened);
             QCOMPARE(opened, saved);
         }
-    }
-
-    // Reading a missing port file creates it, empty, and gives no port; a write sets it.
-    void portFile()
-    {
-        const QString path = m_dir.filePath(QStringLiteral("port.dll"));
-        const PortFile portFile(path);
-        QCOMPARE(int(portFile.readPort()), 0);
-        QVERIFY(QFile::exists(path) && readFile(path).isEmpty());
-        QVERIFY(portFile.writePort(255));
-        QCOMPARE(readFile(path), QByteArray("\xff"));
-        QCOMPARE(int(portFile.readPort()), 255);
     }
 
     void analogLine_data()

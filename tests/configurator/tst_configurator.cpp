@@ -61,15 +61,9 @@ struct Workspace
     QString path(const QString &name) const { return QDir(work.path()).filePath(name); }
     void write(const QString &name, const QByteArray &bytes) const
     {
-        QFile file(path(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(name));
+        writeBytes(path(name), bytes);
     }
-    QByteArray read(const QString &name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray read(const QString &name) const { return readBytes(path(name)); }
 };
 
 namespace {
@@ -314,7 +308,7 @@ private slots:
 
     // Tab walks each window from its first control, each with a name for a screen reader. Long
     // lines wrap: the port dialog grows downwards for its status. Escape closes the port dialog,
-    // storing its port, and the characteristic window.
+    // storing its port in the port file that reading it created, and the characteristic window.
     void keyboardAndLongLines()
     {
         Workspace ws;
@@ -323,6 +317,7 @@ private slots:
         ScriptedDialogs dialogs;
         MainWindow form(dialogs, ws.context);
         form.show();
+        QVERIFY(QFile::exists(ws.path("port.dll")) && ws.read("port.dll").isEmpty());
         trigger(&form, "kennlinie");
         QPointer<QWidget> characteristic = form.characteristicWindow();
         QPointer<PortDialog> dialog = new PortDialog(&form, dialogs, wire.factory());
@@ -357,6 +352,7 @@ private slots:
         }
         QTRY_VERIFY(!dialog && !characteristic->isVisible() && form.isVisible());
         QCOMPARE(comport(form), QStringLiteral("Com-Port: 1"));
+        QCOMPARE(ws.read("port.dll"), QByteArray("\x01"));
     }
 
     void closeDuringJob_data()

@@ -70,6 +70,7 @@ private slots:
             {start, "Port 2 Gerät gefunden!", installed + "V2e"});
         row("e without d reads on", true, {2}, {"abe"}, -1, "", notOn2);
         row("text without e", true, {2}, {"dV2.16"}, -1, "", notOn2);
+        row("configurator, no answer", false, {4}, {}, -1, "", {noAnswer});
         row("configurator, no ports", false, {}, v216, -1, "", {noPort});
         row("flasher, no ports", true, {}, v216, -1, "", {start, noPort});
     }
@@ -98,27 +99,11 @@ private slots:
         QCOMPARE(search.announced, (found ? Found{{ports.last(), version}} : Found()));
         QCOMPARE(port.openedPorts(), ports);
         QVERIFY(!port.isOpen());
-    }
-
-    void requestsAndBudgets_data()
-    {
-        QTest::addColumn<bool>("flasher");
-        QTest::addColumn<QByteArray>("requests"); // one write each
-        QTest::addColumn<qint64>("budget");
-        QTest::newRow("configurator") << false << QByteArray("dd") << qint64(10'000);
-        QTest::newRow("flasher") << true << QByteArray("d") << qint64(100'000);
-    }
-
-    void requestsAndBudgets()
-    {
-        QFETCH(bool, flasher);
-        QFETCH(QByteArray, requests);
-        ScriptedPort port;
-        QVERIFY(!Search().run(port, {4}, flasher).found());
-        QCOMPARE(port.written(), requests);
-        QCOMPARE(port.writes().size(), requests.size());
-        QTEST(port.pollsDone(), "budget");
-        QVERIFY(!port.isOpen());
+        // The configurator asks twice and waits 10,000 polls a port, the flasher once and 100,000.
+        QCOMPARE(port.written(), QByteArray(ports.size() * (flasher ? 1 : 2), 'd'));
+        QCOMPARE(port.writes().size(), port.written().size());
+        if (!found)
+            QCOMPARE(port.pollsDone(), ports.size() * (flasher ? 100'000 : 10'000));
     }
 
     void lostPortStopsTheSearch()

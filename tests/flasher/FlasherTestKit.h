@@ -3,41 +3,25 @@
 #include "ScriptedPort.h"
 #include "SimulatedPorts.h"
 #include "TestContext.h"
+#include "flasher/BatchMode.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
+// The batch mode in this process, as the program runs it with `arguments`.
+inline int runFlasherBatch(const QStringList &arguments, QTextStream &out, QTextStream &err,
+                           bool percentLine = false, bool batched = false)
+{
+    using namespace flasher::BatchMode;
+    const auto line =
+        shell::CommandLine::parse(program(), QStringList{"iveva-flasher"} + arguments);
+    shell::RunContext context = testContext();
+    context.updateUrl = updateUrlOption(line);
+    return Run(line, context, out, err, percentLine, batched);
+}
 
 // A file of `size` bytes with a pattern that shows every position.
 inline QString writeFile(const QTemporaryDir &dir, const QString &name, int size)
 {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(filePattern(size)) != size)
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
+    return writeBytes(dir.filePath(name), filePattern(size));
 }
-
-// The gauge's bootloader on a scripted port on which only the given COM numbers open; with
-// `answersEntry` false it never answers the entry characters.
-struct ScriptedBootloader
-{
-    std::unique_ptr<ScriptedPort> port = std::make_unique<ScriptedPort>();
-    ScriptedPort *wire = port.get();
-    bool answersEntry = true;
-    BootloaderScript bootloader;
-
-    explicit ScriptedBootloader(const QList<int> &openable)
-    {
-        for (int n = 1; n <= 99; ++n) {
-            if (!openable.contains(n))
-                wire->unopenable.insert(n);
-        }
-        wire->onWrite = [this](ScriptedPort &p, const QByteArray &bytes) {
-            bootloader.echoAfter = answersEntry ? 1 : 0;
-            bootloader.onWrite(p, bytes);
-        };
-    }
-};

@@ -118,13 +118,7 @@ private slots:
         QTemporaryDir dir;
         Signer makerKey, stranger;
         const QString fixture = QFINDTESTDATA("../fuzz/corpus/fixture/fixture.pub").chopped(4);
-        const auto readBytes = [](const QString &path) {
-            QFile file(path);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        QFile pub(dir.filePath("maker.pub"));
-        QVERIFY(pub.open(QIODevice::WriteOnly) && pub.write(makerKey.pub()) > 0);
-        pub.close();
+        const QString pub = writeBytes(dir.filePath("maker.pub"), makerKey.pub());
 
         TestHttpServer server;
         QStringList requested;
@@ -149,7 +143,7 @@ private slots:
             signature.status = signer == '-' ? 404 : signer == '5' ? 500 : 200;
         }
         const auto resolve = [&](QString text) {
-            return text.replace("@maker", pub.fileName())
+            return text.replace("@maker", pub)
                 .replace("@fixture", fixture + ".pub")
                 .replace("@bad", QFINDTESTDATA("../fuzz/corpus/key-short.bad"))
                 .replace("@m", MinisignKeyIdText(makerKey.id))
@@ -182,15 +176,9 @@ private:
     static std::pair<int, QStringList> run(const QStringList &arguments)
     {
         QString out;
-        int status = -1;
-        {
-            QTextStream stream(&out);
-            const auto line = shell::CommandLine::parse(BatchMode::program(),
-                                                        QStringList{"iveva-flasher"} + arguments);
-            shell::RunContext context = testContext();
-            context.updateUrl = BatchMode::updateUrlOption(line);
-            status = BatchMode::Run(line, context, stream, stream, false);
-        }
+        QTextStream stream(&out);
+        const int status = runFlasherBatch(arguments, stream, stream);
+        stream.flush();
         return {status, out.split('\n', Qt::SkipEmptyParts)};
     }
 };

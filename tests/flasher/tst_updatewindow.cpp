@@ -207,8 +207,8 @@ private slots:
     void scriptedUpload_data()
     {
         QTest::addColumn<QList<int>>("openable");
-        QTest::addColumn<int>("com");   // the entry chosen
-        QTest::addColumn<int>("taken"); // fails to open once the ports are listed
+        QTest::addColumn<int>("com");  // the entry chosen
+        QTest::addColumn<int>("gone"); // fails to open once the ports are listed
         QTest::addColumn<QString>("line");
         QTest::addColumn<QList<int>>("opened");
         using L = QList<int>;
@@ -216,7 +216,7 @@ private slots:
         QTest::newRow("no reset") << L{3, 12} << 12 << 0 << "Hinweis: " + LinkHints::noReset()
                                   << L{12};
         QTest::newRow("no port chosen") << L() << 0 << 0 << LinkTexts::noPortChosen() << L();
-        QTest::newRow("port taken") << L{3, 12} << 3 << 3 << LinkTexts::openFailed() << L{3};
+        QTest::newRow("port gone") << L{3, 12} << 3 << 3 << LinkTexts::openFailed() << L{3};
     }
 
     // An EEPROM upload on a scripted port at 38400: the port from the entry, each attempt to
@@ -225,29 +225,28 @@ private slots:
     {
         QFETCH(QList<int>, openable);
         QFETCH(int, com);
-        QFETCH(int, taken);
+        QFETCH(int, gone);
         QFETCH(QList<int>, opened);
-        ScriptedBootloader gauge(openable);
-        gauge.answersEntry = false;
-        ScriptedPort *wire = gauge.wire;
-        UpdateWindow w(wire->factory());
+        ScriptedPort wire; // a gauge that never resets
+        wire.openOnly(openable);
+        UpdateWindow w(wire.factory());
         QVERIFY(settled(w));
         QComboBox *portList = control<QComboBox>(w, "ComboPort");
         portList->setCurrentIndex(portList->findText(PortDisplayEntry(com)));
         control<QComboBox>(w, "Combospeed")->setCurrentIndex(2);
         choose(w, writeFile(m_files, "f.eep", 300));
         const States before = statesOf(w);
-        const qsizetype opens = wire->openedPorts().size();
-        wire->unopenable.insert(taken);
+        const qsizetype opens = wire.openedPorts().size();
+        wire.openErrors.insert(gone, SerialPort::OpenError::Missing);
 
         control(w, "Command2")->click();
         QVERIFY(settled(w));
 
         QTEST(logOf(w).last(), "line");
         QCOMPARE(statesOf(w), before);
-        QVERIFY(!wire->isOpen());
-        QCOMPARE(wire->openedPorts().mid(opens), opened);
-        QCOMPARE(wire->openedSettings().mid(opens), QStringList(opened.size(), "38400,n,8,1"));
+        QVERIFY(!wire.isOpen());
+        QCOMPARE(wire.openedPorts().mid(opens), opened);
+        QCOMPARE(wire.openedSettings().mid(opens), QStringList(opened.size(), "38400,n,8,1"));
     }
 
     void closeDuringJob_data()
@@ -272,9 +271,10 @@ private slots:
         QFETCH(int, holdAt);
         QFETCH(QByteArray, reply);
         QFETCH(bool, asked);
-        ScriptedBootloader gauge({3}); // answers every write with `reply`, never the reset
-        gauge.wire->onWrite = [reply](auto &p, auto &) { p.answerAfter(2, reply); };
-        HeldPorts held(gauge.wire->factory(), holdAt);
+        ScriptedPort wire; // answers every write with `reply`, never the reset
+        wire.openOnly({3});
+        wire.onWrite = [reply](auto &p, auto &) { p.answerAfter(2, reply); };
+        HeldPorts held(wire.factory(), holdAt);
         UpdateWindow w(held.factory);
         w.show();
         bool questionOpen = false;
@@ -291,7 +291,7 @@ private slots:
 
         QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 20'000);
         QVERIFY(!w.busy());
-        QVERIFY(!gauge.wire->isOpen());
+        QVERIFY(!wire.isOpen());
         QCOMPARE(questionOpen, asked);
     }
 
@@ -356,17 +356,14 @@ private slots:
         QVERIFY(QFile::exists(copyPath));
         QVERIFY(gauge.waitForImages(1, 5s));
         QCOMPARE(logOf(w).last(), QStringLiteral("und spielen Sie diese auf das Gerät!"));
-        QFile trace(tracePath);
-        QVERIFY(trace.open(QIODevice::ReadOnly) && trace.readLine().endsWith(" > 64\n"));
+        QVERIFY(readBytes(tracePath).split('\n').first().endsWith(" > 64"));
 
         // The header, then every line of the list, in UTF-8.
         const auto *logMenu = control<QListWidget>(w, "List1")->findChild<LogListMenu *>();
         QVERIFY(logMenu);
         const QString logPath = m_files.filePath(QStringLiteral("saved.log"));
         QVERIFY(logMenu->saveTo(logPath, nullptr));
-        QFile saved(logPath);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QStringList savedLines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'));
+        QStringList savedLines = QString::fromUtf8(readBytes(logPath)).split(QLatin1Char('\n'));
         QVERIFY(savedLines.takeFirst().startsWith(QStringLiteral("tst_flasherwindow 9.9, ")));
         QCOMPARE(savedLines, logOf(w) << QString());
     }

@@ -1,5 +1,6 @@
 // Drives the simulator through its published pty with plain POSIX calls, as the PC would.
 
+#include "TestFiles.h"
 #include "sim/GaugeSimulator.h"
 
 #include <QFile>
@@ -95,11 +96,7 @@ struct Rig
         started = sim->start(dir.filePath("ports"), 4) && PcPort(sim->linkPath()).send("x");
         pc.emplace(sim->linkPath());
     }
-    QByteArray stored(const QString &name) const
-    {
-        QFile f(dir.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray stored(const QString &name) const { return readBytes(dir.filePath(name)); }
     QTemporaryDir dir;
     std::optional<GaugeSimulator> sim;
     std::optional<PcPort> pc;

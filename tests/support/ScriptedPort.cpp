@@ -28,6 +28,15 @@ void ScriptedPort::answerAfter(qint64 polls, const QByteArray &bytes)
     m_answers[m_polls + qMax<qint64>(1, polls)].append(bytes);
 }
 
+void ScriptedPort::openOnly(const QList<int> &comNumbers)
+{
+    const std::lock_guard lock(m_mutex);
+    for (int n = 1; n <= 99; ++n) {
+        if (!comNumbers.contains(n))
+            openErrors.insert(n, OpenError::Missing);
+    }
+}
+
 void ScriptedPort::loseAfter(qint64 polls)
 {
     const std::lock_guard lock(m_mutex);
@@ -40,11 +49,9 @@ bool ScriptedPort::open(int comNumber, const QString &settings)
     m_openedPorts.append(comNumber);
     m_openedSettings.append(settings);
     m_openError = openErrors.value(comNumber, OpenError::None);
-    m_device.clear();
-    if (m_openError != OpenError::Missing &&
-        (m_openError != OpenError::None || !unopenable.contains(comNumber)))
-        m_device = QStringLiteral("/dev/ttyFAKE%1").arg(comNumber);
-    if (unopenable.contains(comNumber) || m_openError != OpenError::None)
+    m_device = m_openError == OpenError::Missing ? QString()
+                                                 : QStringLiteral("/dev/ttyFAKE%1").arg(comNumber);
+    if (m_openError != OpenError::None)
         return false;
     m_open = true;
     m_lost = false;

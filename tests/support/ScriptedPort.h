@@ -4,7 +4,6 @@
 
 #include <QList>
 #include <QMap>
-#include <QSet>
 #include <QStringList>
 #include <functional>
 #include <mutex>
@@ -24,11 +23,11 @@ public:
 
     // Runs after every write, under the port's lock; may schedule answers.
     std::function<void(ScriptedPort &port, const QByteArray &written)> onWrite;
-    // Ports (COM numbers) that cannot be opened.
-    QSet<int> unopenable;
     // Ports that fail to open for this reason; Missing ones stand for numbers without a device.
     // Every other port is the device "/dev/ttyFAKE<n>".
     QMap<int, OpenError> openErrors;
+    // Every COM number but these is Missing.
+    void openOnly(const QList<int> &comNumbers);
 
     // The bytes arrive together in one read, `polls` polls from now (at least the next poll).
     void answerAfter(qint64 polls, const QByteArray &bytes);

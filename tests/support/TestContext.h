@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestFiles.h"
 #include "devicelink/ComPort.h"
 #include "shell/RunContext.h"
 
@@ -43,12 +44,3 @@ struct HeldPorts
     {}
     void release() { released.set_value(); }
 };
-
-// A file's bytes: a pattern in which every position shows.
-inline QByteArray filePattern(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 37 + 11) & 0xFF);
-    return bytes;
-}

@@ -1,6 +1,7 @@
 // The pieces of the online update: downloads, the server's address, the download folder, the
 // version file and the version numbers.
 
+#include "TestFiles.h"
 #include "TestHttpServer.h"
 #include "flasher/update/FirmwareVersion.h"
 #include "flasher/update/SafeFileName.h"
@@ -64,9 +65,7 @@ private slots:
         TestHttpServer server;
         server.route(QStringLiteral("/f")) = route;
         const QString target = m_dir.filePath(QStringLiteral("target"));
-        QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate) && old.write("old") == 3);
-        old.close();
+        writeBytes(target, "old");
         // Bytes every 100 ms keep the idle time from running out; only the total limit ends it.
         // Otherwise a second of silence, so that a slow machine still gets 4 MB through.
         UpdateClient client(server.baseUrl(), {.idleMs = route.trickleMs ? 5000 : 1000,
@@ -74,8 +73,7 @@ private slots:
 
         const QUrl url = source.isEmpty() ? server.baseUrl().resolved(QUrl("/f")) : QUrl(source);
         QCOMPARE(client.download(url, target), status);
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        const QByteArray kept = old.readAll();
+        const QByteArray kept = readBytes(target);
         QCOMPARE(kept, status == DownloadOutcome::Ok ? route.body : QByteArray("old"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"target"});
         // Whatever a download leaves, the transfer can count its blocks.
