@@ -7,6 +7,7 @@
 #include "devicelink/ui/LogListMenu.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
+#include "shell/ConsoleSink.h"
 #include "shell/GermanQtTexts.h"
 #include "shell/InstalledProgram.h"
 #include "shell/Interruption.h"
@@ -15,15 +16,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTextStream>
-
-#include <cstdio>
-#ifdef Q_OS_WIN
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 using namespace configurator;
 
@@ -54,7 +46,7 @@ int main(int argc, char *argv[])
         if (!context && !shell::answersWithoutContext(commandLine))
             return shell::usageError(err, BatchMode::program(), contextError);
         const int status = BatchMode::run(commandLine, context.value_or(shell::RunContext()), out,
-                                          err, isatty(fileno(stdout)) == 0);
+                                          err, !shell::isTerminal(stdout));
         return shell::Interruption::exitStatus(err, BatchMode::program().name).value_or(status);
     }
 

@@ -8,6 +8,7 @@
 #include "flasher/update/UpdateClient.h"
 #include "shell/AppIdentity.h"
 #include "shell/CommandLine.h"
+#include "shell/ConsoleSink.h"
 #include "shell/GermanQtTexts.h"
 #include "shell/Interruption.h"
 #include "shell/RunContext.h"
@@ -15,15 +16,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTextStream>
-
-#include <cstdio>
-#ifdef Q_OS_WIN
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 using namespace flasher;
 
@@ -62,7 +54,7 @@ int main(int argc, char *argv[])
             return shell::usageError(err, BatchMode::program(), contextError);
         const int status =
             BatchMode::Run(commandLine, context.value_or(shell::RunContext()), out, err,
-                           isatty(fileno(stderr)) != 0, isatty(fileno(stdout)) == 0);
+                           shell::isTerminal(stderr), !shell::isTerminal(stdout));
         return shell::Interruption::exitStatus(err, BatchMode::program().name).value_or(status);
     }
 

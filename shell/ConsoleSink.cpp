@@ -11,6 +11,11 @@
 
 #include <cerrno>
 #include <cstring>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace shell {
 
@@ -222,6 +227,15 @@ void ConsoleSink::redrawPercent()
 {
     if (m_percent)
         m_err << percentText(*m_percent) << Qt::flush;
+}
+
+bool isTerminal(std::FILE *stream)
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
 }
 
 } // namespace shell

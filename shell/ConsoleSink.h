@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QString>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -93,5 +94,8 @@ private:
     QString m_heldBack; // the operation's last line, not written because of --quiet
     QString m_lastLine; // what a failure repeats on stderr; empty after an error message
 };
+
+// True when `stream` (stdout, stderr) is a terminal rather than a pipe or a file.
+bool isTerminal(std::FILE *stream);
 
 } // namespace shell
