@@ -297,14 +297,8 @@ int run(const shell::CommandLine &commandLine, const shell::RunContext &context,
 
     shell::ConsoleSink console(out, err, {program().name, false, batched});
     // The log covers the whole run, wherever --log stands among the ordered options.
-    if (!job.logPath.isEmpty()) {
-        QString why;
-        if (!console.appendTo(job.logPath, &why)) {
-            console.printError(
-                QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(job.logPath, why));
-            return shell::Failure;
-        }
-    }
+    if (!job.logPath.isEmpty() && !console.appendTo(job.logPath))
+        return shell::Failure;
     // Only an upload looks for ports.
     if (const QString hint = LinkHints::missingPortDir(context.link.portDir);
         !hint.isEmpty() && commandLine.isSet(int(Option::Upload)))

@@ -526,14 +526,8 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
         return usageError(err, error);
 
     Console console(out, err, {program().name, percentLine, batched});
-    if (!job.logPath.isEmpty()) {
-        QString why;
-        if (!console.appendTo(job.logPath, &why)) {
-            console.printError(
-                QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(job.logPath, why));
-            return shell::Failure;
-        }
-    }
+    if (!job.logPath.isEmpty() && !console.appendTo(job.logPath))
+        return shell::Failure;
     devicelink::LinkSettings link = context.link;
     if (job.trace)
         link.trace = console.wireTrace();

@@ -42,20 +42,25 @@ ConsoleSink::~ConsoleSink()
     m_err.flush();
 }
 
-bool ConsoleSink::appendTo(const QString &path, QString *why)
+bool ConsoleSink::appendTo(const QString &path)
 {
     if (!devicelink::IsRegularFileOrMissing(path)) {
-        *why = QStringLiteral("keine gewöhnliche Datei");
+        logUnwritable(path, QStringLiteral("keine gewöhnliche Datei"));
         return false;
     }
     m_log.setFileName(path);
     // Unbuffered: a write that fails (disk full, size limit) says so at once, with its errno.
     if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text |
                     QIODevice::Unbuffered)) {
-        *why = m_log.errorString();
+        logUnwritable(path, m_log.errorString());
         return false;
     }
     return true;
+}
+
+void ConsoleSink::logUnwritable(const QString &path, const QString &why)
+{
+    toStderr(QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(path, why));
 }
 
 void ConsoleSink::setQuiet(const LineFilter &keep, bool lastLine)
@@ -209,12 +214,8 @@ void ConsoleSink::logLine(const QString &line)
     // The log is a record of the work, never a reason to stop it: one word, and no more log.
     const QString why =
         errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : m_log.errorString();
-    clearPercent();
-    flush();
-    m_err << QStringLiteral("Logdatei \"%1\" nicht beschreibbar: %2").arg(m_log.fileName(), why)
-          << Qt::endl;
-    redrawPercent();
     m_log.close();
+    logUnwritable(m_log.fileName(), why);
 }
 
 void ConsoleSink::clearPercent()

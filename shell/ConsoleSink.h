@@ -39,9 +39,10 @@ public:
     ConsoleSink(const ConsoleSink &) = delete;
     ConsoleSink &operator=(const ConsoleSink &) = delete;
 
-    // Appends to `path` from now on. False, with the reason, when it cannot: a path that is no
-    // regular file (a FIFO would block the run) or a file that cannot be opened.
-    bool appendTo(const QString &path, QString *why);
+    // Appends to `path` from now on. False, after saying why on the standard error, when it
+    // cannot: a path that is no regular file (a FIFO would block the run) or a file that cannot
+    // be opened.
+    bool appendTo(const QString &path);
 
     // --quiet: an operation's lines go only into the log file, except those `keep` picks and,
     // with `lastLine`, the last line of each operation (its result); no percentage.
@@ -79,6 +80,8 @@ private:
     void toStderr(const QString &line);
     void explainLine(const QString &line);
     void logLine(const QString &line);
+    // "Logdatei ... nicht beschreibbar: <why>" on the standard error.
+    void logUnwritable(const QString &path, const QString &why);
     void clearPercent();
     void redrawPercent();
 
