@@ -1,5 +1,7 @@
 #include "shell/SavedSettings.h"
 
+#include "devicelink/FileKind.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -35,6 +37,12 @@ QString restrictToOwner(const QString &path)
     return {};
 }
 
+// True when `value` is an address that carries a password.
+bool holdsPassword(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QString && !QUrl(value.toString()).password().isEmpty();
+}
+
 } // namespace
 
 QString settingsFilePath(const QString &organisation, const QString &application)
@@ -51,7 +59,7 @@ QString settingsFilePath(const QString &organisation, const QString &application
 
 bool settingsFileReadable(const QString &path)
 {
-    return path.isEmpty() || !QFileInfo::exists(path) || QFileInfo(path).isFile();
+    return path.isEmpty() || devicelink::IsRegularFileOrMissing(path);
 }
 
 QVariant savedSetting(const QString &key)
@@ -59,11 +67,6 @@ QVariant savedSetting(const QString &key)
     if (!settingsFileReadable(applicationSettingsPath()))
         return {};
     return QSettings().value(key);
-}
-
-bool holdsPassword(const QVariant &value)
-{
-    return value.typeId() == QMetaType::QString && !QUrl(value.toString()).password().isEmpty();
 }
 
 QString saveSetting(const QString &key, const QVariant &value)

@@ -25,7 +25,4 @@ QVariant savedSetting(const QString &key);
 // else the German reason.
 QString saveSetting(const QString &key, const QVariant &value);
 
-// True when `value` is an address that carries a password.
-bool holdsPassword(const QVariant &value);
-
 } // namespace shell
