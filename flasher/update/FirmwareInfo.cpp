@@ -170,10 +170,8 @@ std::optional<FirmwareInfo::Outcome> FirmwareInfo::downloadFirmware(const QStrin
             !checkSignature(copyUrl, target, DownloadFailed, m_availableVersion))
             return Outcome::Failed;
         // With a checksum the copy is the image itself, and a copy cut short is no copy.
-        if (!m_expectedSha256.isEmpty() && sha256Of(target) != m_expectedSha256) {
+        if (!m_expectedSha256.isEmpty() && !matchesChecksum(sha256Of(target))) {
             QFile::remove(target);
-            m_hooks.listLine(DownloadFailed);
-            m_hooks.listLine(QStringLiteral("Grund: Prüfsumme stimmt nicht"));
             return Outcome::Failed;
         }
         m_hooks.listLine(QStringLiteral("Download erfolgreich!"));
@@ -197,18 +195,22 @@ bool FirmwareInfo::checkHelperFile(const QString &helperPath)
         m_hooks.listLine(QStringLiteral("Hilfsdatei kann nicht gelesen werden"));
         return false;
     }
-    if (!m_expectedSha256.isEmpty()) {
-        if (actual == m_expectedSha256)
-            return true;
-        m_hooks.listLine(DownloadFailed);
-        m_hooks.listLine(QStringLiteral("Grund: Prüfsumme stimmt nicht"));
-        return false;
-    }
+    if (!m_expectedSha256.isEmpty())
+        return matchesChecksum(actual);
     if (!m_checksumField.isEmpty())
         m_hooks.listLine(QStringLiteral("Prüfsumme in der Versionsdatei ist keine SHA-256 "
                                         "(64 Hexziffern) und wird nicht geprüft"));
     m_ui.downloadedUnchecked(QString::fromLatin1(actual));
     return true;
+}
+
+bool FirmwareInfo::matchesChecksum(const QByteArray &sha256)
+{
+    if (sha256 == m_expectedSha256)
+        return true;
+    m_hooks.listLine(DownloadFailed);
+    m_hooks.listLine(QStringLiteral("Grund: Prüfsumme stimmt nicht"));
+    return false;
 }
 
 std::optional<FirmwareInfo::Outcome> FirmwareInfo::program(const QString &folder)

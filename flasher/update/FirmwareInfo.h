@@ -83,6 +83,8 @@ private:
                         std::optional<QByteArray> &signature);
     // Compares the helper file with the version file's SHA-256, if it gave one.
     bool checkHelperFile(const QString &helperPath);
+    // True when `sha256` is the version file's checksum; else logs the failed download.
+    bool matchesChecksum(const QByteArray &sha256);
 
     devicelink::SerialPort &m_port;
     UpdateClient &m_client;
