@@ -513,9 +513,9 @@ int Run(const shell::CommandLine &commandLine, const shell::RunContext &context,
         return usageError(
             err, QStringLiteral("ein Befehl fehlt: --firmware, --eeprom, --search, --info, "
                                 "--update oder --list-ports"));
-    const auto [command, value] = actions.first();
-    for (const auto &[other, otherValue] : actions) {
-        if (other != command)
+    const auto *command = actions.first().first;
+    for (const auto &action : actions) {
+        if (action.first != command)
             return usageError(err, QStringLiteral("nur ein Befehl auf einmal"));
     }
     Job job;

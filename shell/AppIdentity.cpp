@@ -41,7 +41,6 @@ void takeOverSettings(const QString &oldSettingsFile, const QStringList &keys)
 
 void applyIdentity(QCoreApplication &app, const AppIdentity &identity)
 {
-    Q_UNUSED(app);
     QCoreApplication::setOrganizationName(Organisation);
     QCoreApplication::setApplicationName(identity.applicationName);
     QCoreApplication::setApplicationVersion(projectVersion());

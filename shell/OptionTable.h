@@ -72,8 +72,8 @@ public:
 
     const Program &program() const { return m_program; }
 
-    // Reads every given option into `run`, row by row and in the order given; the first usage
-    // error, empty when there is none.
+    // Reads every given option into `run`, row by row, each row's values in the order given; the
+    // first usage error, empty when there is none.
     QString read(const CommandLine &commandLine, Run &run) const
     {
         for (const Row &row : m_rows) {
